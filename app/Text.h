@@ -1,0 +1,22 @@
+#pragma once
+// Small text helpers shared by the portable core and the Windows layer.
+
+#include <string>
+#include <string_view>
+
+namespace tolv {
+
+// Removes blanks (spaces and tabs) at both ends.
+std::string_view TrimBlanks(std::string_view text);
+std::wstring_view TrimBlanks(std::wstring_view text);
+
+// Replaces every "_" by CR LF: resource strings mark their line breaks this way.
+std::wstring ExpandLineBreaks(std::wstring_view text);
+
+#ifdef _WIN32
+// UTF-8 <-> UTF-16 at the Windows boundary. Invalid input is replaced, never dropped.
+std::wstring Utf8ToWide(std::string_view text);
+std::string WideToUtf8(std::wstring_view text);
+#endif
+
+} // namespace tolv

@@ -1,0 +1,49 @@
+# expat and GoogleTest.
+#
+# Natively both come from Debian's -dev packages. For the Windows build expat is
+# compiled from the source tree that scripts/setup.sh fetched into build/deps/expat,
+# and GoogleTest from /usr/src/googletest. With MSVC, point TOLV_EXPAT_SOURCE and
+# TOLV_GTEST_SOURCE at source trees, or leave them empty and let find_package
+# use installed packages (for example from vcpkg).
+
+set(TOLV_EXPAT_SOURCE "" CACHE PATH "expat source tree to build statically (empty: find_package)")
+set(TOLV_GTEST_SOURCE "" CACHE PATH "GoogleTest source tree to build (empty: find_package)")
+
+if(CMAKE_CROSSCOMPILING)
+    if(NOT TOLV_EXPAT_SOURCE AND EXISTS ${CMAKE_SOURCE_DIR}/build/deps/expat/CMakeLists.txt)
+        set(TOLV_EXPAT_SOURCE ${CMAKE_SOURCE_DIR}/build/deps/expat CACHE PATH "" FORCE)
+    endif()
+    if(NOT TOLV_GTEST_SOURCE AND EXISTS /usr/src/googletest/CMakeLists.txt)
+        set(TOLV_GTEST_SOURCE /usr/src/googletest CACHE PATH "" FORCE)
+    endif()
+endif()
+
+if(TOLV_EXPAT_SOURCE)
+    set(EXPAT_BUILD_TOOLS OFF CACHE BOOL "" FORCE)
+    set(EXPAT_BUILD_EXAMPLES OFF CACHE BOOL "" FORCE)
+    set(EXPAT_BUILD_TESTS OFF CACHE BOOL "" FORCE)
+    set(EXPAT_BUILD_DOCS OFF CACHE BOOL "" FORCE)
+    set(EXPAT_BUILD_FUZZERS OFF CACHE BOOL "" FORCE)
+    set(EXPAT_BUILD_PKGCONFIG OFF CACHE BOOL "" FORCE)
+    set(EXPAT_SHARED_LIBS OFF CACHE BOOL "" FORCE)
+    set(EXPAT_ENABLE_INSTALL OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${TOLV_EXPAT_SOURCE} ${CMAKE_BINARY_DIR}/_deps/expat EXCLUDE_FROM_ALL SYSTEM)
+    add_library(Tolv::expat INTERFACE IMPORTED GLOBAL)
+    target_link_libraries(Tolv::expat INTERFACE expat)
+    target_compile_definitions(Tolv::expat INTERFACE XML_STATIC)
+    target_include_directories(Tolv::expat SYSTEM INTERFACE ${TOLV_EXPAT_SOURCE}/lib)
+else()
+    find_package(EXPAT REQUIRED)
+    add_library(Tolv::expat ALIAS EXPAT::EXPAT)
+endif()
+
+if(TOLV_GTEST_SOURCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    add_subdirectory(${TOLV_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL
+                     SYSTEM)
+    # GoogleTest's own CMake defines the GTest:: aliases.
+else()
+    find_package(GTest REQUIRED)
+endif()

@@ -1,0 +1,26 @@
+# Test registration. Native tests run directly; Windows tests built on Linux run
+# under Wine through scripts/wine-run.sh, in a prefix inside this build tree.
+include(GoogleTest)
+
+if(CMAKE_CROSSCOMPILING AND WIN32)
+    set(TOLV_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${TOLV_WINEPREFIX})
+endif()
+
+# tolv_add_gtest(<target> SOURCES ... [LIBS ...] [GUI])
+# GUI tests show windows or message boxes: they share one display, so they run
+# one at a time.
+function(tolv_add_gtest target)
+    cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${target} ${ARG_SOURCES})
+    target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
+    if(WIN32)
+        tolv_unicode_entry(${target})
+    endif()
+    set(props TIMEOUT 120)
+    if(ARG_GUI)
+        list(APPEND props RESOURCE_LOCK display)
+    endif()
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         PROPERTIES ${props})
+endfunction()

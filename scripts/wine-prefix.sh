@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# wine-prefix.sh PREFIX
+# Creates the Wine prefix once (never the user's own ~/.wine); later calls return
+# at once. Safe to call from several processes at the same time.
+set -u
+prefix=$(realpath -m "$1")
+[ -f "$prefix/.tolv-ready" ] && exit 0
+
+export WINEPREFIX=$prefix
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock 9
+[ -f "$prefix/.tolv-ready" ] && exit 0
+wineboot --init >/dev/null 2>&1 </dev/null
+# The prefix's desktop and documents folders link into $HOME; unlink them so
+# that test runs never write into a real home folder.
+for link in "$prefix"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then
+    rm -f "$link"
+    mkdir -p "$link"
+  fi
+done
+touch "$prefix/.tolv-ready"
