@@ -1,0 +1,298 @@
+#include "report/ReportParser.h"
+
+#include "report/Encodings.h"
+#include "report/XmlErrorText.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace tolv::report {
+namespace {
+
+// Separates namespace name, local name and prefix in the names that expat
+// reports. U+0001 cannot occur in an XML 1.0 document, not even as a reference.
+constexpr XML_Char kSeparator = '\x01';
+
+// A plain run shorter than this is not worth a separate call of the parser.
+constexpr std::size_t kMinSkippedRun = 32;
+constexpr std::size_t kMaxSlice = 1024 * 1024;
+
+constexpr const char* kNotWellFormed = "Rapor dosyası geçerli bir XML belgesi değil: ";
+constexpr const char* kCannotProcess = "Rapor dosyası işlenemedi: ";
+
+// Candidates are direct children of the root whose qualified name, as written,
+// begins with "ds:Object". The namespace bound to ds is not looked at.
+bool IsCandidate(const XML_Char* name) {
+    const char* first = std::strchr(name, kSeparator);
+    if (first == nullptr)
+        return false;
+    const char* second = std::strchr(first + 1, kSeparator);
+    if (second == nullptr)
+        return false;
+    return std::strcmp(second + 1, "ds") == 0 && second - (first + 1) >= 6 &&
+           std::strncmp(first + 1, "Object", 6) == 0;
+}
+
+// Only the presence of an unprefixed "Encoding" counts, whatever its value.
+bool HasEncoding(const XML_Char** atts) {
+    for (; *atts != nullptr; atts += 2)
+        if (std::strcmp(*atts, "Encoding") == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
+ReportParser::ReportParser(PdfOutput& output, std::string name, Options options)
+    : parser_(XML_ParserCreateNS(nullptr, kSeparator)), payload_(output, options.engine),
+      name_(std::move(name)), options_(options) {
+    if (parser_ == nullptr)
+        throw std::bad_alloc();
+    XML_SetReturnNSTriplet(parser_, XML_TRUE);
+    XML_SetUserData(parser_, this);
+    XML_SetElementHandler(parser_, OnStart, OnEnd);
+    XML_SetCharacterDataHandler(parser_, OnText);
+    XML_SetCdataSectionHandler(parser_, OnCdataStart, OnCdataEnd);
+    XML_SetStartDoctypeDeclHandler(parser_, OnDoctype);
+    // Every other event goes here, so that the end of the last event always
+    // tells how far the parser has got.
+    XML_SetDefaultHandlerExpand(parser_, OnDefault);
+    XML_SetUnknownEncodingHandler(parser_, SingleByteEncodingHandler, nullptr);
+    // External entities and DTDs are never loaded: no external entity handler is
+    // installed, and parameter entities are not parsed. expat's protection
+    // against entity amplification stays at its defaults.
+    XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
+}
+
+ReportParser::~ReportParser() {
+    XML_ParserFree(parser_);
+}
+
+void XMLCALL ReportParser::OnStart(void* self, const XML_Char* name, const XML_Char** atts) {
+    auto* p = static_cast<ReportParser*>(self);
+    if (p->aborted_)
+        return;
+    try {
+        p->Start(name, atts);
+    } catch (const std::bad_alloc&) {
+        p->Abort("bellek yetersiz");
+    }
+}
+
+void XMLCALL ReportParser::OnEnd(void* self, const XML_Char*) {
+    auto* p = static_cast<ReportParser*>(self);
+    if (!p->aborted_)
+        p->End();
+}
+
+void XMLCALL ReportParser::OnText(void* self, const XML_Char* text, int size) {
+    auto* p = static_cast<ReportParser*>(self);
+    if (p->aborted_)
+        return;
+    p->NoteEvent();
+    if (p->activeDepth_ != 0)
+        p->payload_.AddText(text, std::size_t(size));
+}
+
+void XMLCALL ReportParser::OnCdataStart(void* self) {
+    auto* p = static_cast<ReportParser*>(self);
+    p->NoteEvent();
+    p->inCdata_ = true;
+}
+
+void XMLCALL ReportParser::OnCdataEnd(void* self) {
+    auto* p = static_cast<ReportParser*>(self);
+    p->NoteEvent();
+    p->inCdata_ = false;
+}
+
+void XMLCALL ReportParser::OnDoctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*,
+                                     int) {
+    auto* p = static_cast<ReportParser*>(self);
+    p->NoteEvent();
+    p->sawDoctype_ = true;
+}
+
+void XMLCALL ReportParser::OnDefault(void* self, const XML_Char*, int) {
+    static_cast<ReportParser*>(self)->NoteEvent();
+}
+
+void ReportParser::NoteEvent() {
+    const XML_Index index = XML_GetCurrentByteIndex(parser_);
+    if (index < 0)
+        return;
+    const std::uint64_t end =
+        std::uint64_t(index) + std::uint64_t(XML_GetCurrentByteCount(parser_));
+    lastEventEnd_ = std::max(lastEventEnd_, end);
+}
+
+void ReportParser::Start(const XML_Char* name, const XML_Char** atts) {
+    NoteEvent();
+    ++depth_;
+    if (depth_ == 1) {
+        // Only encodings in which every ASCII byte stands for itself may have
+        // plain runs taken out of the parser's input; UTF-16 goes the plain way.
+        const bool utf16 = headSize_ == 2 && ((head_[0] == 0xFE && head_[1] == 0xFF) ||
+                                              (head_[0] == 0xFF && head_[1] == 0xFE) ||
+                                              head_[0] == 0 || head_[1] == 0);
+        asciiCompatible_ = headSize_ == 2 && !utf16;
+    }
+    if (depth_ > kMaxDepth) {
+        Abort("öğeler çok derin iç içe geçmiş (en çok " + std::to_string(kMaxDepth) + " düzey)");
+        return;
+    }
+    const auto tagBytes = std::uint32_t(XML_GetCurrentByteCount(parser_));
+    openTagBytes_.push_back(tagBytes);
+    openTagTotal_ += tagBytes;
+    if (openTagTotal_ > kMaxOpenTagBytes) {
+        Abort("açık öğelerin etiketleri çok büyük (toplam " +
+              std::to_string(kMaxOpenTagBytes / (1024 * 1024)) + " MB sınırı aşıldı)");
+        return;
+    }
+    if (depth_ == 2 && !found_ && IsCandidate(name) && HasEncoding(atts)) {
+        activeDepth_ = depth_;
+        payload_.Begin();
+    }
+}
+
+void ReportParser::End() {
+    NoteEvent();
+    if (activeDepth_ == depth_) {
+        activeDepth_ = 0;
+        if (payload_.End() == PayloadDecoder::Outcome::Written)
+            found_ = true;
+    }
+    if (!openTagBytes_.empty()) {
+        openTagTotal_ -= openTagBytes_.back();
+        openTagBytes_.pop_back();
+    }
+    --depth_;
+}
+
+void ReportParser::Abort(std::string reason) {
+    if (aborted_)
+        return;
+    aborted_ = true;
+    abortReason_ = std::move(reason);
+    abortLine_ = XML_GetCurrentLineNumber(parser_);
+    abortColumn_ = XML_GetCurrentColumnNumber(parser_);
+    XML_StopParser(parser_, XML_FALSE);
+}
+
+bool ReportParser::CanSkip() const {
+    return options_.skipPlainRuns && asciiCompatible_ && depth_ >= 1 && !inCdata_ && !sawDoctype_ &&
+           !aborted_ && lastEventEnd_ == fed_;
+}
+
+// Where the next call of the parser should stop: just before the next run of
+// plain bytes long enough to be taken around it.
+std::size_t ReportParser::NextParsePoint(const std::uint8_t* data, std::size_t pos,
+                                         std::size_t size) const {
+    const std::size_t limit = std::min(size, pos + kMaxSlice);
+    if (!options_.skipPlainRuns || (depth_ >= 1 && !asciiCompatible_) || sawDoctype_)
+        return limit;
+    std::size_t i = pos;
+    if (IsPlainByte(data[i]))
+        i += PlainRunLength(data + i, limit - i);
+    std::size_t run = 0;
+    for (; i < limit; ++i) {
+        if (!IsPlainByte(data[i]))
+            run = 0;
+        else if (++run == kMinSkippedRun)
+            return i + 1 - kMinSkippedRun;
+    }
+    return limit;
+}
+
+void ReportParser::Feed(const std::uint8_t* data, std::size_t size) {
+    for (std::size_t i = 0; headSize_ < 2 && i < size; ++i)
+        head_[headSize_++] = data[i];
+
+    std::size_t pos = 0;
+    while (pos < size) {
+        if (CanSkip()) {
+            const std::size_t run = PlainRunLength(data + pos, size - pos);
+            if (run > 0) {
+                Skip(data + pos, run);
+                pos += run;
+                continue;
+            }
+        }
+        const std::size_t next = NextParsePoint(data, pos, size);
+        Parse(data + pos, next - pos, false);
+        pos = next;
+    }
+}
+
+bool ReportParser::Finish() {
+    Parse(nullptr, 0, true);
+    return found_;
+}
+
+void ReportParser::Parse(const std::uint8_t* data, std::size_t size, bool final) {
+    const XML_Status status = XML_Parse(parser_, reinterpret_cast<const char*>(data), int(size),
+                                        final ? XML_TRUE : XML_FALSE);
+    fed_ += size;
+    if (status == XML_STATUS_ERROR) {
+        payload_.Abandon();
+        if (aborted_)
+            Fail(kCannotProcess, abortReason_, abortLine_, abortColumn_);
+        FailAtParser(XmlErrorText(XML_GetErrorCode(parser_)));
+    }
+    if (fed_ - lastEventEnd_ > kMaxTokenBytes) {
+        payload_.Abandon();
+        Fail(kCannotProcess,
+             "tek bir etiket, yorum ya da bildirim çok büyük (" +
+                 std::to_string(kMaxTokenBytes / (1024 * 1024)) + " MB sınırı aşıldı)",
+             XML_GetCurrentLineNumber(parser_), XML_GetCurrentColumnNumber(parser_));
+    }
+}
+
+void ReportParser::Skip(const std::uint8_t* data, std::size_t size) {
+    if (!mapped_ || fedAtSkip_ != fed_) {
+        // The parser has taken everything it was given, so its position is that
+        // of the first skipped byte, in its own count of lines.
+        const std::uint64_t line = XML_GetCurrentLineNumber(parser_);
+        const std::uint64_t column = XML_GetCurrentColumnNumber(parser_);
+        std::uint64_t trueLine = line, trueColumn = column;
+        MapPosition(trueLine, trueColumn);
+        truePosition_ = TextPosition{trueLine, trueColumn, false};
+        parserLine_ = line;
+        parserColumn_ = column;
+        fedAtSkip_ = fed_;
+        mapped_ = true;
+    }
+    if (activeDepth_ != 0)
+        payload_.AddRaw(data, size, truePosition_);
+    else
+        AdvanceOverPlain(data, size, truePosition_);
+    skipped_ += size;
+}
+
+// The parser counts lines and columns without the runs taken around it; this
+// moves a position it reports after the last skip to the document's own.
+void ReportParser::MapPosition(std::uint64_t& line, std::uint64_t& column) const {
+    if (!mapped_)
+        return;
+    if (line == parserLine_) {
+        column = truePosition_.column + (column - std::min(column, parserColumn_));
+        line = truePosition_.line;
+    } else if (line > parserLine_) {
+        line = truePosition_.line + (line - parserLine_);
+    }
+}
+
+void ReportParser::FailAtParser(const std::string& reason) {
+    Fail(kNotWellFormed, reason, XML_GetCurrentLineNumber(parser_),
+         XML_GetCurrentColumnNumber(parser_));
+}
+
+void ReportParser::Fail(const char* lead, const std::string& reason, std::uint64_t line,
+                        std::uint64_t column) {
+    MapPosition(line, column);
+    throw ReportError(std::string(lead) + name_ + ", satır " + std::to_string(line) + ", sütun " +
+                      std::to_string(column + 1) + ": " + reason);
+}
+
+} // namespace tolv::report

@@ -1,0 +1,37 @@
+#include "report/Simd.h"
+
+#if TOLV_HAVE_X86 && defined(_MSC_VER)
+#include <intrin.h>
+#endif
+
+namespace tolv::report {
+
+bool CpuHasAvx2() {
+#if TOLV_HAVE_X86 && (defined(__GNUC__) || defined(__clang__))
+    // libgcc's check includes the operating system's support of the YMM state.
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+#elif TOLV_HAVE_X86 && defined(_MSC_VER)
+    static const bool has = [] {
+        int info[4];
+        __cpuid(info, 0);
+        if (info[0] < 7)
+            return false;
+        __cpuid(info, 1);
+        const bool osxsave = (info[2] & (1 << 27)) != 0;
+        const bool avx = (info[2] & (1 << 28)) != 0;
+        if (!osxsave || !avx || (_xgetbv(0) & 6) != 6)
+            return false;
+        __cpuidex(info, 7, 0);
+        return (info[1] & (1 << 5)) != 0;
+    }();
+    return has;
+#else
+    return false;
+#endif
+}
+
+} // namespace tolv::report

@@ -1,0 +1,38 @@
+#pragma once
+// Run-time choice of the vector code paths. Vector functions are compiled for
+// AVX2 one by one (TOLV_AVX2_FUNCTION) so that the rest of the program still
+// runs on any x86-64 processor, and on other processors they do not exist.
+
+#if defined(__x86_64__) || defined(_M_X64)
+#define TOLV_HAVE_X86 1
+#include <immintrin.h>
+#if defined(__GNUC__) || defined(__clang__)
+#define TOLV_AVX2_FUNCTION __attribute__((target("avx2")))
+#else
+#define TOLV_AVX2_FUNCTION
+#endif
+#else
+#define TOLV_HAVE_X86 0
+#endif
+
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#endif
+
+namespace tolv::report {
+
+// True when the processor and the operating system support AVX2.
+bool CpuHasAvx2();
+
+// Index of the lowest set bit; mask must not be 0.
+inline unsigned LowestSetBit(unsigned mask) {
+#if defined(_MSC_VER) && !defined(__clang__)
+    unsigned long index;
+    _BitScanForward(&index, mask);
+    return unsigned(index);
+#else
+    return unsigned(__builtin_ctz(mask));
+#endif
+}
+
+} // namespace tolv::report
