@@ -1,0 +1,8 @@
+#pragma once
+
+namespace tolv::tools {
+
+// Writes one line of UTF-8 text to standard error.
+void PrintLine(const char* text);
+
+} // namespace tolv::tools

@@ -1,0 +1,26 @@
+#include "tools/ErrorLine.h"
+
+#include <cstdio>
+#include <string>
+#include <windows.h>
+
+namespace tolv::tools {
+
+void PrintLine(const char* text) {
+    // A console shows Turkish letters whatever its code page only through the
+    // wide API; redirected output stays UTF-8.
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode;
+    if (GetConsoleMode(err, &mode)) {
+        const int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+        std::wstring wide(std::size_t(n > 0 ? n - 1 : 0), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), n);
+        wide += L"\r\n";
+        DWORD written;
+        WriteConsoleW(err, wide.data(), DWORD(wide.size()), &written, nullptr);
+        return;
+    }
+    std::fprintf(stderr, "%s\n", text);
+}
+
+} // namespace tolv::tools
