@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native build of the portable core,
+# a short fuzzing run, and the Windows build with its tests under Wine on a
+# headless display. Installs what it needs first (scripts/setup.sh).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=${JOBS:-$(nproc)}
+start=$(date +%s)
+
+scripts/setup.sh
+
+section() { printf '\n== %s (%ss)\n' "$1" "$(($(date +%s) - start))"; }
+
+section "native build"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$jobs"
+
+section "native tests"
+ctest --preset native -j "$jobs"
+
+if [ -x scripts/fuzz.sh ]; then
+  section "fuzzing smoke run"
+  scripts/fuzz.sh "${FUZZ_SECONDS:-15}"
+fi
+
+section "windows build"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$jobs"
+
+section "windows tests under Wine"
+scripts/wine-bench.sh "$root/build/windows/wineprefix" ctest --preset windows -j "$jobs"
+
+section "leftover processes"
+# Any process still running in this build's Wine prefix is a leak.
+left=
+for pid in $(pgrep -f 'wine|\.exe' || true); do
+  if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$root/build/windows/wineprefix"; then
+    left+="$(ps -o pid=,args= -p "$pid")"$'\n'
+  fi
+done
+if [ -n "$left" ]; then
+  printf '%s' "$left"
+  echo "test: processes were left running" >&2
+  exit 1
+fi
+echo "none"
+section "all tests passed"
