@@ -1,8 +1,11 @@
+#include "app/Browser.h"
 #include "app/Modes.h"
 
 namespace tolv {
 
-// Viewing a report is not built yet: the program ends quietly.
-void RunFileMode(const std::wstring&) {}
+void RunFileMode(const std::wstring& argumentText) {
+    Browser browser;
+    browser.Show(argumentText);
+}
 
 } // namespace tolv

@@ -62,11 +62,4 @@ using UniqueHandle = UniqueAny<HANDLE, detail::CloseKernelHandle>;
 // Text that the shell allocated for the caller (SHGetKnownFolderPath).
 using UniqueCoTaskString = UniqueAny<wchar_t*, detail::FreeCoTaskMem>;
 
-// A started process: the process and its first thread.
-struct UniqueProcessInfo {
-    UniqueHandle process;
-    UniqueHandle thread;
-    DWORD processId = 0;
-};
-
 } // namespace tolv

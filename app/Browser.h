@@ -1,0 +1,35 @@
+#pragma once
+// Viewing one report: read the preferences, write the PDF, start the browser
+// with it, wait for the browser, end the program.
+
+#include <cstdint>
+#include <string>
+
+namespace tolv {
+
+class Browser {
+public:
+    // Ends the process itself; returns only by throwing (an unreadable report,
+    // or anything else unexpected), for the caller to show.
+    [[noreturn]] void Show(const std::wstring& LetFileName);
+
+    // The browser's arguments for the current SeparateFrame and PDFFile.
+    std::wstring CMDParameters(const int32_t& LetWidth, const int32_t& LetHeight,
+                               const int32_t& LetPosX, const int32_t& LetPosY) const;
+
+    // Writes the PDF that the report carries; false when it carries none that
+    // could be written. Throws when the report cannot be read.
+    bool PDFFileFromXADESFile(const std::wstring& LetXADESFile, const std::wstring& LetPDFFile);
+
+private:
+    std::wstring GetExecutablePath(const std::wstring& shortName) const;
+    void ReadPreferences();
+
+    std::wstring PDFFile;
+    std::wstring DesktopFolder;
+    bool UseEdge = false;
+    bool SavePDFOnDesktop = false;
+    bool SeparateFrame = false;
+};
+
+} // namespace tolv
