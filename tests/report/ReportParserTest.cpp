@@ -77,8 +77,9 @@ TEST(ReportParser, CandidatesAreDirectChildrenNamedDsObjectWithAnUnprefixedEncod
     for (const auto& row : rows) {
         const Result r = RunReport(Report(row.children));
         EXPECT_EQ(r.found, row.found) << row.children;
-        if (row.found)
+        if (row.found) {
             EXPECT_EQ(r.pdf, ToBytes("Man")) << row.children;
+        }
     }
     // The root itself is never a candidate.
     EXPECT_FALSE(
