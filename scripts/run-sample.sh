@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# run-sample.sh [REPORT]
+# Builds the Windows program and opens a signed report with it under Wine, the
+# way a double-click on Windows does. There is no Chrome or Edge for Windows on
+# Debian, so a stand-in browser is registered as Chrome under App Paths; it
+# records the command line it was started with. Afterwards the script shows
+# that command line and checks the PDF the viewer wrote against the one the
+# report carries. Default report: samples/sample.Tolv.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+report=$(realpath "${1:-samples/sample.Tolv}")
+
+scripts/setup.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target TolvViewer FakeBrowser
+
+build=$root/build/windows
+prefix=$build/wineprefix
+demo=$build/demo
+rm -rf "$demo"
+mkdir -p "$demo"
+
+# The PDF the report carries, decoded independently of the viewer.
+/usr/bin/python3 - "$report" "$demo/expected.pdf" <<'PY'
+import base64, sys, xml.etree.ElementTree as ET
+root = ET.parse(sys.argv[1]).getroot()
+for child in root:
+    if child.tag.endswith("}Object") and "Encoding" in child.attrib:
+        data = "".join(child.itertext()).strip().replace("\n", "")
+        open(sys.argv[2], "wb").write(base64.b64decode(data))
+        break
+PY
+
+scripts/wine-bench.sh "$prefix" bash -s "$build" "$prefix" "$demo" "$report" <<'SH'
+set -euo pipefail
+build=$1 prefix=$2 demo=$3 report=$4
+run() { scripts/wine-run.sh "$prefix" "$@"; }
+
+browser_dir="$prefix/drive_c/Program Files/Stand-in Browser"
+mkdir -p "$browser_dir"
+cp "$build/FakeBrowser.exe" "$browser_dir/chrome.exe"
+rm -f "$browser_dir/chrome.log"
+run reg add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\chrome.exe' /ve /d 'C:\Program Files\Stand-in Browser\chrome.exe' /f >/dev/null
+
+report_win=$(run winepath -w "$report")
+echo "report:  $report_win"
+set +e
+run "$build/Tolv.Viewer.Exe" "$report_win"
+rc=$?
+set -e
+echo "viewer exit code: $rc"
+[ -f "$browser_dir/chrome.log" ] || { echo "the browser was not started" >&2; exit 1; }
+echo "the browser was started with:"
+grep -a '^commandline=' "$browser_dir/chrome.log" | sed 's/^commandline=/  /'
+pdf_win=$(grep -a '^file=' "$browser_dir/chrome.log" | head -n 1 | sed 's/^file=//')
+pdf_unix=$(run winepath -u "$pdf_win")
+cp "$pdf_unix" "$demo/written.pdf"
+echo "PDF written: $pdf_win ($(stat -c %s "$demo/written.pdf") bytes)"
+SH
+
+if cmp -s "$demo/expected.pdf" "$demo/written.pdf"; then
+  echo "the written PDF is byte for byte the one the report carries: $demo/written.pdf"
+else
+  echo "the written PDF differs from the one the report carries" >&2
+  exit 1
+fi
