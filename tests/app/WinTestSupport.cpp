@@ -31,6 +31,17 @@ std::wstring FromUtf8(const std::string& text) {
     return result;
 }
 
+std::string ToUtf8(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string result(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), n,
+                        nullptr, nullptr);
+    return result;
+}
+
 std::string Hex(const std::string& bytes) {
     static const char digits[] = "0123456789ABCDEF";
     std::string result;
@@ -173,7 +184,18 @@ fs::path Beside(const fs::path& exe, const wchar_t* extension) {
 
 FakeBrowserCopy::FakeBrowserCopy(const fs::path& exePath) : exePath_(exePath) {
     fs::create_directories(exePath.parent_path());
-    fs::copy_file(BesideTestExe(L"FakeBrowser.exe"), exePath, fs::copy_options::overwrite_existing);
+    // A copy that an earlier, failed test left running cannot be written over
+    // until it ends.
+    for (int attempt = 0;; ++attempt) {
+        std::error_code error;
+        fs::copy_file(BesideTestExe(L"FakeBrowser.exe"), exePath,
+                      fs::copy_options::overwrite_existing, error);
+        if (!error)
+            break;
+        if (attempt == 50)
+            throw fs::filesystem_error("cannot place the fake browser", exePath, error);
+        Sleep(100);
+    }
     ClearRuns();
     Configure(0);
 }

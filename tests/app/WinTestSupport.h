@@ -18,6 +18,7 @@ namespace tolv::test {
 std::string ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
 std::wstring FromUtf8(const std::string& text);
+std::string ToUtf8(const std::wstring& text);
 
 // Sets an environment variable of this process (and so of the programs it
 // starts) and restores the old value when it goes.
