@@ -5,7 +5,8 @@ import sys
 
 from lxml import etree
 
-root = etree.parse(sys.argv[1]).getroot()
+# huge_tree: without it libxml2 refuses text nodes over 10 MB.
+root = etree.parse(sys.argv[1], etree.XMLParser(huge_tree=True)).getroot()
 for child in root:
     if not isinstance(child.tag, str):
         continue

@@ -119,11 +119,16 @@ void XMLCALL ReportParser::OnDefault(void* self, const XML_Char*, int) {
 }
 
 void ReportParser::NoteEvent() {
-    const XML_Index index = XML_GetCurrentByteIndex(parser_);
-    if (index < 0)
+    if (XML_GetCurrentByteCount(parser_) == 0 && XML_GetCurrentByteIndex(parser_) < 0)
         return;
-    const std::uint64_t end =
-        std::uint64_t(index) + std::uint64_t(XML_GetCurrentByteCount(parser_));
+    std::uint64_t index = std::uint64_t(XML_GetCurrentByteIndex(parser_));
+    if constexpr (sizeof(XML_Index) < 8) {
+        // On Windows expat counts in 32 bits; the event lies within the data
+        // handed over so far, so the high bits come from our own count.
+        const std::uint32_t behind = std::uint32_t(feeding_) - std::uint32_t(index);
+        index = feeding_ - behind;
+    }
+    const std::uint64_t end = index + std::uint64_t(XML_GetCurrentByteCount(parser_));
     lastEventEnd_ = std::max(lastEventEnd_, end);
 }
 
@@ -181,8 +186,8 @@ void ReportParser::Abort(std::string reason) {
 }
 
 bool ReportParser::CanSkip() const {
-    return options_.skipPlainRuns && asciiCompatible_ && depth_ >= 1 && !inCdata_ && !sawDoctype_ &&
-           !aborted_ && lastEventEnd_ == fed_;
+    return asciiCompatible_ && depth_ >= 1 && !inCdata_ && !sawDoctype_ && !aborted_ &&
+           lastEventEnd_ == fed_;
 }
 
 // Where the next call of the parser should stop: just before the next run of
@@ -190,7 +195,7 @@ bool ReportParser::CanSkip() const {
 std::size_t ReportParser::NextParsePoint(const std::uint8_t* data, std::size_t pos,
                                          std::size_t size) const {
     const std::size_t limit = std::min(size, pos + kMaxSlice);
-    if (!options_.skipPlainRuns || (depth_ >= 1 && !asciiCompatible_) || sawDoctype_)
+    if ((depth_ >= 1 && !asciiCompatible_) || sawDoctype_)
         return limit;
     std::size_t i = pos;
     if (IsPlainByte(data[i]))
@@ -214,7 +219,10 @@ void ReportParser::Feed(const std::uint8_t* data, std::size_t size) {
         if (CanSkip()) {
             const std::size_t run = PlainRunLength(data + pos, size - pos);
             if (run > 0) {
-                Skip(data + pos, run);
+                if (options_.skipPlainRuns)
+                    Skip(data + pos, run);
+                else
+                    Parse(data + pos, run, false); // same pieces, for comparison
                 pos += run;
                 continue;
             }
@@ -231,6 +239,7 @@ bool ReportParser::Finish() {
 }
 
 void ReportParser::Parse(const std::uint8_t* data, std::size_t size, bool final) {
+    feeding_ = fed_ + size;
     const XML_Status status = XML_Parse(parser_, reinterpret_cast<const char*>(data), int(size),
                                         final ? XML_TRUE : XML_FALSE);
     fed_ += size;

@@ -19,7 +19,9 @@ class ReportParser {
 public:
     struct Options {
         Base64Decoder::Engine engine = Base64Decoder::Engine::Auto;
-        // Lets plain runs bypass the XML tokenizer (see Feed).
+        // Lets plain runs bypass the XML tokenizer (see Feed). When false, the
+        // same runs are handed to the parser in the same pieces instead: the
+        // results must not differ, not even in the positions of errors.
         bool skipPlainRuns = true;
     };
 
@@ -73,6 +75,7 @@ private:
 
     // What the parser has been given, and where its last reported event ended.
     std::uint64_t fed_ = 0;
+    std::uint64_t feeding_ = 0; // fed_ plus the piece the parser is working on
     std::uint64_t lastEventEnd_ = 0;
     std::uint64_t skipped_ = 0;
     std::uint8_t head_[2] = {};
