@@ -5,7 +5,6 @@
 #include "app/MessageBox.h"
 #include "tests/app/WinTestSupport.h"
 #include "tests/support/MessageBoxWatcher.h"
-#include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -135,9 +134,9 @@ protected:
     }
 
     RunResult RunViewer(const std::wstring& argumentText, const wchar_t* workingDir = nullptr) {
-        RunResult result =
-            RunAndWatch(Quoted(BesideTestExe(L"Tolv.Viewer.Exe").wstring()) + L" " + argumentText,
-                        60000, workingDir);
+        RunResult result = RunAndWatch(InQuotes(ProgramBesideTests(L"Tolv.Viewer.Exe").wstring()) +
+                                           L" " + argumentText,
+                                       60000, workingDir);
         EXPECT_TRUE(result.started);
         EXPECT_FALSE(result.timedOut);
         return result;
@@ -191,10 +190,10 @@ protected:
     }
 
     static std::wstring PlainCommand(const FakeBrowserCopy& browser, const fs::path& pdf) {
-        return Quoted(browser.path().wstring()) + L" " + Quoted(pdf.wstring());
+        return InQuotes(browser.path().wstring()) + L" " + InQuotes(pdf.wstring());
     }
     static std::wstring FrameCommand(const FakeBrowserCopy& browser, const std::wstring& value) {
-        return Quoted(browser.path().wstring()) + kFrameSwitches + Quoted(value);
+        return InQuotes(browser.path().wstring()) + kFrameSwitches + InQuotes(value);
     }
 
     void ExpectChromeTemporaryPlain(const RunResult& result) {
@@ -371,7 +370,7 @@ TEST_F(FileModeTest, AMalformedMissingOrQuotedReportShowsTheUnexpectedErrorWitho
         (reports_.path() / L"bad.Tolv").wstring(),
         (reports_.path() / L"missing.Tolv").wstring(),
         // Quotes stay part of the path, so even an existing report cannot be read.
-        Quoted((reports_.path() / L"a.Tolv").wstring()),
+        InQuotes((reports_.path() / L"a.Tolv").wstring()),
     };
     for (size_t i = 0; i < arguments.size(); ++i) {
         SCOPED_TRACE(testing::Message() << "argument " << i);
@@ -469,7 +468,8 @@ TEST_F(FileModeTest, AnArgumentTextOfOnlyBlanksStartsSetupModeNotFileMode) {
     // Setup mode associates reports with the program: put that back afterwards.
     KeyBackup extension(HKEY_CLASSES_ROOT, L".Tolv", 0);
     KeyBackup fileType(HKEY_CLASSES_ROOT, L"Tolv.Viewer.Exe", 0);
-    std::wstring commandLine = Quoted(BesideTestExe(L"Tolv.Viewer.Exe").wstring()) + L"  \t ";
+    std::wstring commandLine =
+        InQuotes(ProgramBesideTests(L"Tolv.Viewer.Exe").wstring()) + L"  \t ";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION started{};

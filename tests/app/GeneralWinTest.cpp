@@ -101,7 +101,7 @@ protected:
     ScopedFolder folder_{TestRoot() / L"Programs Folder"};
     FakeBrowserCopy program_{folder_.path() / L"program.exe"};
     std::wstring Command(const std::wstring& arguments = L"") const {
-        return Quoted(program_.path().wstring()) + arguments;
+        return InQuotes(program_.path().wstring()) + arguments;
     }
 };
 
@@ -148,7 +148,7 @@ TEST_F(ShellAndWaitTest, WaitsUntilTheProcessHasEnded) {
 
 TEST_F(ShellAndWaitTest, AProgramThatCannotStartIsFalseAndLeavesTheExitCodeAlone) {
     int32_t exitCode = 12345;
-    EXPECT_FALSE(tolv::ShellAndWait(Quoted((folder_.path() / L"missing.exe").wstring()), exitCode,
+    EXPECT_FALSE(tolv::ShellAndWait(InQuotes((folder_.path() / L"missing.exe").wstring()), exitCode,
                                     SW_SHOWNORMAL));
     EXPECT_EQ(exitCode, 12345);
     // An App Paths entry that could not be read leaves two quotes in front.

@@ -8,6 +8,16 @@ namespace fs = std::filesystem;
 
 namespace tolv::test {
 
+fs::path ProgramBesideTests(const std::wstring& fileName) {
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return fs::path(path).parent_path() / fileName;
+}
+
+std::wstring InQuotes(const std::wstring& argument) {
+    return L"\"" + argument + L"\"";
+}
+
 std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream content;
@@ -188,7 +198,7 @@ FakeBrowserCopy::FakeBrowserCopy(const fs::path& exePath) : exePath_(exePath) {
     // until it ends.
     for (int attempt = 0;; ++attempt) {
         std::error_code error;
-        fs::copy_file(BesideTestExe(L"FakeBrowser.exe"), exePath,
+        fs::copy_file(ProgramBesideTests(L"FakeBrowser.exe"), exePath,
                       fs::copy_options::overwrite_existing, error);
         if (!error)
             break;

@@ -3,8 +3,6 @@
 // that are put back afterwards, registry keys restored as they were, and the
 // fake browser's copies and records.
 
-#include "tests/support/TestPaths.h"
-
 #include <windows.h>
 
 #include <filesystem>
@@ -14,6 +12,11 @@
 #include <vector>
 
 namespace tolv::test {
+
+// A program built beside the test executables.
+std::filesystem::path ProgramBesideTests(const std::wstring& fileName);
+// One command-line argument in quotes (the tests' texts hold no quotes).
+std::wstring InQuotes(const std::wstring& argument);
 
 std::string ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
