@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the native build of the portable core,
-# a short fuzzing run, and the Windows build with its tests under Wine on a
+# Builds everything and runs every test: the native build of the portable core
+# with its tests (a short fuzzing run among them), and the Windows build with its tests under Wine on a
 # headless display. Installs what it needs first (scripts/setup.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,11 +18,6 @@ cmake --build --preset native -j "$jobs"
 
 section "native tests"
 ctest --preset native -j "$jobs"
-
-if [ -x scripts/fuzz.sh ]; then
-  section "fuzzing smoke run"
-  scripts/fuzz.sh "${FUZZ_SECONDS:-15}"
-fi
 
 section "windows build"
 cmake --preset windows >/dev/null
