@@ -111,6 +111,13 @@ std::wstring Register::SysErrorToString(int32_t LetErrorNumber) {
 bool Register::SetValue(const std::wstring& LetKey, const std::wstring& LetSubKey,
                         RegValue& LetValue, int32_t LetType, int32_t LetHandle) {
     try {
+        const auto type = static_cast<DWORD>(LetType);
+        // A value that is no 32-bit number leaves the registry untouched, not
+        // even the key is created.
+        int32_t number = 0;
+        if (type == REG_DWORD && !RegValueToInt32(LetValue, number))
+            return false;
+
         // The create's status is not read: a key that cannot be created leaves
         // the handle null, and the write below reports the failure.
         UniqueHkey key;
@@ -118,11 +125,7 @@ bool Register::SetValue(const std::wstring& LetKey, const std::wstring& LetSubKe
                         kRegisterAccess, nullptr, key.put(), nullptr);
 
         LSTATUS status;
-        const auto type = static_cast<DWORD>(LetType);
         if (type == REG_DWORD) {
-            int32_t number = 0;
-            if (!RegValueToInt32(LetValue, number))
-                return false;
             LetValue = number;
             const DWORD data = static_cast<DWORD>(number);
             status = RegSetValueExW(key.get(), LetSubKey.c_str(), 0, REG_DWORD, Bytes(&data),

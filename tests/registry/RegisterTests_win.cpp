@@ -329,7 +329,10 @@ TEST_F(RegisterTest, GetValueWithCreateWhenTheDefaultCannotBeWritten) {
     // The conversion fails, nothing is written, and the default comes back unchanged.
     RegValue def = Text(L"no number");
     EXPECT_EQ(reg.GetValue(key.Path(), L"N", def, REG_DWORD, key.Root(), true), Text(L"no number"));
-    EXPECT_EQ(key.ValueCount(), 0u);
+    EXPECT_EQ(key.ValueCount(), 0u); // Not even a missing key is created for it.
+    EXPECT_EQ(reg.GetValue(key.Sub(L"New"), L"N", def, REG_DWORD, key.Root(), true),
+              Text(L"no number"));
+    EXPECT_FALSE(key.Exists(L"New"));
 }
 
 // ---- KeyIsExist ---------------------------------------------------------
