@@ -1,0 +1,37 @@
+#pragma once
+// Where a Windows test finds the program and its helper programs: beside itself.
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+namespace tolv::test {
+
+inline std::filesystem::path BesideTestExe(const std::wstring& fileName) {
+    std::wstring path(32768, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(length);
+    return std::filesystem::path(path).parent_path() / fileName;
+}
+
+// One argument of a command line, quoted so that CommandLineToArgvW and the C
+// runtime read it back unchanged (blanks, quotes and trailing backslashes included).
+inline std::wstring Quoted(const std::wstring& argument) {
+    std::wstring quoted = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes double only where a quote follows them.
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        quoted += c;
+        backslashes = 0;
+    }
+    quoted.append(backslashes * 2, L'\\');
+    return quoted + L"\"";
+}
+
+} // namespace tolv::test
