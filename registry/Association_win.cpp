@@ -1,0 +1,90 @@
+// The file association and the default web browser: the two operations of the
+// registry class that work on the shell's file types under HKEY_CLASSES_ROOT.
+
+#include "registry/Register.h"
+
+#include "app/Handles.h"
+#include "app/Text.h"
+#include "registry/Errors.h"
+
+#include <shlobj.h>
+
+#include <stdexcept>
+#include <vector>
+
+namespace tolv {
+
+namespace {
+
+// Opens HKEY_CLASSES_ROOT\<key>, creating it when missing.
+[[nodiscard]] LSTATUS CreateClassKey(const std::wstring& key, UniqueHkey& opened) {
+    return RegCreateKeyW(HKEY_CLASSES_ROOT, key.c_str(), opened.put());
+}
+
+// Sets the default value of `subKey` below the open key (of the key itself
+// when `subKey` is empty) as REG_SZ, creating the sub-key when missing.
+[[nodiscard]] LSTATUS SetDefaultText(HKEY key, const wchar_t* subKey, const std::wstring& text) {
+    const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+    return RegSetValueW(key, subKey, REG_SZ, text.c_str(), bytes);
+}
+
+} // namespace
+
+bool Register::AssociateToApp(std::wstring LetAppPath, std::wstring LetExtension) {
+    std::wstring folder;
+    const std::wstring name = ExtractFileName(LetAppPath, folder);
+
+    // An extension registered under HKEY_LOCAL_MACHINE itself is left alone.
+    if (KeyIsExist(LetExtension, L"", kHkeyClassesRoot, kHkeyLocalMachine))
+        return false;
+
+    // The program path is quoted: unquoted, a path with a blank is ambiguous
+    // ("C:\Program Files\..." may start C:\Program.exe). %1 stays unquoted:
+    // the program takes its whole argument text as the report path.
+    const std::wstring command = L"\"" + LetAppPath + L"\" %1";
+    const std::wstring icon = LetAppPath + L",0";
+
+    // Each step runs only when the one before it succeeded; what was written
+    // stays written.
+    UniqueHkey key;
+    if (CreateClassKey(LetExtension, key) != ERROR_SUCCESS)
+        return false;
+    if (SetDefaultText(key.get(), nullptr, name) != ERROR_SUCCESS)
+        return false;
+    if (CreateClassKey(name, key) != ERROR_SUCCESS)
+        return false;
+    if (SetDefaultText(key.get(), L"shell\\open\\command", command) != ERROR_SUCCESS)
+        return false;
+    if (CreateClassKey(name, key) != ERROR_SUCCESS)
+        return false;
+    const bool associated = SetDefaultText(key.get(), L"DefaultIcon", icon) == ERROR_SUCCESS;
+
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    return associated;
+}
+
+bool Register::OpenIBrowser(const std::wstring& LetURL) {
+    // The registered command is used as it stands: a %1 in it is not
+    // replaced, and the URL follows after one blank.
+    const std::wstring line =
+        QueryValue(kHkeyClassesRoot, L"http\\shell\\open\\command", L"") + L" " + LetURL;
+
+    std::vector<wchar_t> commandLine(line.begin(), line.end());
+    commandLine.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started)) {
+        const auto error = static_cast<int32_t>(GetLastError());
+        throw std::runtime_error("Tarayıcı başlatılamadı: " +
+                                 WideToUtf8(Errors::GetErrorText(error)));
+    }
+    UniqueHandle process(started.hProcess);
+    UniqueHandle thread(started.hThread);
+    return started.dwProcessId != 0;
+}
+
+} // namespace tolv
