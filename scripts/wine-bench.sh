@@ -41,6 +41,8 @@ export DISPLAY=:$(head -n 1 "$fdfile")
 # the server of its own run to finish.
 "$here/wine-prefix.sh" "$prefix" || exit 1
 
+# A server left from creating the prefix would refuse the persistent one.
+timeout 30 wineserver -w >/dev/null 2>&1 || true
 wineserver -p </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1
 

@@ -16,6 +16,9 @@ exec 9>"$prefix.lock"
 flock 9
 [ -f "$prefix/.tolv-ready" ] && exit 0
 wineboot --init >/dev/null 2>&1 </dev/null
+# Without a window manager (Xvfb has none) a managed window makes MessageBoxW
+# wait about 2 s for the withdrawal that never comes; unmanaged windows don't.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
 # The prefix's desktop and documents folders link into $HOME; unlink them so
 # that test runs never write into a real home folder.
 for link in "$prefix"/drive_c/users/*/*; do
