@@ -1,0 +1,285 @@
+// Setup mode of the real program: the association it writes, the shell
+// opening a report through that association, the guard under
+// HKEY_LOCAL_MACHINE, and the notice for a user without administrator rights.
+
+#include "app/MessageBox.h"
+#include "app/Text.h"
+#include "tests/app/WinTestSupport.h"
+#include "tests/support/MessageBoxWatcher.h"
+#include "tests/ui/ProgramDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <shellapi.h>
+
+#include <filesystem>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace tolv::test {
+namespace {
+
+constexpr wchar_t kAppPaths[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+constexpr wchar_t kType[] = L"Tolv.Viewer.Exe";
+constexpr wchar_t kCommandKey[] = L"Tolv.Viewer.Exe\\shell\\open\\command";
+constexpr wchar_t kIconKey[] = L"Tolv.Viewer.Exe\\DefaultIcon";
+constexpr wchar_t kAdminNotice[] =
+    L"Arayüzü yönetici olarak başlatılmalıdır.\r\n"
+    L"Uygulama üzerine sağ tıklayın ve açılan menüden 'Yönetiçi olarak çalıştır'ı seçin.\r\n"
+    L"Bu işlem imzalı rapor(tolv) dosyalarını 'TolvViewer' ile ilişkilendirir ve tercih "
+    L"yapabileceğiniz bir pencere açar.";
+constexpr REGSAM k64 = KEY_WOW64_64KEY;
+
+const std::string kPdf = "%PDF-1.4\n1 0 obj\n<< /Type /Catalog >>\nendobj\n%%EOF\n";
+
+// A signed report that carries kPdf ("JVBERi0..." is kPdf in Base64).
+std::string Report() {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+           "<ds:Signature xmlns:ds=\"http://www.w3.org/2000/09/xmldsig#\">\r\n"
+           "<ds:Object Encoding=\"http://www.w3.org/2000/09/xmldsig#base64\">\r\n"
+           "JVBERi0xLjQKMSAwIG9iago8PCAvVHlwZSAvQ2F0YWxvZyA+PgplbmRvYmoKJSVFT0YK\r\n"
+           "</ds:Object>\r\n</ds:Signature>\r\n";
+}
+
+std::wstring Command(const std::wstring& program) {
+    return L"\"" + program + L"\" %1";
+}
+
+// Names of the sub-keys of HKEY_CLASSES_ROOT\key.
+std::vector<std::wstring> SubKeys(const std::wstring& key) {
+    std::vector<std::wstring> names;
+    UniqueHkey opened;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, opened.put()) != ERROR_SUCCESS)
+        return names;
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = 256;
+        if (RegEnumKeyExW(opened.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
+class SetupMode : public ::testing::Test {
+protected:
+    void SetUp() override {
+        extension_.Delete();
+        type_.Delete();
+        machineExtension_.Delete();
+        DeletePreferences();
+        for (const KeyBackup* key : {&chrome64_, &chrome32_, &edge64_, &edge32_})
+            key->Delete();
+        SetDefaultText(HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"chrome.exe", k64,
+                       chrome_.path().wstring());
+        SetDefaultText(HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"msedge.exe", k64,
+                       edge_.path().wstring());
+        WriteBytes(report_, Report());
+    }
+    void TearDown() override { DeletePreferences(); }
+
+    // Runs setup from `program` until its window is open, then closes it.
+    void RunSetup(const fs::path& program) {
+        ProgramRun run(program);
+        HWND window = run.WaitForWindow();
+        ASSERT_NE(window, nullptr) << "the preferences window did not appear";
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(run.WaitForExit(), 0u);
+    }
+
+    static void ExpectAssociation(const std::wstring& program) {
+        EXPECT_EQ(ReadClassText(L".Tolv"), kType);
+        EXPECT_EQ(ReadClassText(kCommandKey), Command(program));
+        EXPECT_EQ(ReadClassText(kIconKey), program + L",0");
+    }
+
+    // Opens the report as a double-click does and waits for the program that
+    // the association started to end. Answers its exit code.
+    std::optional<DWORD> OpenReportInShell() {
+        SHELLEXECUTEINFOW info{};
+        info.cbSize = sizeof(info);
+        info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+        info.lpVerb = L"open";
+        const std::wstring file = report_.wstring();
+        info.lpFile = file.c_str();
+        info.nShow = SW_SHOWNORMAL;
+        if (!ShellExecuteExW(&info) || info.hProcess == nullptr) {
+            ADD_FAILURE() << "ShellExecuteExW failed, error " << GetLastError();
+            return std::nullopt;
+        }
+        UniqueHandle process(info.hProcess);
+        if (WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0)
+            return std::nullopt;
+        DWORD code = 0;
+        GetExitCodeProcess(process.get(), &code);
+        return code;
+    }
+
+    // File mode showed the report's PDF in the (fake) Chrome.
+    void ExpectShownInChrome() {
+        std::vector<BrowserRun> runs = chrome_.Runs();
+        ASSERT_EQ(runs.size(), 1u);
+        EXPECT_TRUE(runs[0].exists);
+        EXPECT_EQ(runs[0].size, static_cast<long long>(kPdf.size()));
+        EXPECT_TRUE(runs[0].ended);
+        EXPECT_TRUE(edge_.Runs().empty());
+    }
+
+    KeyBackup extension_{HKEY_CLASSES_ROOT, L".Tolv", 0};
+    KeyBackup type_{HKEY_CLASSES_ROOT, kType, 0};
+    KeyBackup machineExtension_{HKEY_LOCAL_MACHINE, L".Tolv", k64};
+    KeyBackup chrome64_{HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"chrome.exe", k64};
+    KeyBackup chrome32_{HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"chrome.exe",
+                        KEY_WOW64_32KEY};
+    KeyBackup edge64_{HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"msedge.exe", k64};
+    KeyBackup edge32_{HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"msedge.exe", KEY_WOW64_32KEY};
+    ScopedFolder work_{ProgramPath().parent_path() / L"setup-tests"};
+    FakeBrowserCopy chrome_{work_.path() / L"chrome.exe"};
+    FakeBrowserCopy edge_{work_.path() / L"msedge.exe"};
+    // Blanks in the report's path: %1 is not quoted, and the program takes the
+    // whole argument text as the path.
+    fs::path report_{work_.path() / L"Örnek rapor.Tolv"};
+};
+
+TEST_F(SetupMode, AssociatesReportsWithTheProgramAndRewritesOnTheNextRun) {
+    const std::wstring program = ProgramPath().wstring();
+    RunSetup(ProgramPath());
+    ExpectAssociation(program);
+    // Nothing beyond the three values: no other verbs, no type name.
+    EXPECT_EQ(SubKeys(kType).size(), 2u);
+    EXPECT_EQ(SubKeys(std::wstring(kType) + L"\\shell"), std::vector<std::wstring>{L"open"});
+
+    ASSERT_EQ(StoreClassText(L".Tolv", L"başka"), ERROR_SUCCESS);
+    ASSERT_EQ(StoreClassText(kCommandKey, L"notepad.exe %1"), ERROR_SUCCESS);
+    ASSERT_EQ(StoreClassText(kIconKey, L"shell32.dll,3"), ERROR_SUCCESS);
+    RunSetup(ProgramPath());
+    ExpectAssociation(program);
+}
+
+TEST_F(SetupMode, TheShellOpensAReportInFileMode) {
+    RunSetup(ProgramPath());
+    EXPECT_EQ(OpenReportInShell(), 0u);
+    ExpectShownInChrome();
+
+    // `start` of the command prompt goes the same way.
+    chrome_.ClearRuns();
+    std::wstring commandLine = L"start.exe /wait " + InQuotes(report_.wstring());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                               CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started));
+    UniqueHandle process(started.hProcess);
+    UniqueHandle thread(started.hThread);
+    ASSERT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
+    ExpectShownInChrome();
+}
+
+TEST_F(SetupMode, APathWithBlanksIsQuotedSoTheShellStartsTheProgramNotItsFirstWord) {
+    // C:\Tolv.exe is what an unquoted "C:\Tolv Deneme\..." would start.
+    ScopedFolder folder{L"C:\\Tolv Deneme"};
+    const fs::path program = folder.path() / L"Tolv.Viewer.Exe";
+    fs::copy_file(ProgramPath(), program, fs::copy_options::overwrite_existing);
+    FakeBrowserCopy decoy{L"C:\\Tolv.exe"};
+
+    RunSetup(program);
+    ExpectAssociation(program.wstring());
+    EXPECT_EQ(OpenReportInShell(), 0u);
+    ExpectShownInChrome();
+    EXPECT_TRUE(decoy.Runs().empty()) << "the first word of the path was started";
+
+    // The same command without the quotes starts the wrong program: what the
+    // quotes are there for.
+    chrome_.ClearRuns();
+    ASSERT_EQ(StoreClassText(kCommandKey, program.wstring() + L" %1"), ERROR_SUCCESS);
+    OpenReportInShell();
+    EXPECT_EQ(decoy.Runs().size(), 1u);
+    EXPECT_TRUE(chrome_.Runs().empty());
+}
+
+TEST_F(SetupMode, AtADriveRootThePathHasADoubledBackslashAndStillWorks) {
+    const fs::path program = L"C:\\Tolv.Viewer.Exe";
+    fs::copy_file(ProgramPath(), program, fs::copy_options::overwrite_existing);
+    RunSetup(program);
+    ExpectAssociation(L"C:\\\\Tolv.Viewer.Exe");
+    EXPECT_EQ(OpenReportInShell(), 0u);
+    ExpectShownInChrome();
+    std::error_code ignored;
+    fs::remove(program, ignored);
+}
+
+TEST_F(SetupMode, AnExtensionUnderLocalMachineStopsSetupSilently) {
+    SetDefaultText(HKEY_LOCAL_MACHINE, L".Tolv", k64, L"başka.exe");
+    const RunResult result = RunAndWatch(InQuotes(ProgramPath().wstring()), 30000);
+    ASSERT_TRUE(result.started);
+    EXPECT_FALSE(result.timedOut) << "a window stayed open";
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_TRUE(result.boxes.empty());
+    EXPECT_FALSE(ReadClassText(L".Tolv"));
+    EXPECT_FALSE(ReadClassText(kCommandKey));
+
+    // Without a default value that can be read the key does not count.
+    machineExtension_.Delete();
+    UniqueHkey empty;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L".Tolv", 0, nullptr, 0, KEY_ALL_ACCESS | k64,
+                              nullptr, empty.put(), nullptr),
+              ERROR_SUCCESS);
+    RunSetup(ProgramPath());
+    ExpectAssociation(ProgramPath().wstring());
+}
+
+// A token of the current user in which the Administrators group only denies.
+UniqueHandle LimitedToken() {
+    UniqueHandle own;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, own.put()))
+        return {};
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(administrators);
+    CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size);
+    SID_AND_ATTRIBUTES disabled{administrators, 0};
+    UniqueHandle limited;
+    if (!CreateRestrictedToken(own.get(), 0, 1, &disabled, 0, nullptr, 0, nullptr, limited.put()))
+        return {};
+    return limited;
+}
+
+TEST_F(SetupMode, WithoutAdministratorRightsOnlyTheNoticeIsShown) {
+    const fs::path program = ProgramPath().parent_path() / L"Tolv.Viewer.AdminCheck.Exe";
+    StoreDword(L"Browser", 1);
+    UniqueHandle token = LimitedToken();
+    ASSERT_TRUE(token);
+    {
+        ProgramRun run(program, token.get());
+        ASSERT_TRUE(run.Started());
+        const std::vector<BoxReport> boxes = WatchProcess(run.Process(), 30000);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].caption, kAppTitle);
+        EXPECT_EQ(boxes[0].text, kAdminNotice);
+        EXPECT_EQ(boxes[0].icon, BoxIcon::Warning) << ToString(boxes[0].icon);
+        ASSERT_EQ(boxes[0].buttons.size(), 1u);
+        EXPECT_EQ(boxes[0].buttons[0].id, IDOK);
+        EXPECT_EQ(run.WaitForExit(), 0u);
+    }
+    EXPECT_FALSE(ReadClassText(L".Tolv"));
+    EXPECT_TRUE(SubKeys(L"Tolv.Viewer.AdminCheck.Exe").empty());
+    const std::optional<StoredValue> browser = ReadSetting(L"Browser");
+    ASSERT_TRUE(browser);
+    EXPECT_EQ(browser->Dword(), 1u);
+    EXPECT_FALSE(ReadSetting(L"SavePDF"));
+
+    // The same build with the full token is an administrator: the check above
+    // turned on the token, not on the build.
+    {
+        ProgramRun run(program);
+        HWND window = run.WaitForWindow();
+        EXPECT_NE(window, nullptr);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(run.WaitForExit(), 0u);
+    }
+    DeleteClassKey(L"Tolv.Viewer.AdminCheck.Exe");
+}
+
+} // namespace
+} // namespace tolv::test
