@@ -178,8 +178,8 @@ TEST_F(SetupMode, TheShellOpensAReportInFileMode) {
 }
 
 TEST_F(SetupMode, APathWithBlanksIsQuotedSoTheShellStartsTheProgramNotItsFirstWord) {
-    // C:\Tolv.exe is what an unquoted "C:\Tolv Deneme\..." would start.
-    ScopedFolder folder{L"C:\\Tolv Deneme"};
+    // C:\Tolv.exe is what an unquoted "C:\Tolv Araçlar\..." would start.
+    ScopedFolder folder{L"C:\\Tolv Araçlar"};
     const fs::path program = folder.path() / L"Tolv.Viewer.Exe";
     fs::copy_file(ProgramPath(), program, fs::copy_options::overwrite_existing);
     FakeBrowserCopy decoy{L"C:\\Tolv.exe"};
@@ -200,7 +200,8 @@ TEST_F(SetupMode, APathWithBlanksIsQuotedSoTheShellStartsTheProgramNotItsFirstWo
 }
 
 TEST_F(SetupMode, AtADriveRootThePathHasADoubledBackslashAndStillWorks) {
-    const fs::path program = L"C:\\Tolv.Viewer.Exe";
+    // The extension is written ".Exe" whatever the file's own looks like.
+    const fs::path program = L"C:\\Tolv.Viewer.exe";
     fs::copy_file(ProgramPath(), program, fs::copy_options::overwrite_existing);
     RunSetup(program);
     ExpectAssociation(L"C:\\\\Tolv.Viewer.Exe");
