@@ -109,7 +109,8 @@ HWND ProgramRun::WaitForWindow(DWORD timeoutMs) const {
     while (process_) {
         WindowSearch search{id_, nullptr};
         EnumWindows(FindTitled, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr)
+        // Ready once the window has put the focus on its first control.
+        if (search.found != nullptr && FocusOf(search.found) != nullptr)
             return search.found;
         if (GetTickCount64() >= deadline || WaitForSingleObject(process_.get(), kPollMs) == 0)
             break;

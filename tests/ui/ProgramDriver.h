@@ -33,8 +33,8 @@ public:
     DWORD Id() const { return id_; }
     HANDLE Process() const { return process_.get(); }
 
-    // The visible window of this process titled "TolvViewer - Tercihler";
-    // null when it does not appear in time.
+    // The visible window of this process titled "TolvViewer - Tercihler",
+    // once a control in it has the focus; null when it does not appear in time.
     HWND WaitForWindow(DWORD timeoutMs = 20000) const;
     // The exit code, or nothing while the process still runs after the wait.
     std::optional<DWORD> WaitForExit(DWORD timeoutMs = 20000) const;
