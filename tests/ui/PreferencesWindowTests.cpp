@@ -162,14 +162,7 @@ protected:
 };
 
 TEST_F(PreferencesWindow, ShowsEveryControlOfTheDesignAtTheDisplayDpi) {
-    // The test display has no window manager to draw title bars; for this run
-    // Wine draws the window's frame itself, so that the screenshot shows the
-    // title bar with its icon and buttons.
-    const wchar_t* x11Driver = L"Software\\Wine\\X11 Driver";
-    const wchar_t unmanaged[] = L"N";
-    RegSetKeyValueW(HKEY_CURRENT_USER, x11Driver, L"Managed", REG_SZ, unmanaged, sizeof(unmanaged));
     HWND window = Open();
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, x11Driver, L"Managed");
     ASSERT_NE(window, nullptr);
     const UINT dpi = GetDpiForWindow(window);
 
