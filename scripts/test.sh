@@ -30,7 +30,7 @@ section "leftover processes"
 # Any process still running in this build's Wine prefix is a leak.
 left=
 for pid in $(pgrep -f 'wine|\.exe' || true); do
-  if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$root/build/windows/wineprefix"; then
+  if { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$root/build/windows/wineprefix"; then
     left+="$(ps -o pid=,args= -p "$pid")"$'\n'
   fi
 done
