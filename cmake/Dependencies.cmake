@@ -27,12 +27,17 @@ if(TOLV_EXPAT_SOURCE)
     set(EXPAT_BUILD_PKGCONFIG OFF CACHE BOOL "" FORCE)
     set(EXPAT_SHARED_LIBS OFF CACHE BOOL "" FORCE)
     set(EXPAT_ENABLE_INSTALL OFF CACHE BOOL "" FORCE)
+    # Debian's security patches test "#if XML_DTD == 1", but expat's CMake
+    # template defines XML_DTD without a value (Debian itself builds with
+    # autotools). Give it the value in the template, rewriting it only when it
+    # changes, so that a new configure does not rebuild expat and all after it.
+    set(expat_template ${TOLV_EXPAT_SOURCE}/expat_config.h.cmake)
+    file(READ ${expat_template} expat_config)
+    string(REPLACE "#cmakedefine XML_DTD\n" "#cmakedefine XML_DTD 1\n" patched "${expat_config}")
+    if(NOT patched STREQUAL expat_config)
+        file(WRITE ${expat_template} "${patched}")
+    endif()
     add_subdirectory(${TOLV_EXPAT_SOURCE} ${CMAKE_BINARY_DIR}/_deps/expat EXCLUDE_FROM_ALL SYSTEM)
-    # Debian's security patches test "#if XML_DTD == 1", but the CMake template
-    # defines XML_DTD without a value (Debian itself builds with autotools).
-    file(READ ${CMAKE_BINARY_DIR}/_deps/expat/expat_config.h expat_config)
-    string(REPLACE "#define XML_DTD\n" "#define XML_DTD 1\n" expat_config "${expat_config}")
-    file(WRITE ${CMAKE_BINARY_DIR}/_deps/expat/expat_config.h "${expat_config}")
     add_library(Tolv::expat INTERFACE IMPORTED GLOBAL)
     target_link_libraries(Tolv::expat INTERFACE expat)
     target_compile_definitions(Tolv::expat INTERFACE XML_STATIC)

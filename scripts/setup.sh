@@ -61,7 +61,13 @@ if [ ! -f "$deps/expat/lib/expat.h" ]; then
   mkdir -p "$deps/expat-fetch"
   # Newest version first; a mirror may list a version whose files it does not hold.
   fetched=0
-  for v in $(apt-cache showsrc expat 2>/dev/null | awk '/^Version:/ {print $2}' | sort -V -r -u); do
+  versions=$(apt-cache showsrc expat 2>/dev/null | awk '/^Version:/ {print $2}' | sort -V -r -u)
+  if [ -z "$versions" ]; then
+    # The source index is configured but its lists are gone (apt-get clean).
+    "${sudo_cmd[@]}" apt-get update -qq
+    versions=$(apt-cache showsrc expat 2>/dev/null | awk '/^Version:/ {print $2}' | sort -V -r -u)
+  fi
+  for v in $versions; do
     if (cd "$deps/expat-fetch" && apt-get source -qq "expat=$v" >/dev/null 2>&1); then
       fetched=1; echo "setup: expat $v"; break
     fi

@@ -15,7 +15,10 @@ mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
 [ -f "$prefix/.tolv-ready" ] && exit 0
-wineboot --init >/dev/null 2>&1 </dev/null
+if ! wineboot --init >/dev/null 2>&1 </dev/null; then
+  echo "wine-prefix: could not create the Wine prefix $prefix" >&2
+  exit 1
+fi
 # Without a window manager (Xvfb has none) a managed window makes MessageBoxW
 # wait about 2 s for the withdrawal that never comes; unmanaged windows don't.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
