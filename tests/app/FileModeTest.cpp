@@ -3,8 +3,12 @@
 // box read and answered by the watcher.
 
 #include "app/MessageBox.h"
-#include "tests/app/WinTestSupport.h"
+#include "app/Text.h"
+#include "tests/support/FakeBrowsers.h"
 #include "tests/support/MessageBoxWatcher.h"
+#include "tests/support/Process.h"
+#include "tests/support/SampleReport.h"
+#include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -18,11 +22,6 @@ using namespace tolv::test;
 
 namespace {
 
-const wchar_t kAppPaths[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
-const wchar_t kPrefs[] = L"SOFTWARE\\TolvViewerBrowser";
-const wchar_t kPrefsBrowser[] = L"SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\Browser";
-const wchar_t kPrefsSavePDF[] = L"SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\SavePDF";
-const wchar_t kPrefsFrame[] = L"SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\Frame";
 const wchar_t kFrameSwitches[] =
     L" --chrome-frame --window-size=1200,650 --window-position=250,100  --app=";
 const wchar_t kExtractionFailed[] = L"Tolv imza dosyasının PDF ayrıştırması başarısız.";
@@ -30,46 +29,6 @@ const wchar_t kBrowserFailed[] = L"Tarayıcı entegrasyonu başarısız.";
 const wchar_t kUnexpected[] = L"Beklenmeyen hata: ";
 constexpr REGSAM k32 = KEY_WOW64_32KEY;
 constexpr REGSAM k64 = KEY_WOW64_64KEY;
-
-// A small PDF with bytes above 127 in it, so that any text conversion shows.
-const std::string kPdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n1 0 obj\n<< /Type /Catalog >>\nendobj\n"
-                         "trailer\n<< /Root 1 0 R >>\n%%EOF\n";
-
-std::string Base64(const std::string& bytes) {
-    static const char alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        unsigned n = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size())
-            n |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size())
-            n |= static_cast<unsigned char>(bytes[i + 2]);
-        out += alphabet[(n >> 18) & 63];
-        out += alphabet[(n >> 12) & 63];
-        out += i + 1 < bytes.size() ? alphabet[(n >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? alphabet[n & 63] : '=';
-        if (out.size() % 77 == 76)
-            out += "\r\n";
-    }
-    return out;
-}
-
-std::string Report(const std::string& children) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-           "<ds:Signature xmlns:ds=\"http://www.w3.org/2000/09/xmldsig#\" Id=\"S1\">\r\n"
-           "<ds:SignedInfo/>\r\n<ds:SignatureValue>AAAA</ds:SignatureValue>\r\n" +
-           children + "\r\n</ds:Signature>\r\n";
-}
-
-// A signed report whose first qualifying element carries kPdf, after an object
-// without Encoding.
-std::string GoodReport() {
-    return Report("<ds:Object Id=\"SignedProperties\"><x>QUJD</x></ds:Object>\r\n"
-                  "<ds:Object Id=\"Object-PDF\" MimeType=\"application/pdf\" "
-                  "Encoding=\"http://www.w3.org/2000/09/xmldsig#base64\">\r\n" +
-                  Base64(kPdf) + "\r\n</ds:Object>");
-}
 
 fs::path DesktopFolder() {
     PWSTR path = nullptr;
@@ -113,30 +72,17 @@ private:
 
 class FileModeTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        prefs32_.Delete();
-        prefs64_.Delete();
-        for (const KeyBackup* key : {&chrome64_, &chrome32_, &edge64_, &edge32_})
-            key->Delete();
-        RegisterBrowser(L"chrome.exe", chrome_, k64);
-        RegisterBrowser(L"msedge.exe", edge_, k64);
-        WriteBytes(reports_.path() / L"a.Tolv", GoodReport());
-    }
+    void SetUp() override { WriteBytes(reports_.path() / L"a.Tolv", GoodReport()); }
 
-    static void RegisterBrowser(const std::wstring& name, const FakeBrowserCopy& browser,
-                                REGSAM view) {
-        SetDefaultText(HKEY_LOCAL_MACHINE, kAppPaths + name, view, browser.path().wstring());
-    }
     static void SetPrefs(DWORD browser, DWORD savePDF, DWORD frame) {
-        SetDefaultDword(HKEY_LOCAL_MACHINE, kPrefsBrowser, k32, browser);
-        SetDefaultDword(HKEY_LOCAL_MACHINE, kPrefsSavePDF, k32, savePDF);
-        SetDefaultDword(HKEY_LOCAL_MACHINE, kPrefsFrame, k32, frame);
+        StoreDword(L"Browser", browser);
+        StoreDword(L"SavePDF", savePDF);
+        StoreDword(L"Frame", frame);
     }
 
     RunResult RunViewer(const std::wstring& argumentText, const wchar_t* workingDir = nullptr) {
-        RunResult result = RunAndWatch(InQuotes(ProgramBesideTests(L"Tolv.Viewer.Exe").wstring()) +
-                                           L" " + argumentText,
-                                       60000, workingDir);
+        RunResult result =
+            RunAndWatch(Quoted(ProgramPath().wstring()) + L" " + argumentText, 60000, workingDir);
         EXPECT_TRUE(result.started);
         EXPECT_FALSE(result.timedOut);
         return result;
@@ -152,7 +98,7 @@ protected:
     static void ExpectNoBoxes(const RunResult& result) {
         EXPECT_EQ(result.exitCode, 0u);
         for (const BoxReport& box : result.boxes)
-            ADD_FAILURE() << "unexpected box: " << ToUtf8(box.text);
+            ADD_FAILURE() << "unexpected box: " << tolv::WideToUtf8(box.text);
     }
 
     static void ExpectOneBox(const RunResult& result, const std::wstring& text, BoxIcon icon) {
@@ -190,10 +136,10 @@ protected:
     }
 
     static std::wstring PlainCommand(const FakeBrowserCopy& browser, const fs::path& pdf) {
-        return InQuotes(browser.path().wstring()) + L" " + InQuotes(pdf.wstring());
+        return Quoted(browser.path().wstring()) + L" " + Quoted(pdf.wstring());
     }
     static std::wstring FrameCommand(const FakeBrowserCopy& browser, const std::wstring& value) {
-        return InQuotes(browser.path().wstring()) + kFrameSwitches + InQuotes(value);
+        return Quoted(browser.path().wstring()) + kFrameSwitches + Quoted(value);
     }
 
     void ExpectChromeTemporaryPlain(const RunResult& result) {
@@ -205,15 +151,10 @@ protected:
 
     const fs::path root_ =
         L"C:\\users\\Public\\TolvFileModeTest" + std::to_wstring(GetCurrentProcessId());
-    KeyBackup prefs32_{HKEY_LOCAL_MACHINE, kPrefs, k32};
-    KeyBackup prefs64_{HKEY_LOCAL_MACHINE, kPrefs, k64};
-    KeyBackup chrome64_{HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"chrome.exe", k64};
-    KeyBackup chrome32_{HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"chrome.exe", k32};
-    KeyBackup edge64_{HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"msedge.exe", k64};
-    KeyBackup edge32_{HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"msedge.exe", k32};
-    ScopedFolder browsers_{L"C:\\Program Files\\Fake Browser"};
-    FakeBrowserCopy chrome_{browsers_.path() / L"chrome.exe"};
-    FakeBrowserCopy edge_{browsers_.path() / L"msedge.exe"};
+    PreferencesBackup preferences_;
+    InstalledBrowsers browsers_;
+    const FakeBrowserCopy& chrome_ = browsers_.chrome;
+    const FakeBrowserCopy& edge_ = browsers_.edge;
     ScopedFolder reports_{root_ / L"Raporlar"};
     ScopedFolder temp_{root_ / L"Temp"};
     std::unique_ptr<ScopedEnv> tmpVar_ =
@@ -232,15 +173,14 @@ TEST_F(FileModeTest, WithoutPreferencesChromeShowsATemporaryFileAndTheProgramWai
 }
 
 TEST_F(FileModeTest, AMissingBrowserSettingStopsTheReadingSoTheOthersStayOff) {
-    SetDefaultDword(HKEY_LOCAL_MACHINE, kPrefsSavePDF, k32, 1);
-    SetDefaultDword(HKEY_LOCAL_MACHINE, kPrefsFrame, k32, 1);
+    StoreDword(L"SavePDF", 1);
+    StoreDword(L"Frame", 1);
     ExpectChromeTemporaryPlain(RunViewer((reports_.path() / L"a.Tolv").wstring()));
 }
 
 TEST_F(FileModeTest, PreferencesAreReadFromThe32BitView) {
-    SetDefaultDword(HKEY_LOCAL_MACHINE, kPrefsBrowser, k64, 1);
-    SetDefaultDword(HKEY_LOCAL_MACHINE, kPrefsSavePDF, k64, 1);
-    SetDefaultDword(HKEY_LOCAL_MACHINE, kPrefsFrame, k64, 1);
+    for (const wchar_t* setting : {L"Browser", L"SavePDF", L"Frame"})
+        StoreDword(setting, 1, k64);
     ExpectChromeTemporaryPlain(RunViewer((reports_.path() / L"a.Tolv").wstring()));
 }
 
@@ -268,10 +208,9 @@ class BrowserValueTest : public FileModeTest, public ::testing::WithParamInterfa
 
 TEST_P(BrowserValueTest, ChoosesEdgeExactlyWhenTheLeadingNumberIsNotZero) {
     const BrowserValue& value = GetParam();
-    SetDefaultValue(HKEY_LOCAL_MACHINE, kPrefsBrowser, k32, value.type, value.data.data(),
-                    static_cast<DWORD>(value.data.size()));
-    SetDefaultDword(HKEY_LOCAL_MACHINE, kPrefsSavePDF, k32, 0);
-    SetDefaultDword(HKEY_LOCAL_MACHINE, kPrefsFrame, k32, 0);
+    StoreValue(L"Browser", value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
+    StoreDword(L"SavePDF", 0);
+    StoreDword(L"Frame", 0);
     RunResult result = RunViewer((reports_.path() / L"a.Tolv").wstring());
     ExpectNoBoxes(result);
     const fs::path pdf = OnlyTempFile();
@@ -296,9 +235,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(FileModeTest, AnUnreadableValueStopsTheReadingLikeAMissingOne) {
     const wchar_t multi[] = L"1\0";
-    SetDefaultValue(HKEY_LOCAL_MACHINE, kPrefsBrowser, k32, REG_MULTI_SZ, multi, sizeof(multi));
-    SetDefaultDword(HKEY_LOCAL_MACHINE, kPrefsSavePDF, k32, 1);
-    SetDefaultDword(HKEY_LOCAL_MACHINE, kPrefsFrame, k32, 1);
+    StoreValue(L"Browser", REG_MULTI_SZ, multi, sizeof(multi));
+    StoreDword(L"SavePDF", 1);
+    StoreDword(L"Frame", 1);
     ExpectChromeTemporaryPlain(RunViewer((reports_.path() / L"a.Tolv").wstring()));
 }
 
@@ -370,7 +309,7 @@ TEST_F(FileModeTest, AMalformedMissingOrQuotedReportShowsTheUnexpectedErrorWitho
         (reports_.path() / L"bad.Tolv").wstring(),
         (reports_.path() / L"missing.Tolv").wstring(),
         // Quotes stay part of the path, so even an existing report cannot be read.
-        InQuotes((reports_.path() / L"a.Tolv").wstring()),
+        L"\"" + (reports_.path() / L"a.Tolv").wstring() + L"\"",
     };
     for (size_t i = 0; i < arguments.size(); ++i) {
         SCOPED_TRACE(testing::Message() << "argument " << i);
@@ -394,7 +333,7 @@ TEST_F(FileModeTest, ABrowserThatExitsWithOneShowsTheIntegrationFailure) {
 
 TEST_F(FileModeTest, AMissingAppPathsEntryShowsTheIntegrationFailure) {
     SetPrefs(1, 0, 0);
-    edge64_.Delete();
+    browsers_.Unregister(L"msedge.exe", k64);
     RunResult result = RunViewer((reports_.path() / L"a.Tolv").wstring());
     ExpectOneBox(result, kBrowserFailed, BoxIcon::Error);
     EXPECT_TRUE(edge_.Runs().empty());
@@ -404,8 +343,8 @@ TEST_F(FileModeTest, AMissingAppPathsEntryShowsTheIntegrationFailure) {
 
 TEST_F(FileModeTest, ABrowserRegisteredOnlyInThe32BitViewIsFound) {
     SetPrefs(1, 0, 0);
-    edge64_.Delete();
-    RegisterBrowser(L"msedge.exe", edge_, k32);
+    browsers_.Unregister(L"msedge.exe", k64);
+    browsers_.Register(L"msedge.exe", k32);
     RunResult result = RunViewer((reports_.path() / L"a.Tolv").wstring());
     ExpectNoBoxes(result);
     const fs::path pdf = OnlyTempFile();
@@ -444,63 +383,15 @@ TEST_F(FileModeTest, FrameModeWithAHashInTheDesktopFileNamePassesAFileUrl) {
                 desktop_.folder() / L"rapor #1.Tolv.Pdf");
 }
 
-struct ProcessWindows {
-    DWORD processId;
-    std::vector<HWND> windows;
-};
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM data) {
-    auto* found = reinterpret_cast<ProcessWindows*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == found->processId && IsWindowVisible(window))
-        found->windows.push_back(window);
-    return TRUE;
-}
-
-std::wstring Title(HWND window) {
-    wchar_t title[256] = {};
-    GetWindowTextW(window, title, 256);
-    return title;
-}
-
 TEST_F(FileModeTest, AnArgumentTextOfOnlyBlanksStartsSetupModeNotFileMode) {
     // Setup mode associates reports with the program: put that back afterwards.
-    KeyBackup extension(HKEY_CLASSES_ROOT, L".Tolv", 0);
-    KeyBackup fileType(HKEY_CLASSES_ROOT, L"Tolv.Viewer.Exe", 0);
-    std::wstring commandLine =
-        InQuotes(ProgramBesideTests(L"Tolv.Viewer.Exe").wstring()) + L"  \t ";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION started{};
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &started));
-    CloseHandle(started.hThread);
-
-    // Close whatever window it opens; answer any box.
-    std::vector<std::wstring> titles;
-    const ULONGLONG deadline = GetTickCount64() + 30000;
-    while (WaitForSingleObject(started.hProcess, 100) == WAIT_TIMEOUT &&
-           GetTickCount64() < deadline) {
-        for (HWND box : FindMessageBoxes(started.dwProcessId)) {
-            titles.push_back(L"box: " + ReadMessageBox(box).text);
-            PressOk(box);
-        }
-        ProcessWindows found{started.dwProcessId, {}};
-        EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&found));
-        for (HWND window : found.windows) {
-            titles.push_back(Title(window));
-            PostMessageW(window, WM_CLOSE, 0, 0);
-        }
-    }
-    const bool ended = WaitForSingleObject(started.hProcess, 0) == WAIT_OBJECT_0;
-    if (!ended)
-        TerminateProcess(started.hProcess, 1);
-    CloseHandle(started.hProcess);
-
-    EXPECT_TRUE(ended);
-    EXPECT_NE(std::find(titles.begin(), titles.end(), L"TolvViewer - Tercihler"), titles.end())
-        << "the preferences window did not open";
+    AssociationBackup association;
+    TestProcess run(Quoted(ProgramPath().wstring()) + L"  \t ");
+    ASSERT_TRUE(run.Started());
+    HWND window = run.WaitForWindow(L"TolvViewer - Tercihler", 30000);
+    ASSERT_NE(window, nullptr) << "the preferences window did not open";
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(run.WaitForExit(), 0u);
     EXPECT_TRUE(TolFilesIn(temp_.path()).empty());
     EXPECT_TRUE(chrome_.Runs().empty());
     EXPECT_TRUE(edge_.Runs().empty());

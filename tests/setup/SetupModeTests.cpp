@@ -3,9 +3,9 @@
 // HKEY_LOCAL_MACHINE, and the notice for a user without administrator rights.
 
 #include "app/MessageBox.h"
-#include "app/Text.h"
-#include "tests/app/WinTestSupport.h"
+#include "tests/support/FakeBrowsers.h"
 #include "tests/support/MessageBoxWatcher.h"
+#include "tests/support/SampleReport.h"
 #include "tests/ui/ProgramDriver.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,6 @@ namespace fs = std::filesystem;
 namespace tolv::test {
 namespace {
 
-constexpr wchar_t kAppPaths[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 constexpr wchar_t kType[] = L"Tolv.Viewer.Exe";
 constexpr wchar_t kCommandKey[] = L"Tolv.Viewer.Exe\\shell\\open\\command";
 constexpr wchar_t kIconKey[] = L"Tolv.Viewer.Exe\\DefaultIcon";
@@ -30,17 +29,6 @@ constexpr wchar_t kAdminNotice[] =
     L"Bu işlem imzalı rapor(tolv) dosyalarını 'TolvViewer' ile ilişkilendirir ve tercih "
     L"yapabileceğiniz bir pencere açar.";
 constexpr REGSAM k64 = KEY_WOW64_64KEY;
-
-const std::string kPdf = "%PDF-1.4\n1 0 obj\n<< /Type /Catalog >>\nendobj\n%%EOF\n";
-
-// A signed report that carries kPdf ("JVBERi0..." is kPdf in Base64).
-std::string Report() {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-           "<ds:Signature xmlns:ds=\"http://www.w3.org/2000/09/xmldsig#\">\r\n"
-           "<ds:Object Encoding=\"http://www.w3.org/2000/09/xmldsig#base64\">\r\n"
-           "JVBERi0xLjQKMSAwIG9iago8PCAvVHlwZSAvQ2F0YWxvZyA+PgplbmRvYmoKJSVFT0YK\r\n"
-           "</ds:Object>\r\n</ds:Signature>\r\n";
-}
 
 std::wstring Command(const std::wstring& program) {
     return L"\"" + program + L"\" %1";
@@ -66,19 +54,10 @@ std::vector<std::wstring> SubKeys(const std::wstring& key) {
 class SetupMode : public ::testing::Test {
 protected:
     void SetUp() override {
-        extension_.Delete();
-        type_.Delete();
+        association_.Delete();
         machineExtension_.Delete();
-        DeletePreferences();
-        for (const KeyBackup* key : {&chrome64_, &chrome32_, &edge64_, &edge32_})
-            key->Delete();
-        SetDefaultText(HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"chrome.exe", k64,
-                       chrome_.path().wstring());
-        SetDefaultText(HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"msedge.exe", k64,
-                       edge_.path().wstring());
-        WriteBytes(report_, Report());
+        WriteBytes(report_, GoodReport());
     }
-    void TearDown() override { DeletePreferences(); }
 
     // Runs setup from `program` until its window is open, then closes it.
     void RunSetup(const fs::path& program) {
@@ -119,25 +98,19 @@ protected:
 
     // File mode showed the report's PDF in the (fake) Chrome.
     void ExpectShownInChrome() {
-        std::vector<BrowserRun> runs = chrome_.Runs();
+        std::vector<BrowserRun> runs = browsers_.chrome.Runs();
         ASSERT_EQ(runs.size(), 1u);
         EXPECT_TRUE(runs[0].exists);
         EXPECT_EQ(runs[0].size, static_cast<long long>(kPdf.size()));
         EXPECT_TRUE(runs[0].ended);
-        EXPECT_TRUE(edge_.Runs().empty());
+        EXPECT_TRUE(browsers_.edge.Runs().empty());
     }
 
-    KeyBackup extension_{HKEY_CLASSES_ROOT, L".Tolv", 0};
-    KeyBackup type_{HKEY_CLASSES_ROOT, kType, 0};
+    AssociationBackup association_;
     KeyBackup machineExtension_{HKEY_LOCAL_MACHINE, L".Tolv", k64};
-    KeyBackup chrome64_{HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"chrome.exe", k64};
-    KeyBackup chrome32_{HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"chrome.exe",
-                        KEY_WOW64_32KEY};
-    KeyBackup edge64_{HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"msedge.exe", k64};
-    KeyBackup edge32_{HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"msedge.exe", KEY_WOW64_32KEY};
+    PreferencesBackup preferences_;
+    InstalledBrowsers browsers_;
     ScopedFolder work_{ProgramPath().parent_path() / L"setup-tests"};
-    FakeBrowserCopy chrome_{work_.path() / L"chrome.exe"};
-    FakeBrowserCopy edge_{work_.path() / L"msedge.exe"};
     // Blanks in the report's path: %1 is not quoted, and the program takes the
     // whole argument text as the path.
     fs::path report_{work_.path() / L"Örnek rapor.Tolv"};
@@ -151,9 +124,9 @@ TEST_F(SetupMode, AssociatesReportsWithTheProgramAndRewritesOnTheNextRun) {
     EXPECT_EQ(SubKeys(kType).size(), 2u);
     EXPECT_EQ(SubKeys(std::wstring(kType) + L"\\shell"), std::vector<std::wstring>{L"open"});
 
-    ASSERT_EQ(StoreClassText(L".Tolv", L"başka"), ERROR_SUCCESS);
-    ASSERT_EQ(StoreClassText(kCommandKey, L"notepad.exe %1"), ERROR_SUCCESS);
-    ASSERT_EQ(StoreClassText(kIconKey, L"shell32.dll,3"), ERROR_SUCCESS);
+    SetDefaultText(HKEY_CLASSES_ROOT, L".Tolv", 0, L"başka");
+    SetDefaultText(HKEY_CLASSES_ROOT, kCommandKey, 0, L"notepad.exe %1");
+    SetDefaultText(HKEY_CLASSES_ROOT, kIconKey, 0, L"shell32.dll,3");
     RunSetup(ProgramPath());
     ExpectAssociation(program);
 }
@@ -164,16 +137,10 @@ TEST_F(SetupMode, TheShellOpensAReportInFileMode) {
     ExpectShownInChrome();
 
     // `start` of the command prompt goes the same way.
-    chrome_.ClearRuns();
-    std::wstring commandLine = L"start.exe /wait " + InQuotes(report_.wstring());
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION started{};
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                               CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started));
-    UniqueHandle process(started.hProcess);
-    UniqueHandle thread(started.hThread);
-    ASSERT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
+    browsers_.chrome.ClearRuns();
+    const RunResult start = RunAndWatch(L"start.exe /wait " + Quoted(report_.wstring()), 30000);
+    ASSERT_TRUE(start.started);
+    ASSERT_FALSE(start.timedOut);
     ExpectShownInChrome();
 }
 
@@ -192,11 +159,11 @@ TEST_F(SetupMode, APathWithBlanksIsQuotedSoTheShellStartsTheProgramNotItsFirstWo
 
     // The same command without the quotes starts the wrong program: what the
     // quotes are there for.
-    chrome_.ClearRuns();
-    ASSERT_EQ(StoreClassText(kCommandKey, program.wstring() + L" %1"), ERROR_SUCCESS);
+    browsers_.chrome.ClearRuns();
+    SetDefaultText(HKEY_CLASSES_ROOT, kCommandKey, 0, program.wstring() + L" %1");
     OpenReportInShell();
     EXPECT_EQ(decoy.Runs().size(), 1u);
-    EXPECT_TRUE(chrome_.Runs().empty());
+    EXPECT_TRUE(browsers_.chrome.Runs().empty());
 }
 
 TEST_F(SetupMode, AtADriveRootThePathHasADoubledBackslashAndStillWorks) {
@@ -213,7 +180,7 @@ TEST_F(SetupMode, AtADriveRootThePathHasADoubledBackslashAndStillWorks) {
 
 TEST_F(SetupMode, AnExtensionUnderLocalMachineStopsSetupSilently) {
     SetDefaultText(HKEY_LOCAL_MACHINE, L".Tolv", k64, L"başka.exe");
-    const RunResult result = RunAndWatch(InQuotes(ProgramPath().wstring()), 30000);
+    const RunResult result = RunAndWatch(Quoted(ProgramPath().wstring()), 30000);
     ASSERT_TRUE(result.started);
     EXPECT_FALSE(result.timedOut) << "a window stayed open";
     EXPECT_EQ(result.exitCode, 0u);
@@ -248,6 +215,7 @@ UniqueHandle LimitedToken() {
 
 TEST_F(SetupMode, WithoutAdministratorRightsOnlyTheNoticeIsShown) {
     const fs::path program = ProgramPath().parent_path() / L"Tolv.Viewer.AdminCheck.Exe";
+    KeyBackup adminCheckType{HKEY_CLASSES_ROOT, L"Tolv.Viewer.AdminCheck.Exe", 0};
     StoreDword(L"Browser", 1);
     UniqueHandle token = LimitedToken();
     ASSERT_TRUE(token);
@@ -279,7 +247,6 @@ TEST_F(SetupMode, WithoutAdministratorRightsOnlyTheNoticeIsShown) {
         PostMessageW(window, WM_CLOSE, 0, 0);
         EXPECT_EQ(run.WaitForExit(), 0u);
     }
-    DeleteClassKey(L"Tolv.Viewer.AdminCheck.Exe");
 }
 
 } // namespace

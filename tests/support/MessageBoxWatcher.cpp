@@ -1,11 +1,10 @@
 #include "tests/support/MessageBoxWatcher.h"
 
+#include "tests/support/Process.h"
 #include "tests/support/ScreenCapture.h"
 #include "tests/support/WatchLoop.h"
 
 #include <algorithm>
-#include <memory>
-#include <type_traits>
 
 namespace tolv::test {
 
@@ -20,33 +19,6 @@ constexpr int kIconIdWine = 0x440;
 constexpr DWORD kIconPaintMs = 2000;
 // A press that has not closed the box by then is repeated.
 constexpr ULONGLONG kRepressMs = 1000;
-
-struct HandleClose {
-    void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
-};
-using OwnedHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleClose>;
-
-std::wstring ClassName(HWND window) {
-    wchar_t name[64] = {};
-    int length = GetClassNameW(window, name, 64);
-    return std::wstring(name, static_cast<size_t>(std::max(length, 0)));
-}
-
-// Text of a window of any process: WM_GETTEXT is marshalled across processes, and
-// a timeout keeps a hung program from hanging the test.
-std::wstring WindowText(HWND window) {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                             &length))
-        return {};
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
-        return {};
-    text.resize(std::min<size_t>(copied, length));
-    return text;
-}
 
 std::vector<HWND> ChildControls(HWND parent) {
     std::vector<HWND> children;
@@ -330,24 +302,16 @@ std::vector<BoxReport> WatchProcess(HANDLE process, DWORD timeoutMs) {
 
 RunResult RunAndWatch(const std::wstring& commandLine, DWORD timeoutMs, const wchar_t* workingDir) {
     RunResult result;
-    std::wstring mutableLine = commandLine; // CreateProcessW may write into it
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workingDir, &startup, &info))
+    TestProcess process(commandLine, workingDir);
+    if (!process.Started())
         return result;
-    OwnedHandle process(info.hProcess);
-    OwnedHandle thread(info.hThread);
     result.started = true;
-
     auto collect = [&result](BoxReport report) { result.boxes.push_back(std::move(report)); };
-    if (!AnswerBoxesUntilExit(process.get(), timeoutMs, collect)) {
+    if (!AnswerBoxesUntilExit(process.Process(), timeoutMs, collect)) {
         result.timedOut = true;
-        TerminateProcess(process.get(), 1);
-        WaitForSingleObject(process.get(), 10000);
+        TerminateProcess(process.Process(), 1);
     }
-    GetExitCodeProcess(process.get(), &result.exitCode);
+    result.exitCode = process.WaitForExit(10000).value_or(STILL_ACTIVE);
     return result;
 }
 

@@ -1,5 +1,8 @@
-#include "tests/app/WinTestSupport.h"
+#include "tests/support/TestEnvironment.h"
 
+#include "app/Handles.h"
+
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -7,16 +10,6 @@
 namespace fs = std::filesystem;
 
 namespace tolv::test {
-
-fs::path ProgramBesideTests(const std::wstring& fileName) {
-    std::wstring path(32768, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    return fs::path(path).parent_path() / fileName;
-}
-
-std::wstring InQuotes(const std::wstring& argument) {
-    return L"\"" + argument + L"\"";
-}
 
 std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -30,36 +23,6 @@ void WriteBytes(const fs::path& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path.string());
-}
-
-std::wstring FromUtf8(const std::string& text) {
-    if (text.empty())
-        return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), n);
-    return result;
-}
-
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                nullptr, nullptr);
-    std::string result(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), n,
-                        nullptr, nullptr);
-    return result;
-}
-
-std::string Hex(const std::string& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string result;
-    for (unsigned char c : bytes) {
-        result += digits[c >> 4];
-        result += digits[c & 15];
-    }
-    return result;
 }
 
 ScopedEnv::ScopedEnv(const wchar_t* name, const std::wstring& value) : name_(name) {
@@ -91,44 +54,20 @@ ScopedFolder::~ScopedFolder() {
         fs::remove_all(createdTop_, ignored);
 }
 
-namespace {
-
-std::wstring SplitParent(const std::wstring& subKey, std::wstring& name) {
-    size_t slash = subKey.rfind(L'\\');
-    name = slash == std::wstring::npos ? subKey : subKey.substr(slash + 1);
-    return slash == std::wstring::npos ? std::wstring() : subKey.substr(0, slash);
-}
-
-void DeleteKeyTree(HKEY root, const std::wstring& subKey, REGSAM view) {
-    std::wstring name;
-    std::wstring parent = SplitParent(subKey, name);
-    HKEY parentKey = nullptr;
-    if (RegOpenKeyExW(root, parent.c_str(), 0, KEY_ALL_ACCESS | view, &parentKey) != ERROR_SUCCESS)
-        return;
-    RegDeleteTreeW(parentKey, name.c_str());
-    RegDeleteKeyExW(parentKey, name.c_str(), view, 0);
-    RegCloseKey(parentKey);
-}
-
-const wchar_t kBackupRoot[] = L"Software\\TolvViewerTestBackup";
-
-} // namespace
-
 KeyBackup::KeyBackup(HKEY root, const std::wstring& subKey, REGSAM view)
     : root_(root), subKey_(subKey), view_(view) {
-    HKEY original = nullptr;
-    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_READ | view, &original) != ERROR_SUCCESS)
+    UniqueHkey original;
+    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_READ | view, original.put()) != ERROR_SUCCESS)
         return;
+    // A key of its own for each backup, with no parent shared between test
+    // processes that run side by side.
     static int counter = 0;
-    backupKey_ = std::wstring(kBackupRoot) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(++counter);
-    HKEY backup = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, backupKey_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                    &backup, nullptr);
-    LSTATUS copied = RegCopyTreeW(original, nullptr, backup);
-    RegCloseKey(backup);
-    RegCloseKey(original);
-    if (copied != ERROR_SUCCESS)
+    backupKey_ = L"Software\\TolvViewerTestBackup." + std::to_wstring(GetCurrentProcessId()) +
+                 L"." + std::to_wstring(++counter);
+    UniqueHkey backup;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, backupKey_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, backup.put(), nullptr) != ERROR_SUCCESS ||
+        RegCopyTreeW(original.get(), nullptr, backup.get()) != ERROR_SUCCESS)
         throw std::runtime_error("cannot back up a registry key");
 }
 
@@ -136,43 +75,37 @@ KeyBackup::~KeyBackup() {
     Delete();
     if (backupKey_.empty())
         return;
-    HKEY backup = nullptr, restored = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, backupKey_.c_str(), 0, KEY_READ, &backup) ==
+    UniqueHkey backup, restored;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, backupKey_.c_str(), 0, KEY_READ, backup.put()) ==
             ERROR_SUCCESS &&
         RegCreateKeyExW(root_, subKey_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view_, nullptr,
-                        &restored, nullptr) == ERROR_SUCCESS)
-        RegCopyTreeW(backup, nullptr, restored);
-    if (restored != nullptr)
-        RegCloseKey(restored);
-    if (backup != nullptr)
-        RegCloseKey(backup);
+                        restored.put(), nullptr) == ERROR_SUCCESS)
+        RegCopyTreeW(backup.get(), nullptr, restored.get());
+    backup.reset();
     RegDeleteTreeW(HKEY_CURRENT_USER, backupKey_.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, backupKey_.c_str());
-    // The backup root goes once it is empty.
-    HKEY top = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kBackupRoot, 0, KEY_READ, &top) == ERROR_SUCCESS) {
-        DWORD subKeys = 1;
-        RegQueryInfoKeyW(top, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr);
-        RegCloseKey(top);
-        if (subKeys == 0)
-            RegDeleteKeyW(HKEY_CURRENT_USER, kBackupRoot);
-    }
 }
 
 void KeyBackup::Delete() const {
-    DeleteKeyTree(root_, subKey_, view_);
+    const size_t slash = subKey_.rfind(L'\\');
+    const std::wstring parent = slash == std::wstring::npos ? L"" : subKey_.substr(0, slash);
+    const std::wstring name = slash == std::wstring::npos ? subKey_ : subKey_.substr(slash + 1);
+    UniqueHkey parentKey;
+    if (RegOpenKeyExW(root_, parent.c_str(), 0, KEY_ALL_ACCESS | view_, parentKey.put()) !=
+        ERROR_SUCCESS)
+        return;
+    RegDeleteTreeW(parentKey.get(), name.c_str());
+    RegDeleteKeyExW(parentKey.get(), name.c_str(), view_, 0);
 }
 
 void SetDefaultValue(HKEY root, const std::wstring& subKey, REGSAM view, DWORD type,
                      const void* data, DWORD size) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+    UniqueHkey key;
+    if (RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
+                        key.put(), nullptr) != ERROR_SUCCESS)
         throw std::runtime_error("cannot create a registry key");
-    LSTATUS status = RegSetValueExW(key, nullptr, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS)
+    if (RegSetValueExW(key.get(), nullptr, 0, type, static_cast<const BYTE*>(data), size) !=
+        ERROR_SUCCESS)
         throw std::runtime_error("cannot set a registry value");
 }
 
@@ -185,79 +118,67 @@ void SetDefaultText(HKEY root, const std::wstring& subKey, REGSAM view, const st
                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
+std::optional<std::wstring> ReadClassText(const std::wstring& key) {
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_ANY | RRF_NOEXPAND, &type,
+                     nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::nullopt;
+    std::wstring text(size / sizeof(wchar_t), L'\0');
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text.data(),
+                     &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return text;
+}
+
 namespace {
-fs::path Beside(const fs::path& exe, const wchar_t* extension) {
-    fs::path path = exe;
-    return path.replace_extension(extension);
+std::wstring SettingKey(const wchar_t* setting) {
+    return std::wstring(kPreferencesKey) + L"\\CurrentVersion\\" + setting;
 }
 } // namespace
 
-FakeBrowserCopy::FakeBrowserCopy(const fs::path& exePath) : exePath_(exePath) {
-    fs::create_directories(exePath.parent_path());
-    // A copy that an earlier, failed test left running cannot be written over
-    // until it ends.
-    for (int attempt = 0;; ++attempt) {
-        std::error_code error;
-        fs::copy_file(ProgramBesideTests(L"FakeBrowser.exe"), exePath,
-                      fs::copy_options::overwrite_existing, error);
-        if (!error)
-            break;
-        if (attempt == 50)
-            throw fs::filesystem_error("cannot place the fake browser", exePath, error);
-        Sleep(100);
-    }
-    ClearRuns();
-    Configure(0);
+std::optional<DWORD> StoredValue::Dword() const {
+    if (type != REG_DWORD || data.size() != sizeof(DWORD))
+        return std::nullopt;
+    DWORD value = 0;
+    std::memcpy(&value, data.data(), sizeof(value));
+    return value;
 }
 
-FakeBrowserCopy::~FakeBrowserCopy() {
-    std::error_code ignored;
-    fs::remove(exePath_, ignored);
-    fs::remove(Beside(exePath_, L".log"), ignored);
-    fs::remove(Beside(exePath_, L".ini"), ignored);
+void StoreDword(const wchar_t* setting, DWORD value, REGSAM view) {
+    SetDefaultDword(HKEY_LOCAL_MACHINE, SettingKey(setting), view, value);
 }
 
-void FakeBrowserCopy::Configure(int exitCode, int sleepMs) const {
-    WriteBytes(Beside(exePath_, L".ini"), "[FakeBrowser]\r\nExitCode=" + std::to_string(exitCode) +
-                                              "\r\nSleepMs=" + std::to_string(sleepMs) + "\r\n");
+void StoreText(const wchar_t* setting, const std::wstring& value) {
+    SetDefaultText(HKEY_LOCAL_MACHINE, SettingKey(setting), KEY_WOW64_32KEY, value);
 }
 
-void FakeBrowserCopy::ClearRuns() const {
-    std::error_code ignored;
-    fs::remove(Beside(exePath_, L".log"), ignored);
+void StoreValue(const wchar_t* setting, DWORD type, const void* data, DWORD size) {
+    SetDefaultValue(HKEY_LOCAL_MACHINE, SettingKey(setting), KEY_WOW64_32KEY, type, data, size);
 }
 
-std::vector<BrowserRun> FakeBrowserCopy::Runs() const {
-    std::vector<BrowserRun> runs;
-    std::istringstream log(ReadBytes(Beside(exePath_, L".log")));
-    std::string line;
-    while (std::getline(log, line)) {
-        if (line == "[run]") {
-            runs.emplace_back();
-            continue;
-        }
-        if (runs.empty())
-            continue;
-        size_t equals = line.find('=');
-        std::string key = line.substr(0, equals);
-        std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
-        BrowserRun& run = runs.back();
-        if (key == "commandline")
-            run.commandLine = FromUtf8(value);
-        else if (key == "show")
-            run.show = FromUtf8(value);
-        else if (key == "file")
-            run.file = FromUtf8(value);
-        else if (key == "exists")
-            run.exists = value == "1";
-        else if (key == "size")
-            run.size = std::stoll(value);
-        else if (key == "head")
-            run.head = value;
-        else if (key == "ended")
-            run.ended = true;
-    }
-    return runs;
+std::optional<StoredValue> ReadSetting(const wchar_t* setting, REGSAM view) {
+    UniqueHkey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingKey(setting).c_str(), 0, KEY_READ | view,
+                      key.put()) != ERROR_SUCCESS)
+        return std::nullopt;
+    StoredValue value;
+    DWORD size = 0;
+    if (RegQueryValueExW(key.get(), nullptr, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    value.data.resize(size);
+    if (RegQueryValueExW(key.get(), nullptr, nullptr, &value.type, value.data.data(), &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    value.data.resize(size);
+    return value;
+}
+
+std::optional<DWORD> StoredDword(const wchar_t* setting) {
+    std::optional<StoredValue> value = ReadSetting(setting);
+    return value ? value->Dword() : std::nullopt;
 }
 
 } // namespace tolv::test

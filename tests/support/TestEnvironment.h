@@ -1,27 +1,18 @@
 #pragma once
-// What the Windows tests of file mode share: folders and environment variables
-// that are put back afterwards, registry keys restored as they were, and the
-// fake browser's copies and records.
+// State that a Windows test changes and puts back: environment variables,
+// folders, registry keys; and the program's preferences as stored.
 
 #include <windows.h>
 
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace tolv::test {
 
-// A program built beside the test executables.
-std::filesystem::path ProgramBesideTests(const std::wstring& fileName);
-// One command-line argument in quotes (the tests' texts hold no quotes).
-std::wstring InQuotes(const std::wstring& argument);
-
 std::string ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
-std::wstring FromUtf8(const std::string& text);
-std::string ToUtf8(const std::wstring& text);
 
 // Sets an environment variable of this process (and so of the programs it
 // starts) and restores the old value when it goes.
@@ -70,41 +61,56 @@ private:
     std::wstring backupKey_; // under HKCU; empty when the key did not exist
 };
 
-// Writes a default value into root\subKey (created as needed) in a view.
+// Writes a default value into root\subKey (created as needed) in a view; throws
+// when it cannot.
 void SetDefaultValue(HKEY root, const std::wstring& subKey, REGSAM view, DWORD type,
                      const void* data, DWORD size);
 void SetDefaultDword(HKEY root, const std::wstring& subKey, REGSAM view, DWORD value);
 void SetDefaultText(HKEY root, const std::wstring& subKey, REGSAM view, const std::wstring& text);
+// The REG_SZ default value of a key under HKEY_CLASSES_ROOT.
+std::optional<std::wstring> ReadClassText(const std::wstring& key);
 
-// One start of the fake browser as it recorded it.
-struct BrowserRun {
-    std::wstring commandLine;
-    std::wstring show;   // the show-window state it was given, or "none"
-    std::wstring file;   // the path it would open
-    bool exists = false; // the state of that file when it started
-    long long size = -1;
-    std::string head; // its first bytes, in hexadecimal
-    bool ended = false;
-};
-
-// A copy of the fake browser under a given path, with its exit code and
-// sleep; its records are read back with Runs().
-class FakeBrowserCopy {
+// The association of report files with the program, which every start in
+// setup mode writes; put back afterwards.
+class AssociationBackup {
 public:
-    explicit FakeBrowserCopy(const std::filesystem::path& exePath);
-    ~FakeBrowserCopy();
-    FakeBrowserCopy(const FakeBrowserCopy&) = delete;
-    FakeBrowserCopy& operator=(const FakeBrowserCopy&) = delete;
-
-    const std::filesystem::path& path() const { return exePath_; }
-    void Configure(int exitCode, int sleepMs = 0) const;
-    void ClearRuns() const;
-    std::vector<BrowserRun> Runs() const;
+    void Delete() const {
+        extension_.Delete();
+        type_.Delete();
+    }
 
 private:
-    std::filesystem::path exePath_;
+    KeyBackup extension_{HKEY_CLASSES_ROOT, L".Tolv", 0};
+    KeyBackup type_{HKEY_CLASSES_ROOT, L"Tolv.Viewer.Exe", 0};
 };
 
-std::string Hex(const std::string& bytes);
+// The viewer preferences, HKLM\SOFTWARE\TolvViewerBrowser\CurrentVersion\<setting>,
+// in the 32-bit view where the program keeps them.
+inline constexpr wchar_t kPreferencesKey[] = L"SOFTWARE\\TolvViewerBrowser";
+
+// Empties the preferences in both views for the test and puts back what was there.
+class PreferencesBackup {
+public:
+    PreferencesBackup() { Delete(); }
+    void Delete() const {
+        view32_.Delete();
+        view64_.Delete();
+    }
+
+private:
+    KeyBackup view32_{HKEY_LOCAL_MACHINE, kPreferencesKey, KEY_WOW64_32KEY};
+    KeyBackup view64_{HKEY_LOCAL_MACHINE, kPreferencesKey, KEY_WOW64_64KEY};
+};
+
+struct StoredValue {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    std::optional<DWORD> Dword() const;
+};
+void StoreDword(const wchar_t* setting, DWORD value, REGSAM view = KEY_WOW64_32KEY);
+void StoreText(const wchar_t* setting, const std::wstring& value);
+void StoreValue(const wchar_t* setting, DWORD type, const void* data, DWORD size);
+std::optional<StoredValue> ReadSetting(const wchar_t* setting, REGSAM view = KEY_WOW64_32KEY);
+std::optional<DWORD> StoredDword(const wchar_t* setting);
 
 } // namespace tolv::test

@@ -8,11 +8,19 @@
 
 namespace tolv::test {
 
-inline std::filesystem::path BesideTestExe(const std::wstring& fileName) {
+inline std::filesystem::path OwnExePath() {
     std::wstring path(32768, L'\0');
-    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    path.resize(length);
-    return std::filesystem::path(path).parent_path() / fileName;
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return path;
+}
+
+inline std::filesystem::path BesideTestExe(const std::wstring& fileName) {
+    return OwnExePath().parent_path() / fileName;
+}
+
+// The program itself.
+inline std::filesystem::path ProgramPath() {
+    return BesideTestExe(L"Tolv.Viewer.Exe");
 }
 
 // One argument of a command line, quoted so that CommandLineToArgvW and the C

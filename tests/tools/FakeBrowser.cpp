@@ -5,6 +5,9 @@
 // --app=file:///...). <name>.ini beside it may set ExitCode and SleepMs in the
 // section [FakeBrowser]. After the sleep it appends "ended=1".
 
+#include "app/Text.h"
+#include "tests/support/TestPaths.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -13,27 +16,8 @@
 
 namespace {
 
-std::wstring OwnPath() {
-    std::wstring path(32768, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    return path;
-}
-
-std::string ToUtf8(const std::wstring& text) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                nullptr, nullptr);
-    std::string result(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), n,
-                        nullptr, nullptr);
-    return result;
-}
-
-std::wstring FromUtf8(const std::string& text) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), n);
-    return result;
-}
+using tolv::Utf8ToWide;
+using tolv::WideToUtf8;
 
 int HexDigit(wchar_t c) {
     if (c >= L'0' && c <= L'9')
@@ -67,10 +51,10 @@ std::wstring FileOfArgument(std::wstring argument) {
         } else if (argument[i] == L'/') {
             bytes += '\\';
         } else {
-            bytes += ToUtf8(std::wstring(1, argument[i]));
+            bytes += WideToUtf8(std::wstring(1, argument[i]));
         }
     }
-    return host + FromUtf8(bytes);
+    return host + Utf8ToWide(bytes);
 }
 
 std::string FileState(const std::wstring& path) {
@@ -108,7 +92,7 @@ void Append(const std::wstring& logPath, const std::string& text) {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    const std::wstring self = OwnPath();
+    const std::wstring self = tolv::test::OwnExePath().wstring();
     const std::wstring stem = self.substr(0, self.find_last_of(L'.'));
     const std::wstring logPath = stem + L".log";
     const std::wstring iniPath = stem + L".ini";
@@ -126,10 +110,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     GetStartupInfoW(&startup);
     const bool showSet = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0;
 
-    std::string record = "[run]\ncommandline=" + ToUtf8(commandLine) + "\n";
+    std::string record = "[run]\ncommandline=" + WideToUtf8(commandLine) + "\n";
     record +=
         "show=" + (showSet ? std::to_string(startup.wShowWindow) : std::string("none")) + "\n";
-    record += "file=" + ToUtf8(file) + "\n";
+    record += "file=" + WideToUtf8(file) + "\n";
     record += FileState(file);
     Append(logPath, record);
 

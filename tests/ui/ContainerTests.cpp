@@ -3,6 +3,7 @@
 
 #include "ui/Container.h"
 
+#include "tests/support/TestEnvironment.h"
 #include "tests/ui/ProgramDriver.h"
 
 #include <gtest/gtest.h>
@@ -32,8 +33,8 @@ class ContainerInThisProcess : public ::testing::Test {
 protected:
     void SetUp() override {
         SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
-        DeletePreferences();
     }
+    PreferencesBackup preferences_;
 };
 
 TEST_F(ContainerInThisProcess, HasTheIconAndTahomaWithTheTurkishCharacterSet) {

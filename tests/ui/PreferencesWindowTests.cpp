@@ -6,7 +6,7 @@
 #include "app/Text.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/ScreenCapture.h"
-#include "tests/support/TestPaths.h"
+#include "tests/support/TestEnvironment.h"
 #include "tests/ui/ProgramDriver.h"
 
 #include <gtest/gtest.h>
@@ -93,11 +93,6 @@ Shown ReadShown(HWND window) {
             CheckState(Find(window, kSavePdf)), CheckState(Find(window, kFrame))};
 }
 
-std::optional<DWORD> StoredDword(const wchar_t* setting) {
-    std::optional<StoredValue> value = ReadSetting(setting);
-    return value ? value->Dword() : std::nullopt;
-}
-
 bool NothingStored() {
     return !ReadSetting(kBrowserSetting) && !ReadSetting(kSavePdfSetting) &&
            !ReadSetting(kFrameSetting);
@@ -146,18 +141,17 @@ void MakeSettingsKeyVolatile(std::initializer_list<const wchar_t*> existingSetti
 
 class PreferencesWindow : public ::testing::Test {
 protected:
-    void SetUp() override { DeletePreferences(); }
-    void TearDown() override { DeletePreferences(); }
-
     // Starts the program and waits for its window.
     HWND Open() {
-        run_ = std::make_unique<ProgramRun>(ProgramPath());
+        run_ = std::make_unique<ProgramRun>();
         HWND window = run_->WaitForWindow();
         EXPECT_NE(window, nullptr) << "the preferences window did not appear";
         return window;
     }
     ProgramRun& Run() { return *run_; }
 
+    AssociationBackup association_;
+    PreferencesBackup preferences_;
     std::unique_ptr<ProgramRun> run_;
 };
 
@@ -299,7 +293,8 @@ TEST_F(PreferencesWindow, LoadsWhatIsStoredAndStopsAtTheFirstSettingItCannotShow
          {on, off, off, off}},
         {"Browser of a type without text stops everything",
          [] {
-             StoreBinary(kBrowserSetting, {1, 0, 0, 0});
+             const BYTE binary[] = {1, 0, 0, 0};
+             StoreValue(kBrowserSetting, REG_BINARY, binary, sizeof(binary));
              StoreDword(kSavePdfSetting, 1);
              StoreDword(kFrameSetting, 1);
          },
@@ -318,13 +313,6 @@ TEST_F(PreferencesWindow, LoadsWhatIsStoredAndStopsAtTheFirstSettingItCannotShow
              StoreDword(kFrameSetting, 1);
          },
          {off, on, off, off}},
-        {"SavePDF all bits set is no state",
-         [] {
-             StoreDword(kBrowserSetting, 0);
-             StoreDword(kSavePdfSetting, 0xFFFFFFFF);
-             StoreDword(kFrameSetting, 1);
-         },
-         {on, off, off, off}},
         {"Frame 2.6 rounds to 3, no state",
          [] {
              StoreDword(kBrowserSetting, 1);
@@ -335,7 +323,7 @@ TEST_F(PreferencesWindow, LoadsWhatIsStoredAndStopsAtTheFirstSettingItCannotShow
     };
     for (const Case& testCase : cases) {
         SCOPED_TRACE(testCase.name);
-        DeletePreferences();
+        preferences_.Delete();
         testCase.store();
         HWND window = Open();
         if (window == nullptr)
@@ -348,15 +336,7 @@ TEST_F(PreferencesWindow, LoadsWhatIsStoredAndStopsAtTheFirstSettingItCannotShow
 }
 
 TEST_F(PreferencesWindow, ReadsOnlyThe32BitRegistryView) {
-    UniqueHkey native;
-    const std::wstring path = std::wstring(kPreferencesKey) + L"\\CurrentVersion\\Browser";
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, native.put(), nullptr),
-              ERROR_SUCCESS);
-    const DWORD edge = 1;
-    ASSERT_EQ(RegSetValueExW(native.get(), nullptr, 0, REG_DWORD,
-                             reinterpret_cast<const BYTE*>(&edge), sizeof(edge)),
-              ERROR_SUCCESS);
+    StoreDword(kBrowserSetting, 1, KEY_WOW64_64KEY);
     HWND window = Open();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(CheckState(Find(window, kChrome)), BST_CHECKED);
