@@ -16,10 +16,6 @@ struct RegisterTestAccess {
     static LSTATUS ReadValue(Register& reg, HKEY key, const std::wstring& name, RegValue& out) {
         return reg.ReadValue(key, name, out);
     }
-    static std::wstring ExtractFileName(Register& reg, const std::wstring& path,
-                                        std::wstring& folder) {
-        return reg.ExtractFileName(path, folder);
-    }
 };
 
 namespace {
@@ -134,14 +130,6 @@ TEST_F(ReadValueTest, FailuresGiveStatus2) {
     out = Text(L"before");
     EXPECT_EQ(Read(L"LongDword", out), 2);
     EXPECT_EQ(out, Text(L"before"));
-}
-
-TEST_F(RegisterTest, ExtractFileNameIsTheSharedRule) {
-    std::wstring folder;
-    EXPECT_EQ(RegisterTestAccess::ExtractFileName(reg, L"C:\\Tools\\ Viewer.Exe", folder),
-              L"Viewer.Exe");
-    EXPECT_EQ(folder, L"C:\\Tools\\ ");
-    EXPECT_EQ(RegisterTestAccess::ExtractFileName(reg, L"C:\\Tools\\", folder), L"");
 }
 
 // ---- SetValue -----------------------------------------------------------

@@ -133,17 +133,13 @@ TEST(ReportEncodings, Utf16ReportsAreReadWithTheirByteOrderMark) {
 // Turkish Windows machines write single-byte encodings; every letter of them
 // is one character, so one place in the Base64 text.
 TEST(ReportEncodings, SingleByteEncodingsOfTurkishMachines) {
-    const std::string body = "<r xmlns:ds=\"u\"><ds:Açıklama>\xDE\xFE\xD0\xF0\xDD\xFD</ds:Açıklama>"
+    const std::string body = "<r xmlns:ds=\"u\"><ds:Aciklama>\xDE\xFE\xD0\xF0\xDD\xFD</ds:Aciklama>"
                              "<ds:Object Encoding=\"\">TW\xFE"
                              "FuTWFu</ds:Object></r>";
     for (const char* encoding : {"windows-1254", "ISO-8859-9", "windows-1252", "ISO-8859-1",
                                  "latin5", "CP1254", "iso_8859-9"}) {
-        std::string doc = std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?>";
-        // Element names are ASCII here apart from the test's own UTF-8 one.
-        doc += body;
-        const std::size_t at = doc.find("Açıklama");
-        doc.replace(at, std::string("Açıklama").size(), "Aciklama");
-        doc.replace(doc.find("Açıklama"), std::string("Açıklama").size(), "Aciklama");
+        const std::string doc =
+            std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?>" + body;
         const Result r = RunReport(doc, 5);
         EXPECT_TRUE(r.found) << encoding;
         Bytes expected = ToBytes("TW FuTWFu");
