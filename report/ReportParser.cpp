@@ -284,6 +284,15 @@ void ReportParser::Skip(const std::uint8_t* data, std::size_t size) {
 void ReportParser::MapPosition(std::uint64_t& line, std::uint64_t& column) const {
     if (!mapped_)
         return;
+    if (truePosition_.afterCr && fed_ == fedAtSkip_ && line == parserLine_ &&
+        column == parserColumn_) {
+        // The document ends with the CR that ended the taken-around text. The
+        // parser holds such a CR back, waiting for a possible LF, so it never
+        // counts that last line end; neither do we.
+        line = truePosition_.line - 1;
+        column = truePosition_.columnBeforeCr;
+        return;
+    }
     if (line == parserLine_) {
         column = truePosition_.column + (column - std::min(column, parserColumn_));
         line = truePosition_.line;

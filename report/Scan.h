@@ -24,6 +24,7 @@ struct TextPosition {
     std::uint64_t line = 1;
     std::uint64_t column = 0;
     bool afterCr = false;
+    std::uint64_t columnBeforeCr = 0; // where the line that the last CR ended stopped
 
     void Advance(std::uint64_t columns) {
         column += columns;
@@ -31,6 +32,7 @@ struct TextPosition {
     }
     void Cr() {
         ++line;
+        columnBeforeCr = column;
         column = 0;
         afterCr = true;
     }

@@ -159,6 +159,21 @@ TEST(ReportParser, ErrorPositionsCountTheSkippedText) {
                 EXPECT_THAT(error.what(), HasSubstr("satır 44, sütun 13")) << piece << skip;
             }
         }
+        // A report cut off right after a CR: the parser never counts that line end.
+        for (const auto& [cut, where] : {std::pair{"<r>x\r", "satır 1, sütun 5"},
+                                         std::pair{"<r>x\r\r", "satır 2, sütun 1"},
+                                         std::pair{"<r>x\r\n\r", "satır 2, sütun 1"}}) {
+            for (bool skip : {true, false}) {
+                ReportParser::Options options;
+                options.skipPlainRuns = skip;
+                try {
+                    RunReport(cut, piece, options);
+                    ADD_FAILURE() << "no error";
+                } catch (const ReportError& error) {
+                    EXPECT_THAT(error.what(), HasSubstr(where)) << piece << skip;
+                }
+            }
+        }
         const std::string lateError =
             "<r xmlns:ds=\"u\"><ds:Object Encoding=\"\">" + payload + "AA&bogus;</ds:Object></r>";
         try {
