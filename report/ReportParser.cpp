@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <new>
 
 namespace tolv::report {
@@ -69,30 +70,37 @@ ReportParser::~ReportParser() {
     XML_ParserFree(parser_);
 }
 
-void XMLCALL ReportParser::OnStart(void* self, const XML_Char* name, const XML_Char** atts) {
+// expat is C: nothing may be thrown through it. A failure inside a handler
+// stops the parser, and Parse reports it once XML_Parse has returned.
+template <class Handler> void ReportParser::Guarded(void* self, Handler handler) {
     auto* p = static_cast<ReportParser*>(self);
     if (p->aborted_)
         return;
     try {
-        p->Start(name, atts);
+        handler(*p);
     } catch (const std::bad_alloc&) {
-        p->Abort("bellek yetersiz");
+        p->AbortAfterException("bellek yetersiz");
+    } catch (const std::exception& e) {
+        p->AbortAfterException(e.what());
+    } catch (...) {
+        p->AbortAfterException("bilinmeyen bir hata");
     }
 }
 
+void XMLCALL ReportParser::OnStart(void* self, const XML_Char* name, const XML_Char** atts) {
+    Guarded(self, [&](ReportParser& p) { p.Start(name, atts); });
+}
+
 void XMLCALL ReportParser::OnEnd(void* self, const XML_Char*) {
-    auto* p = static_cast<ReportParser*>(self);
-    if (!p->aborted_)
-        p->End();
+    Guarded(self, [](ReportParser& p) { p.End(); });
 }
 
 void XMLCALL ReportParser::OnText(void* self, const XML_Char* text, int size) {
-    auto* p = static_cast<ReportParser*>(self);
-    if (p->aborted_)
-        return;
-    p->NoteEvent();
-    if (p->activeDepth_ != 0)
-        p->payload_.AddText(text, std::size_t(size));
+    Guarded(self, [&](ReportParser& p) {
+        p.NoteEvent();
+        if (p.activeDepth_ != 0)
+            p.payload_.AddText(text, std::size_t(size));
+    });
 }
 
 void XMLCALL ReportParser::OnCdataStart(void* self) {
@@ -183,6 +191,16 @@ void ReportParser::Abort(std::string reason) {
     abortLine_ = XML_GetCurrentLineNumber(parser_);
     abortColumn_ = XML_GetCurrentColumnNumber(parser_);
     XML_StopParser(parser_, XML_FALSE);
+}
+
+void ReportParser::AbortAfterException(const char* reason) noexcept {
+    try {
+        Abort(reason);
+    } catch (...) {
+        // No memory even for the reason: stop all the same, with an empty one.
+        aborted_ = true;
+        XML_StopParser(parser_, XML_FALSE);
+    }
 }
 
 bool ReportParser::CanSkip() const {

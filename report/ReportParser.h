@@ -54,11 +54,13 @@ private:
     static void XMLCALL OnDoctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*,
                                   int);
     static void XMLCALL OnDefault(void* self, const XML_Char*, int);
+    template <class Handler> static void Guarded(void* self, Handler handler);
 
     void Start(const XML_Char* name, const XML_Char** atts);
     void End();
     void NoteEvent();
     void Abort(std::string reason);
+    void AbortAfterException(const char* reason) noexcept;
     bool CanSkip() const;
     std::size_t NextParsePoint(const std::uint8_t* data, std::size_t pos, std::size_t size) const;
     void Parse(const std::uint8_t* data, std::size_t size, bool final);
