@@ -12,21 +12,20 @@
 
 namespace {
 
-// Answers true when a window is open and its message loop must run.
-bool Main() {
+// Answers the preferences window when setup mode opened it, null otherwise.
+HWND Main() {
     std::wstring argumentText = tolv::ArgumentText(GetCommandLineW());
     if (argumentText.empty())
         return tolv::RunSetupMode();
     tolv::RunFileMode(argumentText);
-    return false;
+    return nullptr;
 }
 
-int RunMessageLoop() {
+int RunMessageLoop(HWND dialog) {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        // Lets a modeless dialog handle Tab, Enter and Esc itself.
-        HWND active = GetActiveWindow();
-        if (active != nullptr && IsDialogMessageW(active, &msg))
+        // Lets the modeless dialog handle Tab, Enter and Esc itself.
+        if (IsDialogMessageW(dialog, &msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
@@ -40,12 +39,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
-    bool windowOpen = false;
+    HWND dialog = nullptr;
     try {
-        windowOpen = Main();
+        dialog = Main();
     } catch (const std::exception& e) {
         tolv::ShowMessage(L"Beklenmeyen hata: " + tolv::Utf8ToWide(e.what()), tolv::kStylePlain);
         return 0;
     }
-    return windowOpen ? RunMessageLoop() : 0;
+    return dialog != nullptr ? RunMessageLoop(dialog) : 0;
 }

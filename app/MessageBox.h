@@ -2,6 +2,8 @@
 // The one way the program shows a message: every box passes through here, so
 // every box without a caption of its own carries the same application title.
 
+#include <windows.h>
+
 #include <string>
 
 namespace tolv {
@@ -17,8 +19,11 @@ enum MessageStyle : unsigned {
 };
 
 // Shows a modal box and returns when the user has pressed OK. A null or empty
-// caption shows the application title.
-void ShowMessage(const std::wstring& text, unsigned style, const wchar_t* caption = nullptr);
+// caption shows the application title. A box that belongs to a window names
+// it as owner: the window is then disabled until the box is dismissed, even
+// when the program is not in the foreground.
+void ShowMessage(const std::wstring& text, unsigned style, const wchar_t* caption = nullptr,
+                 HWND owner = nullptr);
 
 // Loads a string of the program's string table; "_" line marks are left as they
 // are (the caller expands them with ExpandLineBreaks). Throws when the

@@ -1,17 +1,13 @@
 #include "app/MessageBox.h"
 
-#include <windows.h>
-
 #include <stdexcept>
 
 namespace tolv {
 
-void ShowMessage(const std::wstring& text, unsigned style, const wchar_t* caption) {
+void ShowMessage(const std::wstring& text, unsigned style, const wchar_t* caption, HWND owner) {
     if (caption == nullptr || *caption == L'\0')
         caption = kAppTitle;
-    // The owner is the active window of this thread, so a box shown while the
-    // preferences window is open is modal to it; in file mode there is none.
-    MessageBoxW(GetActiveWindow(), text.c_str(), caption, style | MB_OK | MB_SETFOREGROUND);
+    MessageBoxW(owner, text.c_str(), caption, style | MB_OK);
 }
 
 std::wstring LoadResString(unsigned id) {

@@ -53,10 +53,10 @@ std::wstring AssociationPath() {
 
 } // namespace
 
-bool RunSetupMode() {
+HWND RunSetupMode() {
     if (!IsUserAnAdmin()) {
         ShowMessage(ExpandLineBreaks(LoadResString(kAdminNoticeId)), kStyleWarning);
-        return false;
+        return nullptr;
     }
 
     bool associated = false;
@@ -65,14 +65,14 @@ bool RunSetupMode() {
         associated = registry.AssociateToApp(AssociationPath(), kReportExtension);
     }
     if (!associated)
-        return false;
+        return nullptr;
 
     // The window lives until it ends the process itself (Save, Cancel or
     // closing it); it is never destroyed before that.
     auto* container = new ui::Container();
     if (!container->Show())
         throw std::runtime_error("Tercihler penceresi açılamadı.");
-    return true;
+    return container->Window();
 }
 
 } // namespace tolv

@@ -442,7 +442,7 @@ void Container::CdSave_Click() {
     if (status == ERROR_SUCCESS)
         status = RegWriteDword(kFrameSettingPath, CheckState(ChFrame), RegistryView::Wow64_32);
     if (status != ERROR_SUCCESS)
-        ShowMessage(SaveFailureText(status), kStyleError);
+        ShowMessage(SaveFailureText(status), kStyleError, nullptr, hwnd_);
     ExitProcess(status == ERROR_SUCCESS ? 0 : 1);
 }
 
@@ -451,7 +451,8 @@ void Container::CdCancel_Click() {
 }
 
 void Container::CdAbout_Click() {
-    ShowMessage(ExpandLineBreaks(LoadResString(kAboutTextId)), kStyleInformation, kAboutTitle);
+    ShowMessage(ExpandLineBreaks(LoadResString(kAboutTextId)), kStyleInformation, kAboutTitle,
+                hwnd_);
 }
 
 // The boxes can show the indeterminate state of a stored 2, but a click only
