@@ -192,11 +192,17 @@ std::wstring SaveFailureText(LSTATUS status) {
     return text;
 }
 
-void ReportUnexpected(const char* description) noexcept {
+// Every failure in setup mode ends the same way: the unexpected-error box,
+// then the end of the program. A window left half built or with an event half
+// handled is not worth keeping open.
+[[noreturn]] void EndUnexpectedly(HWND window, const char* description) noexcept {
     try {
-        ShowMessage(L"Beklenmeyen hata: " + Utf8ToWide(description), kStylePlain);
+        // A window still being built is not shown yet; the box then stands alone.
+        HWND owner = window != nullptr && IsWindowVisible(window) ? window : nullptr;
+        ShowMessage(L"Beklenmeyen hata: " + Utf8ToWide(description), kStylePlain, nullptr, owner);
     } catch (...) {
     }
+    ExitProcess(0);
 }
 
 } // namespace
@@ -237,11 +243,10 @@ INT_PTR CALLBACK Container::DialogProc(HWND hwnd, UINT message, WPARAM wParam, L
         }
         return self->HandleMessage(message, wParam, lParam);
     } catch (const std::exception& e) {
-        ReportUnexpected(e.what());
+        EndUnexpectedly(hwnd, e.what());
     } catch (...) {
-        ReportUnexpected("?");
+        EndUnexpectedly(hwnd, "?");
     }
-    return FALSE;
 }
 
 INT_PTR Container::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
