@@ -1,10 +1,8 @@
 #include "app/General.h"
 
-#include "app/Handles.h"
+#include "app/Process_win.h"
 
 #include <windows.h>
-
-#include <vector>
 
 namespace tolv {
 
@@ -39,27 +37,15 @@ std::wstring MakeTempFile(std::wstring& folder, const std::wstring& prefix, bool
 }
 
 bool ShellAndWait(const std::wstring& commandLine, int32_t& exitCode, int windowStyle) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = static_cast<WORD>(windowStyle);
-    // CreateProcessW may write into the command line.
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-    line.push_back(L'\0');
-
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &started))
+    const UniqueProcessInfo started = StartProcess(commandLine, windowStyle);
+    if (!started)
         return false;
     // The handle from the start itself, not one reopened by id: an id can be
     // reused once the process has ended, a handle keeps its process.
-    UniqueHandle process(started.hProcess);
-    UniqueHandle thread(started.hThread);
-
-    if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0)
+    if (WaitForSingleObject(started.process(), INFINITE) != WAIT_OBJECT_0)
         return false;
     DWORD code = 0;
-    if (!GetExitCodeProcess(process.get(), &code))
+    if (!GetExitCodeProcess(started.process(), &code))
         return false;
     exitCode = static_cast<int32_t>(code);
     return code == 0;

@@ -62,4 +62,39 @@ using UniqueHandle = UniqueAny<HANDLE, detail::CloseKernelHandle>;
 // Text that the shell allocated for the caller (SHGetKnownFolderPath).
 using UniqueCoTaskString = UniqueAny<wchar_t*, detail::FreeCoTaskMem>;
 
+// What CreateProcessW hands back: both handles owned, each closed once.
+class UniqueProcessInfo {
+public:
+    UniqueProcessInfo() = default;
+    explicit UniqueProcessInfo(const PROCESS_INFORMATION& started) noexcept
+        : process_(started.hProcess), thread_(started.hThread), processId_(started.dwProcessId),
+          threadId_(started.dwThreadId) {}
+
+    UniqueProcessInfo(UniqueProcessInfo&& other) noexcept
+        : process_(std::move(other.process_)), thread_(std::move(other.thread_)),
+          processId_(std::exchange(other.processId_, 0)),
+          threadId_(std::exchange(other.threadId_, 0)) {}
+    UniqueProcessInfo& operator=(UniqueProcessInfo&& other) noexcept {
+        if (this != &other) {
+            process_ = std::move(other.process_);
+            thread_ = std::move(other.thread_);
+            processId_ = std::exchange(other.processId_, 0);
+            threadId_ = std::exchange(other.threadId_, 0);
+        }
+        return *this;
+    }
+
+    HANDLE process() const noexcept { return process_.get(); }
+    HANDLE thread() const noexcept { return thread_.get(); }
+    DWORD processId() const noexcept { return processId_; }
+    DWORD threadId() const noexcept { return threadId_; }
+    explicit operator bool() const noexcept { return static_cast<bool>(process_); }
+
+private:
+    UniqueHandle process_;
+    UniqueHandle thread_;
+    DWORD processId_ = 0;
+    DWORD threadId_ = 0;
+};
+
 } // namespace tolv

@@ -4,13 +4,13 @@
 #include "registry/Register.h"
 
 #include "app/Handles.h"
+#include "app/Process_win.h"
 #include "app/Text.h"
 #include "registry/Errors.h"
 
 #include <shlobj.h>
 
 #include <stdexcept>
-#include <vector>
 
 namespace tolv {
 
@@ -69,22 +69,12 @@ bool Register::OpenIBrowser(const std::wstring& LetURL) {
     const std::wstring line =
         QueryValue(kHkeyClassesRoot, L"http\\shell\\open\\command", L"") + L" " + LetURL;
 
-    std::vector<wchar_t> commandLine(line.begin(), line.end());
-    commandLine.push_back(L'\0');
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &started)) {
-        const auto error = static_cast<int32_t>(GetLastError());
+    DWORD error = 0;
+    const UniqueProcessInfo started = StartProcess(line, SW_SHOWNORMAL, &error);
+    if (!started)
         throw std::runtime_error("Tarayıcı başlatılamadı: " +
-                                 WideToUtf8(Errors::GetErrorText(error)));
-    }
-    UniqueHandle process(started.hProcess);
-    UniqueHandle thread(started.hThread);
-    return started.dwProcessId != 0;
+                                 WideToUtf8(Errors::GetErrorText(static_cast<int32_t>(error))));
+    return started.processId() != 0;
 }
 
 } // namespace tolv
