@@ -2,6 +2,7 @@
 
 #include "app/Handles.h"
 #include "app/MessageBox.h"
+#include "app/Text.h"
 #include "registry/Errors.h"
 
 #include <cstring>
@@ -36,34 +37,11 @@ std::wstring WideFromBytes(const std::vector<BYTE>& bytes, size_t count) {
     return text;
 }
 
-// Each byte becomes the character it codes in the ANSI code page; a NUL byte
-// gives a NUL character.
-std::wstring TextFromAnsiBytes(const BYTE* bytes, size_t count) {
-    if (count == 0)
-        return {};
-    const char* chars = reinterpret_cast<const char*>(bytes);
-    int length = MultiByteToWideChar(CP_ACP, 0, chars, static_cast<int>(count), nullptr, 0);
-    std::wstring text(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, chars, static_cast<int>(count), text.data(), length);
-    return text;
-}
-
-std::string AnsiBytesFromText(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    int length = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                     0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length,
-                        nullptr, nullptr);
-    return bytes;
-}
-
-size_t AnsiLength(const std::wstring& text) {
-    if (text.empty())
-        return 0;
-    return static_cast<size_t>(WideCharToMultiByte(
-        CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr));
+// All but the last byte (where SetValue puts a NUL; dropped whatever it is),
+// each as the character it codes in the ANSI code page.
+std::wstring TextFromAnsiBytes(const std::vector<BYTE>& bytes, size_t size) {
+    return ToWide(CP_ACP, std::string_view(reinterpret_cast<const char*>(bytes.data()),
+                                           size == 0 ? 0 : size - 1));
 }
 
 // One value of an enumeration: its name and its data as text, the last
@@ -90,14 +68,14 @@ LSTATUS EnumValue(HKEY key, DWORD index, std::wstring& name, std::wstring& data)
         // Measured as the ANSI bytes it would take, so that the limit is the
         // same whatever the text holds.
         data = WideFromBytes(bytes, size);
-        if (AnsiLength(data) > kEnumDataCapacity)
+        if (FromWide(CP_ACP, data).size() > kEnumDataCapacity)
             return ERROR_MORE_DATA;
         if (!data.empty())
             data.pop_back();
     } else {
         if (size > kEnumDataCapacity)
             return ERROR_MORE_DATA;
-        data = TextFromAnsiBytes(bytes.data(), size == 0 ? 0 : size - 1);
+        data = TextFromAnsiBytes(bytes, size);
     }
     return ERROR_SUCCESS;
 }
@@ -138,7 +116,7 @@ bool Register::SetValue(const std::wstring& LetKey, const std::wstring& LetSubKe
         } else {
             // Binary and other types receive the text's bytes in the ANSI code
             // page and one NUL byte.
-            const std::string bytes = AnsiBytesFromText(text);
+            const std::string bytes = FromWide(CP_ACP, text);
             status = RegSetValueExW(key.get(), LetSubKey.c_str(), 0, type, Bytes(bytes.c_str()),
                                     static_cast<DWORD>(bytes.size() + 1));
         }
@@ -267,7 +245,7 @@ LSTATUS Register::ReadValue(HKEY key, const std::wstring& name, RegValue& output
                 text.pop_back();
             output = std::move(text);
         } else {
-            output = TextFromAnsiBytes(bytes.data(), size == 0 ? 0 : size - 1);
+            output = TextFromAnsiBytes(bytes, size);
         }
         return ERROR_SUCCESS;
     }
