@@ -1,5 +1,7 @@
 #include "registry/RegValue.h"
 
+#include "app/Text.h"
+
 #include <climits>
 
 namespace tolv {
@@ -12,10 +14,7 @@ struct TextForm {
     std::wstring operator()(const std::wstring& text) const { return text; }
 };
 
-bool IsBlank(wchar_t c) {
-    return c == L' ' || c == L'\t';
-}
-
+// Spaces only, unlike TrimBlanks: a tab stays part of the file name.
 std::wstring_view TrimSpaces(std::wstring_view text) {
     while (!text.empty() && text.front() == L' ')
         text.remove_prefix(1);
@@ -25,10 +24,7 @@ std::wstring_view TrimSpaces(std::wstring_view text) {
 }
 
 bool ParseInt32(std::wstring_view text, int32_t& number) {
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
+    text = TrimBlanks(text);
     size_t i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == L'-' || text[i] == L'+'))
