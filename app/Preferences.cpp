@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <type_traits>
 
 namespace tolv {
 
@@ -107,13 +108,15 @@ double DecimalNumber(std::string_view s) {
     return negative ? -value : value;
 }
 
-template <class Char> double ValOf(std::basic_string_view<Char> text) {
+} // namespace
+
+double Val(std::wstring_view text) {
     // Blanks go wherever they are ("1 2" reads as 12); anything that is not
     // ASCII ends the number.
     std::string s;
-    for (Char c : text) {
-        auto code = static_cast<std::make_unsigned_t<Char>>(c);
-        if (code == ' ' || code == '\t' || code == '\n')
+    for (wchar_t c : text) {
+        const auto code = static_cast<std::make_unsigned_t<wchar_t>>(c);
+        if (code == L' ' || code == L'\t' || code == L'\n')
             continue;
         if (code >= 0x80)
             break;
@@ -126,16 +129,6 @@ template <class Char> double ValOf(std::basic_string_view<Char> text) {
             return RadixNumber(std::string_view(s).substr(2), 8);
     }
     return DecimalNumber(s);
-}
-
-} // namespace
-
-double Val(std::wstring_view text) {
-    return ValOf(text);
-}
-
-double Val(std::string_view text) {
-    return ValOf(text);
 }
 
 bool SettingIsOn(std::wstring_view valueText) {

@@ -24,7 +24,6 @@ inline constexpr wchar_t kFrameSettingPath[] =
 // does not begin with one gives 0. A decimal number beyond the range of a
 // double gives an infinity of its sign.
 double Val(std::wstring_view text);
-double Val(std::string_view text);
 
 // A setting is on when the number at the start of its value's text is not 0.
 bool SettingIsOn(std::wstring_view valueText);

@@ -5,6 +5,7 @@
 #include "app/Modes.h"
 #include "app/Text.h"
 #include "registry/Register.h"
+#include "resources/resource.h"
 #include "ui/Container.h"
 
 #include <windows.h>
@@ -17,7 +18,6 @@ namespace tolv {
 
 namespace {
 
-constexpr unsigned kAdminNoticeId = 102;
 constexpr wchar_t kReportExtension[] = L".Tolv";
 
 // The running executable's full path, however long.
@@ -55,7 +55,7 @@ std::wstring AssociationPath() {
 
 HWND RunSetupMode() {
     if (!IsUserAnAdmin()) {
-        ShowMessage(ExpandLineBreaks(LoadResString(kAdminNoticeId)), kStyleWarning);
+        ShowMessage(ExpandLineBreaks(LoadResString(IDS_ADMIN_NOTICE)), kStyleWarning);
         return nullptr;
     }
 

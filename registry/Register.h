@@ -18,11 +18,6 @@ inline constexpr int32_t kHkeyClassesRoot = static_cast<int32_t>(0x80000000u);
 inline constexpr int32_t kHkeyCurrentUser = static_cast<int32_t>(0x80000001u);
 inline constexpr int32_t kHkeyLocalMachine = static_cast<int32_t>(0x80000002u);
 
-// Registry type codes the class treats specially; any other is passed through.
-inline constexpr int32_t kRegSz = 1;
-inline constexpr int32_t kRegBinary = 3;
-inline constexpr int32_t kRegDword = 4;
-
 // What KeyIsExist asks GetValue to hand back for a value that cannot be read.
 inline constexpr int32_t kMissingValueMarker = -1193046; // 0xFFEDCBAA
 

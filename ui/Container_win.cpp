@@ -5,6 +5,7 @@
 #include "app/ShellRegistry.h"
 #include "app/Text.h"
 #include "registry/Errors.h"
+#include "resources/resource.h"
 #include "ui/CheckState.h"
 
 #include <windows.h>
@@ -22,8 +23,6 @@ namespace {
 
 constexpr wchar_t kTitle[] = L"TolvViewer - Tercihler";
 constexpr wchar_t kAboutTitle[] = L"Hakkında";
-constexpr unsigned kAboutTextId = 101;
-constexpr WORD kIconId = 1;
 
 // Save and Cancel carry the ids the dialog manager gives Enter and Esc.
 enum ControlId : int {
@@ -340,8 +339,8 @@ void Container::ApplyDpi(UINT dpi) {
     const int big = IconSize(SM_CXICON, 32, dpi);
     const int small = IconSize(SM_CXSMICON, 16, dpi);
     UniqueIcon bigIcon(static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, big, big, LR_DEFAULTCOLOR)));
-    UniqueIcon smallIcon(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId),
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, big, big, LR_DEFAULTCOLOR)));
+    UniqueIcon smallIcon(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP),
                                                        IMAGE_ICON, small, small, LR_DEFAULTCOLOR)));
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon.get()));
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.get()));
@@ -456,8 +455,7 @@ void Container::CdCancel_Click() {
 }
 
 void Container::CdAbout_Click() {
-    ShowMessage(ExpandLineBreaks(LoadResString(kAboutTextId)), kStyleInformation, kAboutTitle,
-                hwnd_);
+    ShowMessage(ExpandLineBreaks(LoadResString(IDS_ABOUT)), kStyleInformation, kAboutTitle, hwnd_);
 }
 
 // The boxes can show the indeterminate state of a stored 2, but a click only

@@ -81,14 +81,6 @@ TEST(ValTest, HexadecimalAndOctalTakeTheWidthOfTheClassicLiterals) {
     EXPECT_EQ(Val(L"&X1"), 0);
 }
 
-TEST(ValTest, NarrowTextReadsTheSame) {
-    EXPECT_EQ(Val(std::string_view(" 3.25 kg")), 3.25);
-    EXPECT_EQ(Val(std::string_view("&HFFFF")), -1);
-    EXPECT_EQ(Val(std::string_view("\xC3\xA7"
-                                   "1")),
-              0);
-}
-
 // The value kinds the program meets are checked end to end in file mode; here
 // the zeros that are written in other ways.
 TEST(SettingIsOnTest, OnExactlyWhenTheLeadingNumberIsNotZero) {
