@@ -16,13 +16,12 @@ namespace tolv {
 
 namespace {
 
-// Opens HKEY_CLASSES_ROOT\<key>, creating it when missing.
 [[nodiscard]] LSTATUS CreateClassKey(const std::wstring& key, UniqueHkey& opened) {
     return RegCreateKeyW(HKEY_CLASSES_ROOT, key.c_str(), opened.put());
 }
 
-// Sets the default value of `subKey` below the open key (of the key itself
-// when `subKey` is empty) as REG_SZ, creating the sub-key when missing.
+// The older RegSetValueW creates a missing sub-key on its way, so that each
+// key of the association takes one call.
 [[nodiscard]] LSTATUS SetDefaultText(HKEY key, const wchar_t* subKey, const std::wstring& text) {
     const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
     return RegSetValueW(key, subKey, REG_SZ, text.c_str(), bytes);

@@ -46,7 +46,6 @@ private:
     void CentreOnScreen();
     void KeepTabStopOnSelectedOption();
 
-    // Event operations.
     void Load();
     void CdSave_Click();
     void CdCancel_Click();
