@@ -14,7 +14,7 @@ packages=(
   libexpat1-dev libgtest-dev googletest
   clang libclang-rt-dev
   python3 python3-lxml
-  librsvg2-bin icoutils
+  librsvg2-bin icoutils python3-pil
 )
 
 missing=()
