@@ -12,9 +12,13 @@ endif()
 # one at a time.
 function(tolv_add_gtest target)
     cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})
+    if(NOT TARGET tolv_testmain)
+        add_library(tolv_testmain OBJECT ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
+        target_link_libraries(tolv_testmain PUBLIC GTest::gtest)
+    endif()
     add_executable(${target} ${ARG_SOURCES})
-    target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
-    # No -municode here: gtest_main supplies a narrow main().
+    target_link_libraries(${target} PRIVATE ${ARG_LIBS} tolv_testmain GTest::gmock)
+    # No -municode here: the test main is a narrow main().
     set(props TIMEOUT 120)
     if(ARG_GUI)
         list(APPEND props RESOURCE_LOCK display)

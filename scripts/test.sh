@@ -24,7 +24,17 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
 
 section "windows tests under Wine"
-scripts/wine-bench.sh "$root/build/windows/wineprefix" ctest --preset windows -j "$jobs"
+# Runs that Wine lost at their start and that were tried again are listed
+# afterwards, whatever the outcome.
+export TOLV_WINE_RETRY_LOG=$root/build/windows/wine-retries.log
+rm -f "$TOLV_WINE_RETRY_LOG"
+status=0
+scripts/wine-bench.sh "$root/build/windows/wineprefix" ctest --preset windows -j "$jobs" || status=$?
+if [ -s "$TOLV_WINE_RETRY_LOG" ]; then
+  echo "runs tried again:"
+  cat "$TOLV_WINE_RETRY_LOG"
+fi
+[ "$status" -eq 0 ] || exit "$status"
 
 section "leftover processes"
 # Any process still running in this build's Wine prefix is a leak.
