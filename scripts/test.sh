@@ -28,13 +28,27 @@ section "windows tests under Wine"
 # afterwards, whatever the outcome.
 export TOLV_WINE_RETRY_LOG=$root/build/windows/wine-retries.log
 rm -f "$TOLV_WINE_RETRY_LOG"
+# A test that fails is run once more, one at a time, in the same session: the
+# window tests read message boxes off a shared display, and one failed once in
+# some twenty full runs here and never again. A test that passes the second
+# time is listed as unsteady; one that fails twice fails the run.
+unsteady=$root/build/windows/unsteady-tests.log
+rm -f "$unsteady"
 status=0
-scripts/wine-bench.sh "$root/build/windows/wineprefix" ctest --preset windows -j "$jobs" || status=$?
+scripts/wine-bench.sh "$root/build/windows/wineprefix" bash -c '
+  ctest --preset windows -j "$1" && exit 0
+  cp build/windows/Testing/Temporary/LastTestsFailed.log "$2"
+  printf "\n== failed tests, run once more one at a time\n"
+  ctest --preset windows --rerun-failed' _ "$jobs" "$unsteady" || status=$?
 if [ -s "$TOLV_WINE_RETRY_LOG" ]; then
   echo "runs tried again:"
   cat "$TOLV_WINE_RETRY_LOG"
 fi
 [ "$status" -eq 0 ] || exit "$status"
+if [ -s "$unsteady" ]; then
+  echo "unsteady tests (failed, then passed when run again):"
+  sed 's/^/  /' "$unsteady"
+fi
 
 section "leftover processes"
 # Any process still running in this build's Wine prefix is a leak.
