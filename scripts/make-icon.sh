@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Renders resources/icon/Tolv.Viewer.svg into resources/icon/Tolv.Viewer.ico with
+# Renders windows/resources/icon/Tolv.Viewer.svg into windows/resources/icon/Tolv.Viewer.ico with
 # the six images the program carries: 32x32 and 24x24 at 8 bits per pixel, and
 # 256x256 (PNG-compressed), 48x48, 32x32 and 24x24 at 32 bits per pixel.
 # Needs librsvg2-bin, icoutils and python3-pil (Debian packages).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-svg=$root/resources/icon/Tolv.Viewer.svg
-ico=$root/resources/icon/Tolv.Viewer.ico
+svg=$root/windows/resources/icon/Tolv.Viewer.svg
+ico=$root/windows/resources/icon/Tolv.Viewer.ico
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian, as root, idempotently:
-# compilers, CMake, Ninja, Wine, Xvfb, expat and GoogleTest, and fetches expat's
+# compilers, CMake, Ninja, Wine, Xvfb, expat, GoogleTest, GTK 3 and the
+# desktop tools, Debian packaging and MSI/signing tools, and fetches expat's
 # Debian source package into build/deps/ for the Windows build.
 set -euo pipefail
 
@@ -15,6 +16,11 @@ packages=(
   clang libclang-rt-dev
   python3 python3-lxml
   librsvg2-bin icoutils python3-pil
+  libgtk-3-dev shared-mime-info desktop-file-utils xdg-utils libglib2.0-bin
+  at-spi2-core python3-pyatspi python3-gi gir1.2-atspi-2.0 gir1.2-gtk-3.0
+  dbus dbus-x11 xdotool x11-apps imagemagick
+  debhelper lintian fakeroot appstream
+  msitools osslsigncode openssl zip strip-nondeterminism
 )
 
 missing=()

@@ -12,6 +12,9 @@ scripts/setup.sh
 
 section() { printf '\n== %s (%ss)\n' "$1" "$(($(date +%s) - start))"; }
 
+section "layers: include check"
+python3 scripts/check-includes.py
+
 section "native build"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"

@@ -1,0 +1,40 @@
+#include "core/Arguments.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using tolv::ArgumentText;
+
+TEST(ArgumentTextTest, IsWhatFollowsAQuotedProgramNameWhole) {
+    // The association passes the report path unquoted after the program.
+    EXPECT_EQ(ArgumentText(L"\"C:\\Program Files\\Tolv\\Tolv.Viewer.Exe\" C:\\Raporlar\\a b.Tolv"),
+              L"C:\\Raporlar\\a b.Tolv");
+    EXPECT_EQ(ArgumentText(L"\"C:\\Tolv\\Tolv.Viewer.Exe\" C:\\a  b  c.Tolv"), L"C:\\a  b  c.Tolv");
+}
+
+TEST(ArgumentTextTest, IsWhatFollowsAnUnquotedProgramName) {
+    EXPECT_EQ(ArgumentText(L"C:\\Tolv\\Tolv.Viewer.Exe C:\\a.Tolv"), L"C:\\a.Tolv");
+    EXPECT_EQ(ArgumentText(L"Tolv.Viewer.Exe\tC:\\a.Tolv"), L"C:\\a.Tolv");
+    EXPECT_EQ(ArgumentText(L"Tolv.Viewer.Exe"), L"");
+}
+
+TEST(ArgumentTextTest, QuotesStay) {
+    EXPECT_EQ(ArgumentText(L"\"Tolv.Viewer.Exe\" \"C:\\a b.Tolv\""), L"\"C:\\a b.Tolv\"");
+    EXPECT_EQ(ArgumentText(L"Tolv.Viewer.Exe \"x\" y \""), L"\"x\" y \"");
+}
+
+TEST(ArgumentTextTest, BlanksAroundTheArgumentGoAndOnlyBlanksIsEmpty) {
+    // "Run as administrator" leaves a blank after the program's name.
+    EXPECT_EQ(ArgumentText(L"\"C:\\Tolv\\Tolv.Viewer.Exe\" "), L"");
+    EXPECT_EQ(ArgumentText(L"\"C:\\Tolv\\Tolv.Viewer.Exe\"  \t  "), L"");
+    EXPECT_EQ(ArgumentText(L"\"C:\\Tolv\\Tolv.Viewer.Exe\""), L"");
+    EXPECT_EQ(ArgumentText(L"\"C:\\Tolv\\Tolv.Viewer.Exe\" \t C:\\a.Tolv \t "), L"C:\\a.Tolv");
+    EXPECT_EQ(ArgumentText(L""), L"");
+}
+
+TEST(ArgumentTextTest, AnUnclosedQuoteMakesEverythingTheProgramName) {
+    EXPECT_EQ(ArgumentText(L"\"C:\\Tolv\\Tolv.Viewer.Exe C:\\a.Tolv"), L"");
+}
+
+} // namespace

@@ -1,0 +1,417 @@
+// The program in file mode, end to end: the real executable under the real
+// registry, with a fake browser registered under App Paths and every message
+// box read and answered by the watcher.
+
+#include "windows/base/MessageBox.h"
+#include "windows/base/StringConvert.h"
+#include "tests/windows/support/FakeBrowsers.h"
+#include "tests/windows/support/MessageBoxWatcher.h"
+#include "tests/windows/support/Process.h"
+#include "tests/windows/support/SampleReport.h"
+#include "tests/windows/support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <set>
+
+namespace fs = std::filesystem;
+using namespace tolv::test;
+
+namespace {
+
+const wchar_t kFrameSwitches[] =
+    L" --chrome-frame --window-size=1200,650 --window-position=250,100  --app=";
+const wchar_t kExtractionFailed[] = L"Tolv imza dosyasının PDF ayrıştırması başarısız.";
+const wchar_t kBrowserFailed[] = L"Tarayıcı entegrasyonu başarısız.";
+const wchar_t kUnexpected[] = L"Beklenmeyen hata: ";
+constexpr REGSAM k32 = KEY_WOW64_32KEY;
+constexpr REGSAM k64 = KEY_WOW64_64KEY;
+
+fs::path DesktopFolder() {
+    PWSTR path = nullptr;
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &path)))
+        throw std::runtime_error("no desktop folder");
+    fs::path result(path);
+    CoTaskMemFree(path);
+    return result;
+}
+
+std::vector<fs::path> TolFilesIn(const fs::path& folder) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::wstring name = entry.path().filename().wstring();
+        if (name.size() > 7 && name.substr(0, 3) == L"TOL" && entry.path().extension() == L".tmp")
+            files.push_back(entry.path());
+    }
+    return files;
+}
+
+// Removes whatever a test put on the desktop.
+class DesktopGuard {
+public:
+    DesktopGuard() : folder_(DesktopFolder()) {
+        fs::create_directories(folder_);
+        for (const auto& entry : fs::directory_iterator(folder_))
+            before_.insert(entry.path());
+    }
+    ~DesktopGuard() {
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator(folder_, ignored))
+            if (!before_.count(entry.path()))
+                fs::remove_all(entry.path(), ignored);
+    }
+    const fs::path& folder() const { return folder_; }
+
+private:
+    fs::path folder_;
+    std::set<fs::path> before_;
+};
+
+class FileModeTest : public ::testing::Test {
+protected:
+    void SetUp() override { WriteBytes(reports_.path() / L"a.Tolv", GoodReport()); }
+
+    static void SetPrefs(DWORD browser, DWORD savePDF, DWORD frame) {
+        StoreDword(L"Browser", browser);
+        StoreDword(L"SavePDF", savePDF);
+        StoreDword(L"Frame", frame);
+    }
+
+    RunResult RunViewer(const std::wstring& argumentText, const wchar_t* workingDir = nullptr) {
+        RunResult result =
+            RunAndWatch(Quoted(ProgramPath().wstring()) + L" " + argumentText, 60000, workingDir);
+        EXPECT_TRUE(result.started);
+        EXPECT_FALSE(result.timedOut);
+        return result;
+    }
+
+    // The one temporary file the run made; it must hold the PDF or be empty.
+    fs::path OnlyTempFile() const {
+        std::vector<fs::path> files = TolFilesIn(temp_.path());
+        EXPECT_EQ(files.size(), 1u);
+        return files.empty() ? fs::path() : files.front();
+    }
+
+    static void ExpectNoBoxes(const RunResult& result) {
+        EXPECT_EQ(result.exitCode, 0u);
+        for (const BoxReport& box : result.boxes)
+            ADD_FAILURE() << "unexpected box: " << tolv::WideToUtf8(box.text);
+    }
+
+    static void ExpectOneBox(const RunResult& result, const std::wstring& text, BoxIcon icon) {
+        EXPECT_EQ(result.exitCode, 0u);
+        ASSERT_EQ(result.boxes.size(), 1u);
+        const BoxReport& box = result.boxes.front();
+        EXPECT_EQ(box.caption, tolv::kAppTitle);
+        EXPECT_EQ(box.text, text);
+        EXPECT_EQ(box.icon, icon) << ToString(box.icon);
+        ASSERT_EQ(box.buttons.size(), 1u);
+        EXPECT_EQ(box.buttons.front().id, IDOK);
+    }
+
+    static void ExpectUnexpectedErrorBox(const RunResult& result) {
+        ASSERT_EQ(result.boxes.size(), 1u);
+        const std::wstring& text = result.boxes.front().text;
+        EXPECT_EQ(text.substr(0, std::wcslen(kUnexpected)), kUnexpected);
+        EXPECT_GT(text.size(), std::wcslen(kUnexpected)) << "the error's description is missing";
+        ExpectOneBox(result, text, BoxIcon::None);
+    }
+
+    // The browser started once with the PDF in place, and the program waited for it.
+    static void ExpectShown(const FakeBrowserCopy& browser, const std::wstring& commandLine,
+                            const fs::path& pdf) {
+        std::vector<BrowserRun> runs = browser.Runs();
+        ASSERT_EQ(runs.size(), 1u);
+        EXPECT_EQ(runs[0].commandLine, commandLine);
+        EXPECT_EQ(runs[0].show, L"1");
+        EXPECT_EQ(fs::path(runs[0].file), pdf);
+        EXPECT_TRUE(runs[0].exists);
+        EXPECT_EQ(runs[0].size, static_cast<long long>(kPdf.size()));
+        EXPECT_EQ(runs[0].head, Hex(kPdf.substr(0, 16)));
+        EXPECT_TRUE(runs[0].ended);
+        EXPECT_EQ(ReadBytes(pdf), kPdf);
+    }
+
+    static std::wstring PlainCommand(const FakeBrowserCopy& browser, const fs::path& pdf) {
+        return Quoted(browser.path().wstring()) + L" " + Quoted(pdf.wstring());
+    }
+    static std::wstring FrameCommand(const FakeBrowserCopy& browser, const std::wstring& value) {
+        return Quoted(browser.path().wstring()) + kFrameSwitches + Quoted(value);
+    }
+
+    void ExpectChromeTemporaryPlain(const RunResult& result) {
+        ExpectNoBoxes(result);
+        const fs::path pdf = OnlyTempFile();
+        ExpectShown(chrome_, PlainCommand(chrome_, pdf), pdf);
+        EXPECT_TRUE(edge_.Runs().empty());
+    }
+
+    const fs::path root_ =
+        L"C:\\users\\Public\\TolvFileModeTest" + std::to_wstring(GetCurrentProcessId());
+    PreferencesBackup preferences_;
+    InstalledBrowsers browsers_;
+    const FakeBrowserCopy& chrome_ = browsers_.chrome;
+    const FakeBrowserCopy& edge_ = browsers_.edge;
+    ScopedFolder reports_{root_ / L"Raporlar"};
+    ScopedFolder temp_{root_ / L"Temp"};
+    std::unique_ptr<ScopedEnv> tmpVar_ =
+        std::make_unique<ScopedEnv>(L"TMP", temp_.path().wstring());
+    std::unique_ptr<ScopedEnv> tempVar_ =
+        std::make_unique<ScopedEnv>(L"TEMP", temp_.path().wstring());
+    DesktopGuard desktop_;
+};
+
+TEST_F(FileModeTest, WithoutPreferencesChromeShowsATemporaryFileAndTheProgramWaitsForIt) {
+    chrome_.Configure(0, 1500); // "ended" in its record shows that the program waited
+    RunResult result = RunViewer((reports_.path() / L"a.Tolv").wstring());
+    ExpectChromeTemporaryPlain(result);
+    // The temporary file stays after the program has ended.
+    EXPECT_TRUE(fs::exists(OnlyTempFile()));
+}
+
+TEST_F(FileModeTest, AMissingBrowserSettingStopsTheReadingSoTheOthersStayOff) {
+    StoreDword(L"SavePDF", 1);
+    StoreDword(L"Frame", 1);
+    ExpectChromeTemporaryPlain(RunViewer((reports_.path() / L"a.Tolv").wstring()));
+}
+
+TEST_F(FileModeTest, PreferencesAreReadFromThe32BitView) {
+    for (const wchar_t* setting : {L"Browser", L"SavePDF", L"Frame"})
+        StoreDword(setting, 1, k64);
+    ExpectChromeTemporaryPlain(RunViewer((reports_.path() / L"a.Tolv").wstring()));
+}
+
+// Every kind of value the Browser setting may hold.
+struct BrowserValue {
+    const char* name;
+    DWORD type;
+    std::string data;
+    bool edge;
+};
+
+std::string Dword(DWORD value) {
+    return std::string(reinterpret_cast<const char*>(&value), sizeof(value));
+}
+std::string Text(const std::wstring& text) {
+    return std::string(reinterpret_cast<const char*>(text.c_str()),
+                       (text.size() + 1) * sizeof(wchar_t));
+}
+
+void PrintTo(const BrowserValue& value, std::ostream* out) {
+    *out << value.name;
+}
+
+class BrowserValueTest : public FileModeTest, public ::testing::WithParamInterface<BrowserValue> {};
+
+TEST_P(BrowserValueTest, ChoosesEdgeExactlyWhenTheLeadingNumberIsNotZero) {
+    const BrowserValue& value = GetParam();
+    StoreValue(L"Browser", value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
+    StoreDword(L"SavePDF", 0);
+    StoreDword(L"Frame", 0);
+    RunResult result = RunViewer((reports_.path() / L"a.Tolv").wstring());
+    ExpectNoBoxes(result);
+    const fs::path pdf = OnlyTempFile();
+    const FakeBrowserCopy& shown = value.edge ? edge_ : chrome_;
+    const FakeBrowserCopy& other = value.edge ? chrome_ : edge_;
+    ExpectShown(shown, PlainCommand(shown, pdf), pdf);
+    EXPECT_TRUE(other.Runs().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, BrowserValueTest,
+    ::testing::Values(BrowserValue{"Dword0", REG_DWORD, Dword(0), false},
+                      BrowserValue{"Dword1", REG_DWORD, Dword(1), true},
+                      BrowserValue{"Dword2", REG_DWORD, Dword(2), true},
+                      BrowserValue{"DwordAllBits", REG_DWORD, Dword(0xFFFFFFFF), true},
+                      BrowserValue{"Text1", REG_SZ, Text(L"1"), true},
+                      BrowserValue{"TextAbc", REG_SZ, Text(L"abc"), false},
+                      BrowserValue{"TextBlank2", REG_SZ, Text(L" 2"), true},
+                      BrowserValue{"TextPoint4", REG_SZ, Text(L"0.4"), true},
+                      BrowserValue{"Binary", REG_BINARY, Dword(1), false}),
+    [](const ::testing::TestParamInfo<BrowserValue>& info) { return info.param.name; });
+
+TEST_F(FileModeTest, AnUnreadableValueStopsTheReadingLikeAMissingOne) {
+    const wchar_t multi[] = L"1\0";
+    StoreValue(L"Browser", REG_MULTI_SZ, multi, sizeof(multi));
+    StoreDword(L"SavePDF", 1);
+    StoreDword(L"Frame", 1);
+    ExpectChromeTemporaryPlain(RunViewer((reports_.path() / L"a.Tolv").wstring()));
+}
+
+TEST_F(FileModeTest, DesktopOutputIsNamedAfterTheReportAndWrittenOverTheNextTime) {
+    SetPrefs(0, 2, 0); // a check box's greyed state counts as on
+    const fs::path pdf = desktop_.folder() / L"a.Tolv.Pdf";
+    ExpectNoBoxes(RunViewer((reports_.path() / L"a.Tolv").wstring()));
+    ExpectShown(chrome_, PlainCommand(chrome_, pdf), pdf);
+    EXPECT_TRUE(TolFilesIn(temp_.path()).empty());
+
+    // The same report again goes to the same file.
+    chrome_.ClearRuns();
+    WriteBytes(pdf, std::string(kPdf.size() * 3, 'x'));
+    ExpectNoBoxes(RunViewer((reports_.path() / L"a.Tolv").wstring()));
+    std::vector<BrowserRun> runs = chrome_.Runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(fs::path(runs[0].file), pdf);
+    EXPECT_EQ(ReadBytes(pdf).substr(0, kPdf.size()), kPdf);
+}
+
+TEST_F(FileModeTest, AReportPathWithBlanksPassedUnquotedIsTakenWhole) {
+    SetPrefs(0, 1, 0);
+    ScopedFolder folder(reports_.path() / L"Rapor Klasörü");
+    WriteBytes(folder.path() / L"Ocak  Raporu 1.Tolv", GoodReport());
+    ExpectNoBoxes(RunViewer((folder.path() / L"Ocak  Raporu 1.Tolv").wstring()));
+    const fs::path pdf = desktop_.folder() / L"Ocak  Raporu 1.Tolv.Pdf";
+    ExpectShown(chrome_, PlainCommand(chrome_, pdf), pdf);
+}
+
+TEST_F(FileModeTest, DesktopOutputForAReportPathWithoutABackslash) {
+    SetPrefs(-1, 1, 0);
+    WriteBytes(reports_.path() / L"b.Tolv", GoodReport());
+    ExpectNoBoxes(RunViewer(L"b.Tolv", reports_.path().c_str()));
+    const fs::path pdf = desktop_.folder() / L"b.Tolv.Pdf";
+    ExpectShown(edge_, PlainCommand(edge_, pdf), pdf);
+}
+
+TEST_F(FileModeTest, AReportPathEndingInABackslashCannotBeReadAndWritesNothing) {
+    SetPrefs(0, 1, 0);
+    ExpectUnexpectedErrorBox(RunViewer(reports_.path().wstring() + L"\\"));
+    EXPECT_TRUE(chrome_.Runs().empty());
+    std::vector<fs::path> desktopFiles;
+    for (const auto& entry : fs::directory_iterator(desktop_.folder()))
+        if (entry.path().extension() == L".Pdf")
+            desktopFiles.push_back(entry.path());
+    EXPECT_TRUE(desktopFiles.empty());
+}
+
+TEST_F(FileModeTest, AReportWithoutAQualifyingElementShowsTheExtractionFailure) {
+    // An object without Encoding, and a qualifying one that is not a child of the root.
+    WriteBytes(reports_.path() / L"none.Tolv", Report("<ds:Object>" + Base64(kPdf) +
+                                                      "</ds:Object>\r\n<ds:KeyInfo><ds:Object "
+                                                      "Encoding=\"b\">" +
+                                                      Base64(kPdf) + "</ds:Object></ds:KeyInfo>"));
+    RunResult result = RunViewer((reports_.path() / L"none.Tolv").wstring());
+    ExpectOneBox(result, kExtractionFailed, BoxIcon::Error);
+    EXPECT_TRUE(chrome_.Runs().empty());
+    EXPECT_TRUE(edge_.Runs().empty());
+    // The temporary file was made before the report was read, and stays, empty.
+    const fs::path temp = OnlyTempFile();
+    ASSERT_TRUE(fs::exists(temp));
+    EXPECT_EQ(fs::file_size(temp), 0u);
+}
+
+TEST_F(FileModeTest, AMalformedMissingOrQuotedReportShowsTheUnexpectedErrorWithoutIcon) {
+    WriteBytes(reports_.path() / L"bad.Tolv",
+               "<ds:Signature xmlns:ds=\"x\"><ds:Object Encoding=\"\">");
+    const std::vector<std::wstring> arguments{
+        (reports_.path() / L"bad.Tolv").wstring(),
+        (reports_.path() / L"missing.Tolv").wstring(),
+        // Quotes stay part of the path, so even an existing report cannot be read.
+        L"\"" + (reports_.path() / L"a.Tolv").wstring() + L"\"",
+    };
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "argument " << i);
+        ExpectUnexpectedErrorBox(RunViewer(arguments[i]));
+        EXPECT_TRUE(chrome_.Runs().empty());
+        // Each run made its temporary file before reading, and left it empty.
+        std::vector<fs::path> temps = TolFilesIn(temp_.path());
+        EXPECT_EQ(temps.size(), i + 1);
+        for (const fs::path& temp : temps)
+            EXPECT_EQ(fs::file_size(temp), 0u);
+    }
+}
+
+TEST_F(FileModeTest, ABrowserThatExitsWithOneShowsTheIntegrationFailure) {
+    chrome_.Configure(1);
+    RunResult result = RunViewer((reports_.path() / L"a.Tolv").wstring());
+    ExpectOneBox(result, kBrowserFailed, BoxIcon::Error);
+    const fs::path pdf = OnlyTempFile();
+    ExpectShown(chrome_, PlainCommand(chrome_, pdf), pdf); // it did get the PDF
+}
+
+TEST_F(FileModeTest, AMissingAppPathsEntryShowsTheIntegrationFailure) {
+    SetPrefs(1, 0, 0);
+    browsers_.Unregister(L"msedge.exe", k64);
+    RunResult result = RunViewer((reports_.path() / L"a.Tolv").wstring());
+    ExpectOneBox(result, kBrowserFailed, BoxIcon::Error);
+    EXPECT_TRUE(edge_.Runs().empty());
+    EXPECT_TRUE(chrome_.Runs().empty());
+    EXPECT_EQ(ReadBytes(OnlyTempFile()), kPdf); // the PDF stays where it was written
+}
+
+TEST_F(FileModeTest, ABrowserRegisteredOnlyInThe32BitViewIsFound) {
+    SetPrefs(1, 0, 0);
+    browsers_.Unregister(L"msedge.exe", k64);
+    browsers_.Register(L"msedge.exe", k32);
+    RunResult result = RunViewer((reports_.path() / L"a.Tolv").wstring());
+    ExpectNoBoxes(result);
+    const fs::path pdf = OnlyTempFile();
+    ExpectShown(edge_, PlainCommand(edge_, pdf), pdf);
+}
+
+TEST_F(FileModeTest, FrameModeWithAnAsciiTemporaryFolderPassesThePlainPath) {
+    SetPrefs(0, 0, 1);
+    ExpectNoBoxes(RunViewer((reports_.path() / L"a.Tolv").wstring()));
+    const fs::path pdf = OnlyTempFile();
+    ExpectShown(chrome_, FrameCommand(chrome_, pdf.wstring()), pdf);
+}
+
+TEST_F(FileModeTest, FrameModeWithATurkishTemporaryFolderPassesAFileUrl) {
+    SetPrefs(-1, 0, 1);
+    ScopedFolder turkishTemp(L"C:\\users\\Şule\\Temp");
+    ScopedEnv tmp(L"TMP", turkishTemp.path().wstring());
+    ScopedEnv temp(L"TEMP", turkishTemp.path().wstring());
+    ExpectNoBoxes(RunViewer((reports_.path() / L"a.Tolv").wstring()));
+    std::vector<fs::path> files = TolFilesIn(turkishTemp.path());
+    ASSERT_EQ(files.size(), 1u);
+    const std::wstring name = files[0].filename().wstring();
+    ExpectShown(edge_, FrameCommand(edge_, L"file:///C:/users/%C5%9Eule/Temp/" + name), files[0]);
+}
+
+TEST_F(FileModeTest, FrameModeWithAHashInTheDesktopFileNamePassesAFileUrl) {
+    SetPrefs(0, 1, 1);
+    WriteBytes(reports_.path() / L"rapor #1.Tolv", GoodReport());
+    std::wstring desktopUrl = desktop_.folder().wstring();
+    for (wchar_t c : desktopUrl)
+        ASSERT_TRUE(c < 0x80 && c != L' ' && c != L'#' && c != L'%') << "desktop path not plain";
+    std::replace(desktopUrl.begin(), desktopUrl.end(), L'\\', L'/');
+    ExpectNoBoxes(RunViewer((reports_.path() / L"rapor #1.Tolv").wstring()));
+    ExpectShown(chrome_,
+                FrameCommand(chrome_, L"file:///" + desktopUrl + L"/rapor%20%231.Tolv.Pdf"),
+                desktop_.folder() / L"rapor #1.Tolv.Pdf");
+}
+
+TEST_F(FileModeTest, AnArgumentTextOfOnlyBlanksStartsSetupModeNotFileMode) {
+    // Setup mode associates reports with the program: put that back afterwards.
+    AssociationBackup association;
+    TestProcess run(Quoted(ProgramPath().wstring()) + L"  \t ");
+    ASSERT_TRUE(run.Started());
+    HWND window = run.WaitForWindow(L"TolvViewer - Tercihler", 30000);
+    ASSERT_NE(window, nullptr) << "the preferences window did not open";
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(run.WaitForExit(), 0u);
+    EXPECT_TRUE(TolFilesIn(temp_.path()).empty());
+    EXPECT_TRUE(chrome_.Runs().empty());
+    EXPECT_TRUE(edge_.Runs().empty());
+}
+
+TEST_F(FileModeTest, TheSampleReportIsShown) {
+    const fs::path sample = fs::path(L"Z:" TOLV_SOURCE_DIR_W) / L"samples" / L"sample.Tolv";
+    if (!fs::exists(sample))
+        GTEST_SKIP() << "no sample report at " << sample.string();
+    fs::copy_file(sample, reports_.path() / L"sample.Tolv");
+    ExpectNoBoxes(RunViewer((reports_.path() / L"sample.Tolv").wstring()));
+    const fs::path pdf = OnlyTempFile();
+    std::vector<BrowserRun> runs = chrome_.Runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].commandLine, PlainCommand(chrome_, pdf));
+    EXPECT_TRUE(runs[0].exists);
+    const std::string bytes = ReadBytes(pdf);
+    EXPECT_EQ(runs[0].size, static_cast<long long>(bytes.size()));
+    EXPECT_EQ(bytes.substr(0, 5), "%PDF-");
+    EXPECT_NE(bytes.find("%%EOF"), std::string::npos);
+}
+
+} // namespace

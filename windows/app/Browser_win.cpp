@@ -1,0 +1,116 @@
+#include "windows/app/Browser.h"
+
+#include "core/BrowserCommand.h"
+#include "core/General.h"
+#include "windows/base/General_win.h"
+#include "windows/base/Handles.h"
+#include "windows/base/MessageBox.h"
+#include "core/Preferences.h"
+#include "windows/base/SettingPaths.h"
+#include "windows/base/ShellRegistry.h"
+#include "report/ReportReader.h"
+
+#include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+
+#include <filesystem>
+
+namespace tolv {
+
+namespace {
+
+constexpr wchar_t kExtractionFailed[] = L"Tolv imza dosyasının PDF ayrıştırması başarısız.";
+constexpr wchar_t kBrowserFailed[] = L"Tarayıcı entegrasyonu başarısız.";
+constexpr wchar_t kAppPaths[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+
+// The user's desktop as the shell reports it; empty when it has none.
+std::wstring DesktopPath() {
+    UniqueCoTaskString path;
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, path.put())) || !path)
+        return {};
+    return path.get();
+}
+
+[[noreturn]] void EndProgram() {
+    ExitProcess(0);
+}
+
+} // namespace
+
+void Browser::Show(const std::wstring& LetFileName) {
+    ReadPreferences();
+
+    if (SavePDFOnDesktop) {
+        std::wstring reportFolder;
+        PDFFile = DesktopFolder + SplitPath(LetFileName, reportFolder) + L".Pdf";
+    } else {
+        // The file is created here, before the report is read, and stays.
+        std::wstring tempFolder;
+        PDFFile = MakeTempFile(tempFolder, L"TOL", false);
+    }
+
+    if (!PDFFileFromXADESFile(LetFileName, PDFFile)) {
+        ShowMessage(kExtractionFailed, kStyleError);
+        EndProgram();
+    }
+
+    std::wstring executable = GetExecutablePath(UseEdge ? L"msedge" : L"chrome");
+    std::wstring arguments = CMDParameters(kFrameWidth, kFrameHeight, kFramePosX, kFramePosY);
+    std::wstring commandLine = L"\"" + executable + L"\"" + arguments;
+
+    int32_t exitCode = 0;
+    if (!ShellAndWait(commandLine, exitCode, SW_SHOWNORMAL))
+        ShowMessage(kBrowserFailed, kStyleError);
+    EndProgram();
+}
+
+std::wstring Browser::CMDParameters(const int32_t& LetWidth, const int32_t& LetHeight,
+                                    const int32_t& LetPosX, const int32_t& LetPosY) const {
+    return BrowserArguments(SeparateFrame, PDFFile, LetWidth, LetHeight, LetPosX, LetPosY);
+}
+
+bool Browser::PDFFileFromXADESFile(const std::wstring& LetXADESFile,
+                                   const std::wstring& LetPDFFile) {
+    bool written = report::PDFFileFromXADESFile(std::filesystem::path(LetXADESFile),
+                                                std::filesystem::path(LetPDFFile));
+    // One pass over whatever user-interface events are pending.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return written;
+}
+
+std::wstring Browser::GetExecutablePath(const std::wstring& shortName) const {
+    // A browser registers itself in the 64-bit or the 32-bit view; either will do.
+    const std::wstring path = kAppPaths + shortName + L".exe\\";
+    for (RegistryView view : {RegistryView::Native, RegistryView::Wow64_32}) {
+        if (std::optional<std::wstring> executable = RegRead(path, view))
+            return *executable;
+    }
+    return {};
+}
+
+void Browser::ReadPreferences() {
+    std::wstring desktop = DesktopPath();
+    DesktopFolder = AddBackslash(desktop, false);
+    // A setting that cannot be read ends the reading: it and the ones after it
+    // stay off. Earlier 32-bit versions stored them in the 32-bit view.
+    std::optional<std::wstring> value = RegRead(kBrowserSettingPath, RegistryView::Wow64_32);
+    if (!value)
+        return;
+    UseEdge = SettingIsOn(*value);
+    value = RegRead(kSavePDFSettingPath, RegistryView::Wow64_32);
+    if (!value)
+        return;
+    SavePDFOnDesktop = SettingIsOn(*value);
+    value = RegRead(kFrameSettingPath, RegistryView::Wow64_32);
+    if (!value)
+        return;
+    SeparateFrame = SettingIsOn(*value);
+}
+
+} // namespace tolv

@@ -1,0 +1,51 @@
+// Entry point: chooses the mode from the argument text and shows whatever error
+// reaches it.
+
+#include "windows/base/MessageBox.h"
+#include "core/Arguments.h"
+#include "windows/app/Modes.h"
+#include "windows/base/StringConvert.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <exception>
+
+namespace {
+
+// Answers the preferences window when setup mode opened it, null otherwise.
+HWND Main() {
+    std::wstring argumentText = tolv::ArgumentText(GetCommandLineW());
+    if (argumentText.empty())
+        return tolv::RunSetupMode();
+    tolv::RunFileMode(argumentText);
+    return nullptr;
+}
+
+int RunMessageLoop(HWND dialog) {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // Lets the modeless dialog handle Tab, Enter and Esc itself.
+        if (IsDialogMessageW(dialog, &msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    HWND dialog = nullptr;
+    try {
+        dialog = Main();
+    } catch (const std::exception& e) {
+        tolv::ShowMessage(L"Beklenmeyen hata: " + tolv::Utf8ToWide(e.what()), tolv::kStylePlain);
+        return 0;
+    }
+    return dialog != nullptr ? RunMessageLoop(dialog) : 0;
+}

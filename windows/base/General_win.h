@@ -1,0 +1,25 @@
+#pragma once
+// The helpers of file mode that need Windows: temporary files and starting a
+// program and waiting for it.
+
+#include <cstdint>
+#include <string>
+
+namespace tolv {
+
+// The temporary folder, normally ending in a backslash; empty when it cannot be had.
+std::wstring GetTempFolder();
+
+// Creates a new empty file with a unique name (the first three characters of
+// prefix, a hexadecimal number, ".tmp") in folder, or in the temporary folder
+// when folder is empty (folder then receives it). Answers its full path, or
+// only its name with nameOnly; empty when no file could be made.
+std::wstring MakeTempFile(std::wstring& folder, const std::wstring& prefix, bool nameOnly);
+
+// Starts commandLine with the given show-window style and waits, without a
+// time-out, until that very process has ended. True only for exit code 0.
+// exitCode receives the code once the process has ended; it is left alone when
+// no process could be started or waited for.
+bool ShellAndWait(const std::wstring& commandLine, int32_t& exitCode, int windowStyle);
+
+} // namespace tolv

@@ -1,0 +1,16 @@
+#pragma once
+// Where the viewer preferences live in the registry.
+
+namespace tolv {
+
+// Each setting is the default value of its own key (the trailing backslash
+// addresses the default value). Earlier 32-bit versions kept them in the 32-bit
+// registry view, so they are read and written there.
+inline constexpr wchar_t kBrowserSettingPath[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\Browser\\";
+inline constexpr wchar_t kSavePDFSettingPath[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\SavePDF\\";
+inline constexpr wchar_t kFrameSettingPath[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\Frame\\";
+
+} // namespace tolv

@@ -1,0 +1,79 @@
+// The file association and the default web browser: the two operations of the
+// registry class that work on the shell's file types under HKEY_CLASSES_ROOT.
+
+#include "windows/registry/Register.h"
+
+#include "windows/base/Handles.h"
+#include "windows/base/Process_win.h"
+#include "windows/base/StringConvert.h"
+#include "windows/registry/Errors.h"
+
+#include <shlobj.h>
+
+#include <stdexcept>
+
+namespace tolv {
+
+namespace {
+
+[[nodiscard]] LSTATUS CreateClassKey(const std::wstring& key, UniqueHkey& opened) {
+    return RegCreateKeyW(HKEY_CLASSES_ROOT, key.c_str(), opened.put());
+}
+
+// The older RegSetValueW creates a missing sub-key on its way, so that each
+// key of the association takes one call.
+[[nodiscard]] LSTATUS SetDefaultText(HKEY key, const wchar_t* subKey, const std::wstring& text) {
+    const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+    return RegSetValueW(key, subKey, REG_SZ, text.c_str(), bytes);
+}
+
+} // namespace
+
+bool Register::AssociateToApp(std::wstring LetAppPath, std::wstring LetExtension) {
+    std::wstring folder;
+    const std::wstring name = ExtractFileName(LetAppPath, folder);
+
+    // An extension registered under HKEY_LOCAL_MACHINE itself is left alone.
+    if (KeyIsExist(LetExtension, L"", kHkeyClassesRoot, kHkeyLocalMachine))
+        return false;
+
+    // The program path is quoted: unquoted, a path with a blank is ambiguous
+    // ("C:\Program Files\..." may start C:\Program.exe). %1 stays unquoted:
+    // the program takes its whole argument text as the report path.
+    const std::wstring command = L"\"" + LetAppPath + L"\" %1";
+    const std::wstring icon = LetAppPath + L",0";
+
+    // Each step runs only when the one before it succeeded; what was written
+    // stays written.
+    UniqueHkey key;
+    if (CreateClassKey(LetExtension, key) != ERROR_SUCCESS)
+        return false;
+    if (SetDefaultText(key.get(), nullptr, name) != ERROR_SUCCESS)
+        return false;
+    if (CreateClassKey(name, key) != ERROR_SUCCESS)
+        return false;
+    if (SetDefaultText(key.get(), L"shell\\open\\command", command) != ERROR_SUCCESS)
+        return false;
+    if (CreateClassKey(name, key) != ERROR_SUCCESS)
+        return false;
+    const bool associated = SetDefaultText(key.get(), L"DefaultIcon", icon) == ERROR_SUCCESS;
+
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    return associated;
+}
+
+bool Register::OpenIBrowser(const std::wstring& LetURL) {
+    // The registered command is used as it stands: a %1 in it is not
+    // replaced, and the URL follows after one blank.
+    const std::wstring line =
+        QueryValue(kHkeyClassesRoot, L"http\\shell\\open\\command", L"") + L" " + LetURL;
+
+    DWORD error = 0;
+    const UniqueProcessInfo started = StartProcess(line, SW_SHOWNORMAL, &error);
+    if (!started)
+        throw std::runtime_error("Tarayıcı başlatılamadı: " +
+                                 WideToUtf8(Errors::GetErrorText(static_cast<int32_t>(error))));
+    return started.processId() != 0;
+}
+
+} // namespace tolv
