@@ -13,41 +13,84 @@ namespace {
 // written as it is decoded, so memory use stays flat.
 constexpr std::size_t kReadSize = 1024 * 1024;
 
+// Decoded bytes go to a scratch file beside the PDF, which replaces the PDF
+// only when the caller commits it after the whole report has been read: a
+// report that turns out broken after its payload never destroys an earlier PDF.
 class FilePdfOutput : public PdfOutput {
 public:
     FilePdfOutput(const std::filesystem::path& pdf, const std::filesystem::path& report)
         : pdf_(pdf), report_(report) {}
+    ~FilePdfOutput() override { Discard(); }
+    FilePdfOutput(const FilePdfOutput&) = delete;
+    FilePdfOutput& operator=(const FilePdfOutput&) = delete;
 
     bool Open() override {
         file_.reset();
         if (pdf_.empty())
-            return false;
-        // Written while the report is still being read: writing over the report
-        // itself would destroy what is left to read.
+            return Fail(FileErrorText(EINVAL));
+        // Moving the PDF over the report would destroy the report.
         std::error_code error;
         if (std::filesystem::equivalent(pdf_, report_, error))
-            return false;
-        file_ = OpenFile(pdf_, "wb"); // an existing file is cut to the new length
+            return Fail("PDF raporun kendi yerine yazılamaz");
+        errno = 0;
+        // A later element starts afresh in the same scratch file.
+        file_ = scratch_.empty() ? CreateScratchFile(pdf_, scratch_) : OpenFile(scratch_, "wb");
         if (!file_)
-            return false;
+            return Fail(FileErrorText(errno));
         std::setvbuf(file_.get(), nullptr, _IONBF, 0); // the decoder writes large blocks
         return true;
     }
 
     bool Write(const std::uint8_t* data, std::size_t size) override {
-        return file_ && std::fwrite(data, 1, size, file_.get()) == size;
+        if (!file_)
+            return false;
+        errno = 0;
+        if (std::fwrite(data, 1, size, file_.get()) == size)
+            return true;
+        return Fail(FileErrorText(errno != 0 ? errno : EIO));
     }
 
     bool Close() override {
         if (!file_)
             return false;
-        return std::fclose(file_.release()) == 0;
+        errno = 0;
+        if (std::fclose(file_.release()) == 0)
+            return true;
+        return Fail(FileErrorText(errno != 0 ? errno : EIO));
     }
 
+    // Puts the finished scratch file in the PDF's place.
+    bool Commit() {
+        file_.reset();
+        errno = 0;
+        if (scratch_.empty() || !MoveOver(scratch_, pdf_))
+            return Fail(FileErrorText(errno != 0 ? errno : EIO));
+        scratch_.clear();
+        return true;
+    }
+
+    void Discard() noexcept {
+        file_.reset();
+        if (scratch_.empty())
+            return;
+        std::error_code ignored;
+        std::filesystem::remove(scratch_, ignored);
+        scratch_.clear();
+    }
+
+    const std::string& FailureReason() const { return failure_; }
+
 private:
+    bool Fail(std::string reason) {
+        failure_ = std::move(reason);
+        return false;
+    }
+
     std::filesystem::path pdf_;
     std::filesystem::path report_;
+    std::filesystem::path scratch_;
     UniqueFile file_;
+    std::string failure_;
 };
 
 [[noreturn]] void CannotRead(const std::string& name, const std::string& reason) {
@@ -56,38 +99,56 @@ private:
 
 } // namespace
 
-bool PDFFileFromXADESFile(const std::filesystem::path& LetXADESFile,
-                          const std::filesystem::path& LetPDFFile) {
-    const std::string name = PathText(LetXADESFile);
+PdfResult WritePdfFromReport(const std::filesystem::path& report,
+                             const std::filesystem::path& pdf) {
+    const std::string name = PathText(report);
     std::error_code error;
-    if (std::filesystem::is_directory(LetXADESFile, error))
+    if (std::filesystem::is_directory(report, error))
         CannotRead(name, FileErrorText(EISDIR));
     errno = 0;
-    UniqueFile input = OpenFile(LetXADESFile, "rb");
+    UniqueFile input = OpenFile(report, "rb");
     if (!input)
         CannotRead(name, FileErrorText(errno));
     std::setvbuf(input.get(), nullptr, _IONBF, 0);
 
-    FilePdfOutput output(LetPDFFile, LetXADESFile);
-    ReportParser parser(output, name);
-    const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReadSize]);
-    std::uint64_t total = 0;
-    for (;;) {
-        errno = 0;
-        const std::size_t n = std::fread(buffer.get(), 1, kReadSize, input.get());
-        if (n > 0) {
-            total += n;
-            parser.Feed(buffer.get(), n);
+    FilePdfOutput output(pdf, report);
+    bool found = false;
+    {
+        ReportParser parser(output, name);
+        const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReadSize]);
+        std::uint64_t total = 0;
+        for (;;) {
+            errno = 0;
+            const std::size_t n = std::fread(buffer.get(), 1, kReadSize, input.get());
+            if (n > 0) {
+                total += n;
+                parser.Feed(buffer.get(), n);
+            }
+            if (n < kReadSize) {
+                if (std::ferror(input.get()))
+                    CannotRead(name, FileErrorText(errno));
+                break;
+            }
         }
-        if (n < kReadSize) {
-            if (std::ferror(input.get()))
-                CannotRead(name, FileErrorText(errno));
-            break;
-        }
+        if (total == 0)
+            throw ReportError("Rapor dosyası boş: " + name);
+        found = parser.Finish();
     }
-    if (total == 0)
-        throw ReportError("Rapor dosyası boş: " + name);
-    return parser.Finish();
+    input.reset();
+
+    PdfResult result;
+    if (found && output.Commit()) {
+        result.outcome = PdfResult::Outcome::Written;
+    } else if (!output.FailureReason().empty()) {
+        result.outcome = PdfResult::Outcome::NotWritten;
+        result.reason = output.FailureReason();
+    }
+    return result;
+}
+
+bool PDFFileFromXADESFile(const std::filesystem::path& LetXADESFile,
+                          const std::filesystem::path& LetPDFFile) {
+    return WritePdfFromReport(LetXADESFile, LetPDFFile).outcome == PdfResult::Outcome::Written;
 }
 
 } // namespace tolv::report

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <stdexcept>
+#include <string>
 
 namespace tolv::report {
 
@@ -11,10 +12,26 @@ class ReportError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Writes the PDF that the signed report LetXADESFile carries to LetPDFFile.
-// true: the PDF was written; false: no qualifying element could be decoded and
-// written. Throws ReportError when the report cannot be read or is not a
-// well-formed XML document.
+// What became of the PDF of a report that could be read to its end.
+struct PdfResult {
+    enum class Outcome {
+        Written,    // the PDF is complete at its path
+        NoPdf,      // no qualifying element decodes to anything
+        NotWritten, // one did, but its PDF could not be written
+    };
+    Outcome outcome = Outcome::NoPdf;
+    std::string reason; // for NotWritten: why, in Turkish, UTF-8
+};
+
+// Writes the PDF that the signed report `report` carries to `pdf`. The PDF is
+// put together in a scratch file beside `pdf` and takes its place only once
+// the whole report has been read: whatever fails, a file already at `pdf` is
+// left as it was and no scratch file stays behind. Throws ReportError when
+// the report cannot be read or is not a well-formed XML document.
+PdfResult WritePdfFromReport(const std::filesystem::path& report, const std::filesystem::path& pdf);
+
+// The same, as the viewer asks it: true when the PDF was written at
+// LetPDFFile, false when there was none that could be written.
 bool PDFFileFromXADESFile(const std::filesystem::path& LetXADESFile,
                           const std::filesystem::path& LetPDFFile);
 

@@ -1,8 +1,17 @@
 # Runs tolv-extract on one report and checks its exit status, its one-line
-# message and (for status 0) the PDF it wrote.
-#   -DEMULATOR=a|b -DTOOL= -DREPORT= -DPDF= -DCODE= [-DEXPECTED=]
+# message and (for status 0) the PDF it wrote; for status 3, that the message
+# names the PDF and that nothing new is left in the PDF's folder.
+#   -DEMULATOR=a|b -DTOOL= -DREPORT= -DPDF= -DCODE= [-DEXPECTED=] [-DPDF_IS_FOLDER=1]
 string(REPLACE "|" ";" emulator "${EMULATOR}")
-file(REMOVE "${PDF}")
+file(REMOVE_RECURSE "${PDF}")
+if(PDF_IS_FOLDER)
+    file(MAKE_DIRECTORY "${PDF}")
+endif()
+get_filename_component(pdf_folder "${PDF}" DIRECTORY)
+if(pdf_folder STREQUAL "")
+    set(pdf_folder .)
+endif()
+file(GLOB before RELATIVE "${CMAKE_CURRENT_BINARY_DIR}" "${pdf_folder}/*")
 execute_process(COMMAND ${emulator} "${TOOL}" "${REPORT}" "${PDF}"
                 RESULT_VARIABLE code ERROR_VARIABLE message)
 if(NOT code STREQUAL CODE)
@@ -20,4 +29,13 @@ if(CODE STREQUAL "0")
     endif()
 elseif(message STREQUAL "" OR message MATCHES "\n")
     message(FATAL_ERROR "expected one line on stderr, got: '${message}'")
+elseif(CODE STREQUAL "3")
+    string(FIND "${message}" "${PDF}" at)
+    if(at LESS 0 OR NOT message MATCHES "\\(.+\\)$")
+        message(FATAL_ERROR "the message names no path or reason: ${message}")
+    endif()
+    file(GLOB after RELATIVE "${CMAKE_CURRENT_BINARY_DIR}" "${pdf_folder}/*")
+    if(NOT after STREQUAL before)
+        message(FATAL_ERROR "left behind in ${pdf_folder}: '${after}', was '${before}'")
+    endif()
 endif()

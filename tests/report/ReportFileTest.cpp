@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -24,6 +25,14 @@ Bytes ReadAll(const fs::path& path) {
 
 void WriteAll(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::string> NamesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(PathText(entry.path().filename()));
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 fs::path Utf8Path(const char* text) {
@@ -61,6 +70,70 @@ TEST_F(ReportFile, ExistingFileIsWrittenOverAndCutToTheNewLength) {
     WriteAll(dir_ / "a.pdf", std::string(10000, 'x'));
     EXPECT_TRUE(PDFFileFromXADESFile(report, dir_ / "a.pdf"));
     EXPECT_EQ(ReadAll(dir_ / "a.pdf"), ToBytes("ABC"));
+}
+
+// A report whose PDF decodes completely before the document turns out broken:
+// the earlier PDF of the same name must survive, and no scratch file may stay.
+TEST_F(ReportFile, AFailedReportLeavesTheEarlierPdfAsItWasAndNoScratchFile) {
+    const std::string earlier = "%PDF-1.4 earlier, good run";
+    const std::string payload(3 * 1024 * 1024, 'Q'); // decodes to 2.25 MB before the fault
+    const struct {
+        const char* name;
+        std::string doc;
+    } rows[] = {
+        {"broken after the payload", Report(Base64Object(payload)) + "<oops>"},
+        {"unclosed after the payload", "<ds:Signature xmlns:ds=\"u\">" + Base64Object(payload)},
+        {"undeclared prefix later", Report(Base64Object(payload) + "<x:y/>")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WriteAll(dir_ / "a.Tolv", row.doc);
+        WriteAll(dir_ / "a.Tolv.Pdf", earlier);
+        EXPECT_THROW(PDFFileFromXADESFile(dir_ / "a.Tolv", dir_ / "a.Tolv.Pdf"), ReportError);
+        EXPECT_EQ(ReadAll(dir_ / "a.Tolv.Pdf"), ToBytes(earlier));
+        EXPECT_EQ(NamesIn(dir_), (std::vector<std::string>{"a.Tolv", "a.Tolv.Pdf"}));
+    }
+}
+
+TEST_F(ReportFile, ASuccessfulRunReplacesTheEarlierPdfAndLeavesNoScratchFile) {
+    WriteAll(dir_ / "a.Tolv", Report(Base64Object("====") + Base64Object("REVG")));
+    WriteAll(dir_ / "a.Tolv.Pdf", std::string(100, 'x'));
+    EXPECT_TRUE(PDFFileFromXADESFile(dir_ / "a.Tolv", dir_ / "a.Tolv.Pdf"));
+    EXPECT_EQ(ReadAll(dir_ / "a.Tolv.Pdf"), ToBytes("DEF"));
+    EXPECT_EQ(NamesIn(dir_), (std::vector<std::string>{"a.Tolv", "a.Tolv.Pdf"}));
+}
+
+// A PDF that cannot be written is told apart from a report without one, and
+// leaves nothing behind either way.
+TEST_F(ReportFile, OutcomesTellANotWrittenPdfFromAMissingOne) {
+    using Outcome = PdfResult::Outcome;
+    WriteAll(dir_ / "a.Tolv", Report(Base64Object("QUJD")));
+    WriteAll(dir_ / "none.Tolv", Report("<ds:Object>QUJD</ds:Object>" + Base64Object("==")));
+    fs::create_directories(dir_ / "folder.pdf");
+    WriteAll(dir_ / "plain", "x");
+    const struct {
+        const char* name;
+        fs::path report, pdf;
+        Outcome outcome;
+    } rows[] = {
+        {"written", dir_ / "a.Tolv", dir_ / "out.pdf", Outcome::Written},
+        {"no pdf", dir_ / "none.Tolv", dir_ / "none.pdf", Outcome::NoPdf},
+        {"missing folder", dir_ / "a.Tolv", dir_ / "no such" / "a.pdf", Outcome::NotWritten},
+        {"parent is a file", dir_ / "a.Tolv", dir_ / "plain" / "a.pdf", Outcome::NotWritten},
+        {"target is a folder", dir_ / "a.Tolv", dir_ / "folder.pdf", Outcome::NotWritten},
+        {"the report itself", dir_ / "a.Tolv", dir_ / "a.Tolv", Outcome::NotWritten},
+        {"empty path", dir_ / "a.Tolv", fs::path(), Outcome::NotWritten},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const PdfResult result = WritePdfFromReport(row.report, row.pdf);
+        EXPECT_EQ(result.outcome, row.outcome);
+        EXPECT_EQ(result.reason.empty(), row.outcome != Outcome::NotWritten) << result.reason;
+    }
+    EXPECT_EQ(ReadAll(dir_ / "out.pdf"), ToBytes("ABC"));
+    EXPECT_TRUE(fs::is_directory(dir_ / "folder.pdf"));
+    EXPECT_EQ(NamesIn(dir_),
+              (std::vector<std::string>{"a.Tolv", "folder.pdf", "none.Tolv", "out.pdf", "plain"}));
 }
 
 TEST_F(ReportFile, TurkishLettersInBothPaths) {
