@@ -20,4 +20,10 @@ std::wstring ArgumentText(std::wstring_view commandLine) {
     return std::wstring(TrimBlanks(commandLine.substr(end)));
 }
 
+std::wstring ReportPath(std::wstring_view argumentText) {
+    if (argumentText.size() >= 2 && argumentText.front() == L'"' && argumentText.back() == L'"')
+        argumentText = argumentText.substr(1, argumentText.size() - 2);
+    return std::wstring(argumentText);
+}
+
 } // namespace tolv

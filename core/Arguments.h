@@ -10,4 +10,9 @@ namespace tolv {
 // with the blanks around it removed, otherwise untouched (quotes stay).
 std::wstring ArgumentText(std::wstring_view commandLine);
 
+// The report path in the argument text. Dragging a report onto the program and
+// "Open with" pass it in quotes, and a Windows path never holds a quote: one
+// pair around the whole text goes. Anything else stays as it is.
+std::wstring ReportPath(std::wstring_view argumentText);
+
 } // namespace tolv

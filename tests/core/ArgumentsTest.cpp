@@ -37,4 +37,24 @@ TEST(ArgumentTextTest, AnUnclosedQuoteMakesEverythingTheProgramName) {
     EXPECT_EQ(ArgumentText(L"\"C:\\Tolv\\Tolv.Viewer.Exe C:\\a.Tolv"), L"");
 }
 
+TEST(ReportPathTest, OnePairOfQuotesAroundTheWholeTextGoesAndNothingElseChanges) {
+    const struct {
+        const wchar_t* argument;
+        const wchar_t* path;
+    } rows[] = {
+        {L"\"C:\\Raporlar\\a b.Tolv\"", L"C:\\Raporlar\\a b.Tolv"}, // dragged, "Open with"
+        {L"C:\\Raporlar\\a b.Tolv", L"C:\\Raporlar\\a b.Tolv"},     // the association's %1
+        {L"\"\"C:\\a.Tolv\"\"", L"\"C:\\a.Tolv\""},                 // one pair only
+        {L"C:\\a\"b.Tolv", L"C:\\a\"b.Tolv"},                       // a quote inside stays
+        {L"\"C:\\a.Tolv", L"\"C:\\a.Tolv"},                         // unbalanced
+        {L"C:\\a.Tolv\"", L"C:\\a.Tolv\""},
+        {L"\"x\" y \"z\"", L"x\" y \"z"},
+        {L"\"", L"\""},
+        {L"\"\"", L""},
+        {L"a.Tolv", L"a.Tolv"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(tolv::ReportPath(row.argument), row.path);
+}
+
 } // namespace

@@ -51,7 +51,13 @@ void Browser::Show(const std::wstring& LetFileName) {
         PDFFile = MakeTempFile(tempFolder, L"TOL", false);
     }
 
-    if (!PDFFileFromXADESFile(LetFileName, PDFFile)) {
+    const bool written = PDFFileFromXADESFile(LetFileName, PDFFile);
+    // From here on the program only waits. Neither it nor the browser may keep
+    // the report's folder in use (the stick it came from must come out): the
+    // browser works in the PDF's folder, the program in the system's.
+    const std::wstring pdfFolder = FolderOfFile(PDFFile);
+    LeaveWorkingFolder();
+    if (!written) {
         ShowMessage(kExtractionFailed, kStyleError);
         EndProgram();
     }
@@ -61,7 +67,7 @@ void Browser::Show(const std::wstring& LetFileName) {
     std::wstring commandLine = L"\"" + executable + L"\"" + arguments;
 
     int32_t exitCode = 0;
-    if (!ShellAndWait(commandLine, exitCode, SW_SHOWNORMAL))
+    if (!ShellAndWait(commandLine, exitCode, SW_SHOWNORMAL, pdfFolder))
         ShowMessage(kBrowserFailed, kStyleError);
     EndProgram();
 }

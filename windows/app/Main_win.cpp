@@ -13,6 +13,19 @@
 
 namespace {
 
+// Libraries loaded at run time come from the system folder only. The program
+// is run as administrator from wherever it was downloaded to, and a DLL that
+// someone put beside it there must never be loaded. Looked up by name: older
+// systems lack the function, and there the current folder at least goes.
+void RestrictLibrarySearch() {
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    const auto setDefault =
+        reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void (*)()>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (setDefault == nullptr || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        SetDllDirectoryW(L"");
+}
+
 // Answers the preferences window when setup mode opened it, null otherwise.
 HWND Main() {
     std::wstring argumentText = tolv::ArgumentText(GetCommandLineW());
@@ -37,6 +50,7 @@ int RunMessageLoop(HWND dialog) {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    RestrictLibrarySearch();
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 

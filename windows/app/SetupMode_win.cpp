@@ -4,6 +4,7 @@
 #include "windows/base/MessageBox.h"
 #include "windows/app/Modes.h"
 #include "core/Text.h"
+#include "windows/registry/Errors.h"
 #include "windows/registry/Register.h"
 #include "windows/resources/resource.h"
 #include "windows/ui/Container.h"
@@ -60,12 +61,19 @@ HWND RunSetupMode() {
     }
 
     bool associated = false;
+    LSTATUS failure = ERROR_SUCCESS;
     {
         Register registry;
-        associated = registry.AssociateToApp(AssociationPath(), kReportExtension);
+        associated = registry.AssociateToApp(AssociationPath(), kReportExtension, failure);
     }
-    if (!associated)
-        return nullptr;
+    if (!associated) {
+        // The guard's refusal stays silent; a failed write is told, as a
+        // failed save of the preferences is.
+        if (failure == ERROR_SUCCESS)
+            return nullptr;
+        ShowMessage(Errors::WriteFailureText(static_cast<int32_t>(failure)), kStyleError);
+        ExitProcess(1);
+    }
 
     // The window lives until it ends the process itself (Save, Cancel or
     // closing it); it is never destroyed before that.

@@ -37,8 +37,10 @@ std::wstring MakeTempFile(std::wstring& folder, const std::wstring& prefix, bool
     return result;
 }
 
-bool ShellAndWait(const std::wstring& commandLine, int32_t& exitCode, int windowStyle) {
-    const UniqueProcessInfo started = StartProcess(commandLine, windowStyle);
+bool ShellAndWait(const std::wstring& commandLine, int32_t& exitCode, int windowStyle,
+                  const std::wstring& workingFolder) {
+    const UniqueProcessInfo started =
+        StartProcess(commandLine, windowStyle, nullptr, workingFolder);
     if (!started)
         return false;
     // The handle from the start itself, not one reopened by id: an id can be
@@ -50,6 +52,36 @@ bool ShellAndWait(const std::wstring& commandLine, int32_t& exitCode, int window
         return false;
     exitCode = static_cast<int32_t>(code);
     return code == 0;
+}
+
+std::wstring FolderOfFile(const std::wstring& file) {
+    std::wstring full(MAX_PATH, L'\0');
+    wchar_t* name = nullptr;
+    for (;;) {
+        const DWORD length =
+            GetFullPathNameW(file.c_str(), static_cast<DWORD>(full.size()), full.data(), &name);
+        if (length == 0)
+            return {};
+        if (length < full.size()) {
+            full.resize(length);
+            break;
+        }
+        full.assign(length, L'\0');
+    }
+    if (name == nullptr)
+        return {}; // the path names a folder, not a file in one
+    full.resize(static_cast<size_t>(name - full.data()));
+    // A drive root keeps its backslash; any other folder loses it.
+    if (full.size() > 1 && full.back() == L'\\' && full[full.size() - 2] != L':')
+        full.pop_back();
+    return full;
+}
+
+void LeaveWorkingFolder() {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        SetCurrentDirectoryW(folder);
 }
 
 } // namespace tolv

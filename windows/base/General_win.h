@@ -16,10 +16,19 @@ std::wstring GetTempFolder();
 // only its name with nameOnly; empty when no file could be made.
 std::wstring MakeTempFile(std::wstring& folder, const std::wstring& prefix, bool nameOnly);
 
-// Starts commandLine with the given show-window style and waits, without a
-// time-out, until that very process has ended. True only for exit code 0.
-// exitCode receives the code once the process has ended; it is left alone when
-// no process could be started or waited for.
-bool ShellAndWait(const std::wstring& commandLine, int32_t& exitCode, int windowStyle);
+// Starts commandLine with the given show-window style (in workingFolder, when
+// given) and waits, without a time-out, until that very process has ended.
+// True only for exit code 0. exitCode receives the code once the process has
+// ended; it is left alone when no process could be started or waited for.
+bool ShellAndWait(const std::wstring& commandLine, int32_t& exitCode, int windowStyle,
+                  const std::wstring& workingFolder = {});
+
+// The full path of the folder that holds `file` (which need not exist yet);
+// empty when it cannot be had.
+std::wstring FolderOfFile(const std::wstring& file);
+
+// Makes the system folder this process's working folder, so that it keeps no
+// other folder (say on a USB stick) in use while it waits.
+void LeaveWorkingFolder();
 
 } // namespace tolv

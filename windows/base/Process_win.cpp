@@ -4,7 +4,8 @@
 
 namespace tolv {
 
-UniqueProcessInfo StartProcess(const std::wstring& commandLine, int showStyle, DWORD* error) {
+UniqueProcessInfo StartProcess(const std::wstring& commandLine, int showStyle, DWORD* error,
+                               const std::wstring& workingFolder) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -14,8 +15,9 @@ UniqueProcessInfo StartProcess(const std::wstring& commandLine, int showStyle, D
     line.push_back(L'\0');
 
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &started)) {
+    const wchar_t* folder = workingFolder.empty() ? nullptr : workingFolder.c_str();
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
+                        &started)) {
         if (error != nullptr)
             *error = GetLastError();
         return {};

@@ -10,9 +10,10 @@
 namespace tolv {
 
 // Starts commandLine as it stands (the program is its first word) with the
-// given show-window style. An empty owner when the start failed; `error`, when
-// given, then receives the system's error number.
+// given show-window style, in workingFolder (this process's own when empty).
+// An empty owner when the start failed; `error`, when given, then receives the
+// system's error number.
 UniqueProcessInfo StartProcess(const std::wstring& commandLine, int showStyle,
-                               DWORD* error = nullptr);
+                               DWORD* error = nullptr, const std::wstring& workingFolder = {});
 
 } // namespace tolv

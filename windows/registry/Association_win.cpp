@@ -1,5 +1,6 @@
 // The file association and the default web browser: the two operations of the
-// registry class that work on the shell's file types under HKEY_CLASSES_ROOT.
+// registry class that work on the shell's file types (written under
+// HKEY_LOCAL_MACHINE\Software\Classes, read through HKEY_CLASSES_ROOT).
 
 #include "windows/registry/Register.h"
 
@@ -11,13 +12,17 @@
 #include <shlobj.h>
 
 #include <stdexcept>
+#include <utility>
 
 namespace tolv {
 
 namespace {
 
+// Machine-wide, under HKEY_LOCAL_MACHINE itself: through HKEY_CLASSES_ROOT a
+// key that already exists in the administrator's own HKEY_CURRENT_USER
+// classes would be written there, for that one user.
 [[nodiscard]] LSTATUS CreateClassKey(const std::wstring& key, UniqueHkey& opened) {
-    return RegCreateKeyW(HKEY_CLASSES_ROOT, key.c_str(), opened.put());
+    return RegCreateKeyW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\" + key).c_str(), opened.put());
 }
 
 // The older RegSetValueW creates a missing sub-key on its way, so that each
@@ -30,6 +35,13 @@ namespace {
 } // namespace
 
 bool Register::AssociateToApp(std::wstring LetAppPath, std::wstring LetExtension) {
+    LSTATUS failure = ERROR_SUCCESS;
+    return AssociateToApp(std::move(LetAppPath), std::move(LetExtension), failure);
+}
+
+bool Register::AssociateToApp(std::wstring LetAppPath, std::wstring LetExtension,
+                              LSTATUS& failure) {
+    failure = ERROR_SUCCESS;
     std::wstring folder;
     const std::wstring name = ExtractFileName(LetAppPath, folder);
 
@@ -46,20 +58,20 @@ bool Register::AssociateToApp(std::wstring LetAppPath, std::wstring LetExtension
     // Each step runs only when the one before it succeeded; what was written
     // stays written.
     UniqueHkey key;
-    if (CreateClassKey(LetExtension, key) != ERROR_SUCCESS)
+    if ((failure = CreateClassKey(LetExtension, key)) != ERROR_SUCCESS)
         return false;
-    if (SetDefaultText(key.get(), nullptr, name) != ERROR_SUCCESS)
+    if ((failure = SetDefaultText(key.get(), nullptr, name)) != ERROR_SUCCESS)
         return false;
-    if (CreateClassKey(name, key) != ERROR_SUCCESS)
+    if ((failure = CreateClassKey(name, key)) != ERROR_SUCCESS)
         return false;
-    if (SetDefaultText(key.get(), L"shell\\open\\command", command) != ERROR_SUCCESS)
+    if ((failure = SetDefaultText(key.get(), L"shell\\open\\command", command)) != ERROR_SUCCESS)
         return false;
-    if (CreateClassKey(name, key) != ERROR_SUCCESS)
+    if ((failure = CreateClassKey(name, key)) != ERROR_SUCCESS)
         return false;
-    const bool associated = SetDefaultText(key.get(), L"DefaultIcon", icon) == ERROR_SUCCESS;
+    failure = SetDefaultText(key.get(), L"DefaultIcon", icon);
 
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
-    return associated;
+    return failure == ERROR_SUCCESS;
 }
 
 bool Register::OpenIBrowser(const std::wstring& LetURL) {

@@ -34,6 +34,23 @@ std::wstring FormatText(DWORD flags, HMODULE source, int32_t number) {
     return text;
 }
 
+// A library from the system folder only: loaded by its bare name the loader
+// would look in the program's folder first, where anyone who could write
+// there (a Downloads folder) could have put a library of that name. The
+// folder is named in the path itself: Wine's loader ignores the search flags
+// (LOAD_LIBRARY_SEARCH_SYSTEM32) for data files, and older Windows refuses them.
+HMODULE LoadFromSystemFolder(const std::wstring& library) {
+    std::wstring path = library;
+    if (library.find_first_of(L"\\/") == std::wstring::npos) {
+        wchar_t folder[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH)
+            return nullptr;
+        path = std::wstring(folder, length) + L"\\" + library;
+    }
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+}
+
 void TrimMessage(std::wstring& text) {
     if (size_t nul = text.find(L'\0'); nul != std::wstring::npos)
         text.resize(nul);
@@ -46,7 +63,7 @@ void TrimMessage(std::wstring& text) {
 
 void GetModuleErrorText(std::wstring library, int32_t number, std::wstring& message) noexcept {
     // Loaded for this one lookup only, as data: nothing of it runs.
-    UniqueHmodule module(LoadLibraryExW(library.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    UniqueHmodule module(LoadFromSystemFolder(library));
     if (!module)
         return;
     try {
@@ -57,17 +74,29 @@ void GetModuleErrorText(std::wstring library, int32_t number, std::wstring& mess
 }
 
 std::wstring GetErrorText(int32_t number) noexcept {
+    return GetErrorText(number, std::wstring());
+}
+
+std::wstring GetErrorText(int32_t number, const std::wstring& libraryFolder) noexcept {
     std::wstring text;
     try {
+        const std::wstring folder = libraryFolder.empty() ? L"" : libraryFolder + L"\\";
         if (number >= 2100 && number <= 2999)
-            GetModuleErrorText(L"NetMsg.dll", number, text);
+            GetModuleErrorText(folder + L"NetMsg.dll", number, text);
         else if (number >= 12000 && number <= 12171)
-            GetModuleErrorText(L"WiniNet.dll", number, text);
+            GetModuleErrorText(folder + L"WiniNet.dll", number, text);
         else
             text = FormatText(kSystemFlags, nullptr, number);
         TrimMessage(text);
     } catch (...) {
     }
+    return text;
+}
+
+std::wstring WriteFailureText(int32_t status) {
+    std::wstring text = GetErrorText(status);
+    if (text.empty())
+        text = L"Kayıt defterine yazılamadı (hata " + std::to_wstring(status) + L").";
     return text;
 }
 

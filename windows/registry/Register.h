@@ -49,6 +49,9 @@ public:
     bool OpenIBrowser(const std::wstring& LetURL);
     std::wstring GetAllKeyValues(int32_t LetHandle, const std::wstring& key_name);
     bool AssociateToApp(std::wstring LetAppPath, std::wstring LetExtension);
+    // The same; `failure` receives the status of the write that failed, and
+    // stays ERROR_SUCCESS when all succeeded or the guard stopped it.
+    bool AssociateToApp(std::wstring LetAppPath, std::wstring LetExtension, LSTATUS& failure);
 
 private:
     std::wstring ExtractFileName(const std::wstring& path, std::wstring& folder);

@@ -186,13 +186,6 @@ std::optional<int> ReadCheckState(const wchar_t* path) {
     return number ? CheckStateFromNumber(*number) : std::nullopt;
 }
 
-std::wstring SaveFailureText(LSTATUS status) {
-    std::wstring text = Errors::GetErrorText(static_cast<int32_t>(status));
-    if (text.empty())
-        text = L"Kayıt defterine yazılamadı (hata " + std::to_wstring(status) + L").";
-    return text;
-}
-
 // Every failure in setup mode ends the same way: the unexpected-error box,
 // then the end of the program. A window left half built or with an event half
 // handled is not worth keeping open.
@@ -448,7 +441,7 @@ void Container::CdSave_Click() {
     if (status == ERROR_SUCCESS)
         status = RegWriteDword(kFrameSettingPath, CheckState(ChFrame), RegistryView::Wow64_32);
     if (status != ERROR_SUCCESS)
-        ShowMessage(SaveFailureText(status), kStyleError, nullptr, hwnd_);
+        ShowMessage(Errors::WriteFailureText(status), kStyleError, nullptr, hwnd_);
     ExitProcess(status == ERROR_SUCCESS ? 0 : 1);
 }
 

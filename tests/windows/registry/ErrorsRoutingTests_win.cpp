@@ -1,7 +1,8 @@
 // Where each number is looked up, checked with stand-in "NetMsg.dll" and
-// "WiniNet.dll" tables that sit beside this test (the loader looks in the
-// program's folder first). Each table also holds numbers just outside its
-// range, which must never be read from it.
+// "WiniNet.dll" tables that sit beside this test, named by their folder. Each
+// table also holds numbers just outside its range, which must never be read
+// from it. Without a folder the stand-ins beside the program must never be
+// read at all: the system's libraries are.
 
 #include "windows/registry/Errors.h"
 
@@ -24,60 +25,93 @@ std::wstring SystemText(int32_t number) {
     return text;
 }
 
+// The folder of this test and of the stand-in tables.
+std::wstring TablesFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), MAX_PATH));
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+std::wstring SystemFolder() {
+    wchar_t folder[MAX_PATH];
+    return std::wstring(folder, GetSystemDirectoryW(folder, MAX_PATH));
+}
+
+// GetErrorText with the stand-ins.
+std::wstring TableText(int32_t number) {
+    return Errors::GetErrorText(number, TablesFolder());
+}
+
 class ErrorsRouting : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Make sure the stand-ins are the libraries that load, not the system's.
+        // Make sure the stand-ins are there and load.
         std::wstring message;
-        Errors::GetModuleErrorText(L"NetMsg.dll", 2100, message);
+        Errors::GetModuleErrorText(TablesFolder() + L"\\NetMsg.dll", 2100, message);
         ASSERT_EQ(message, L"NetMsg table 2100\r\n") << "stand-in NetMsg.dll not found";
-        Errors::GetModuleErrorText(L"WiniNet.dll", 12000, message);
+        Errors::GetModuleErrorText(TablesFolder() + L"\\WiniNet.dll", 12000, message);
         ASSERT_EQ(message, L"WiniNet table 12000\r\n") << "stand-in WiniNet.dll not found";
     }
 };
 
+// A NetMsg.dll or WiniNet.dll put beside the program (here, beside this test)
+// is never read: an administrator may run the program from a Downloads folder.
+TEST_F(ErrorsRouting, TablesBesideTheProgramAreNeverRead) {
+    for (int32_t number : {2100, 2999, 12000, 12171}) {
+        SCOPED_TRACE(number);
+        const std::wstring text = Errors::GetErrorText(number);
+        EXPECT_EQ(text.find(L"table"), std::wstring::npos) << "a planted table was read";
+        EXPECT_EQ(text, Errors::GetErrorText(number, SystemFolder()));
+    }
+    for (const wchar_t* library : {L"NetMsg.dll", L"WiniNet.dll"}) {
+        std::wstring message = L"untouched";
+        Errors::GetModuleErrorText(library, 2100, message);
+        EXPECT_EQ(message.find(L"table"), std::wstring::npos) << "a planted table was read";
+    }
+}
+
 TEST_F(ErrorsRouting, NetworkRangeIs2100To2999) {
-    EXPECT_EQ(Errors::GetErrorText(2100), L"NetMsg table 2100");
-    EXPECT_EQ(Errors::GetErrorText(2999), L"NetMsg table 2999");
-    EXPECT_EQ(Errors::GetErrorText(2099), SystemText(2099));
-    EXPECT_EQ(Errors::GetErrorText(3000), SystemText(3000));
-    EXPECT_NE(Errors::GetErrorText(2099), L"NetMsg table 2099");
-    EXPECT_NE(Errors::GetErrorText(3000), L"NetMsg table 3000");
+    EXPECT_EQ(TableText(2100), L"NetMsg table 2100");
+    EXPECT_EQ(TableText(2999), L"NetMsg table 2999");
+    EXPECT_EQ(TableText(2099), SystemText(2099));
+    EXPECT_EQ(TableText(3000), SystemText(3000));
+    EXPECT_NE(TableText(2099), L"NetMsg table 2099");
+    EXPECT_NE(TableText(3000), L"NetMsg table 3000");
 }
 
 TEST_F(ErrorsRouting, InternetRangeIs12000To12171) {
-    EXPECT_EQ(Errors::GetErrorText(12000), L"WiniNet table 12000");
-    EXPECT_EQ(Errors::GetErrorText(12171), L"WiniNet table 12171");
-    EXPECT_EQ(Errors::GetErrorText(11999), SystemText(11999));
-    EXPECT_EQ(Errors::GetErrorText(12172), SystemText(12172));
-    EXPECT_NE(Errors::GetErrorText(11999), L"WiniNet table 11999");
-    EXPECT_NE(Errors::GetErrorText(12172), L"WiniNet table 12172");
+    EXPECT_EQ(TableText(12000), L"WiniNet table 12000");
+    EXPECT_EQ(TableText(12171), L"WiniNet table 12171");
+    EXPECT_EQ(TableText(11999), SystemText(11999));
+    EXPECT_EQ(TableText(12172), SystemText(12172));
+    EXPECT_NE(TableText(11999), L"WiniNet table 11999");
+    EXPECT_NE(TableText(12172), L"WiniNet table 12172");
 }
 
 TEST_F(ErrorsRouting, OtherNumbersUseTheSystemTableAlone) {
     // Both stand-ins know 2, and WiniNet's knows 2100: neither is asked.
-    EXPECT_EQ(Errors::GetErrorText(2), SystemText(2));
-    EXPECT_FALSE(Errors::GetErrorText(2).empty());
-    EXPECT_EQ(Errors::GetErrorText(2100), L"NetMsg table 2100");
+    EXPECT_EQ(TableText(2), SystemText(2));
+    EXPECT_FALSE(TableText(2).empty());
+    EXPECT_EQ(TableText(2100), L"NetMsg table 2100");
 }
 
 TEST_F(ErrorsRouting, LibraryComesBeforeTheSystemTable) {
     std::wstring message;
-    Errors::GetModuleErrorText(L"NetMsg.dll", 2, message);
+    Errors::GetModuleErrorText(TablesFolder() + L"\\NetMsg.dll", 2, message);
     EXPECT_EQ(message, L"NetMsg table 2\r\n");
     // What the library lacks comes from the system table.
-    Errors::GetModuleErrorText(L"NetMsg.dll", 5, message);
+    Errors::GetModuleErrorText(TablesFolder() + L"\\NetMsg.dll", 5, message);
     EXPECT_EQ(message, SystemText(5) + L"\r\n");
     EXPECT_FALSE(SystemText(5).empty());
 }
 
 TEST_F(ErrorsRouting, OnlyOneFinalLineBreakGoes) {
-    EXPECT_EQ(Errors::GetErrorText(2101), L"First line\r\nSecond line");
-    EXPECT_EQ(Errors::GetErrorText(2103), L"Ends in two line breaks\r\n");
+    EXPECT_EQ(TableText(2101), L"First line\r\nSecond line");
+    EXPECT_EQ(TableText(2103), L"Ends in two line breaks\r\n");
 }
 
 TEST_F(ErrorsRouting, InsertsAreNotExpanded) {
-    EXPECT_EQ(Errors::GetErrorText(2104), L"Share %1 is busy on %2.");
+    EXPECT_EQ(TableText(2104), L"Share %1 is busy on %2.");
 }
 
 TEST_F(ErrorsRouting, LongMessagesAreNotCutShort) {
@@ -88,7 +122,7 @@ TEST_F(ErrorsRouting, LongMessagesAreNotCutShort) {
         expected += word;
     }
     ASSERT_GT(expected.size(), 256u);
-    EXPECT_EQ(Errors::GetErrorText(2102), expected);
+    EXPECT_EQ(TableText(2102), expected);
 }
 
 // Mapped files and images in this process's address space.
@@ -107,7 +141,7 @@ size_t MappedRegions() {
 TEST_F(ErrorsRouting, TheLibraryIsReleasedAfterEachLookup) {
     const size_t before = MappedRegions();
     for (int i = 0; i < 50; ++i)
-        ASSERT_EQ(Errors::GetErrorText(2100), L"NetMsg table 2100");
+        ASSERT_EQ(TableText(2100), L"NetMsg table 2100");
     EXPECT_LT(MappedRegions(), before + 10);
 }
 

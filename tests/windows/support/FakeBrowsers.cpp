@@ -87,6 +87,8 @@ std::vector<BrowserRun> FakeBrowserCopy::Runs() const {
             run.show = Utf8ToWide(value);
         else if (key == "file")
             run.file = Utf8ToWide(value);
+        else if (key == "cwd")
+            run.cwd = Utf8ToWide(value);
         else if (key == "exists")
             run.exists = value == "1";
         else if (key == "size")

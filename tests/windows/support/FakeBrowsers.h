@@ -14,6 +14,7 @@ struct BrowserRun {
     std::wstring commandLine;
     std::wstring show;   // the show-window state it was given, or "none"
     std::wstring file;   // the path it would open
+    std::wstring cwd;    // its working folder
     bool exists = false; // the state of that file when it started
     long long size = -1;
     std::string head; // its first bytes, in hexadecimal

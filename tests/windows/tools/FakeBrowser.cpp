@@ -2,8 +2,8 @@
 // browser it plays, it appends what it was started with to <name>.log beside
 // itself: the whole command line, the show-window state, and the state of the
 // file named by its last argument at that moment (a path, --app=<path> or
-// --app=file:///...). <name>.ini beside it may set ExitCode and SleepMs in the
-// section [FakeBrowser]. After the sleep it appends "ended=1".
+// --app=file:///...), and the working folder it was started in. <name>.ini beside it may set
+// ExitCode and SleepMs in the section [FakeBrowser]. After the sleep it appends "ended=1".
 
 #include "windows/base/StringConvert.h"
 #include "tests/windows/support/TestPaths.h"
@@ -114,6 +114,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     record +=
         "show=" + (showSet ? std::to_string(startup.wShowWindow) : std::string("none")) + "\n";
     record += "file=" + WideToUtf8(file) + "\n";
+    std::wstring folder(MAX_PATH, L'\0');
+    folder.resize(GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data()));
+    record += "cwd=" + WideToUtf8(folder) + "\n";
     record += FileState(file);
     Append(logPath, record);
 
