@@ -49,6 +49,21 @@ std::vector<fs::path> TolFilesIn(const fs::path& folder) {
     return files;
 }
 
+std::set<std::wstring> NamesIn(const fs::path& folder) {
+    std::set<std::wstring> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().wstring());
+    return names;
+}
+
+// A report whose PDF (2 MB of it) decodes completely before the document
+// turns out broken: the root is never closed properly.
+std::string ReportBrokenAfterItsPdf() {
+    const std::string pdf = kPdf + std::string(2 * 1024 * 1024, '\x7F');
+    return Report("<ds:Object Encoding=\"http://www.w3.org/2000/09/xmldsig#base64\">\r\n" +
+                  Base64(pdf) + "\r\n</ds:Object>\r\n<ds:Object>");
+}
+
 // Removes whatever a test put on the desktop.
 class DesktopGuard {
 public:
@@ -248,14 +263,59 @@ TEST_F(FileModeTest, DesktopOutputIsNamedAfterTheReportAndWrittenOverTheNextTime
     ExpectShown(chrome_, PlainCommand(chrome_, pdf), pdf);
     EXPECT_TRUE(TolFilesIn(temp_.path()).empty());
 
-    // The same report again goes to the same file.
+    // The same report again replaces the same file, whole.
     chrome_.ClearRuns();
     WriteBytes(pdf, std::string(kPdf.size() * 3, 'x'));
+    const std::set<std::wstring> before = NamesIn(desktop_.folder());
     ExpectNoBoxes(RunViewer((reports_.path() / L"a.Tolv").wstring()));
-    std::vector<BrowserRun> runs = chrome_.Runs();
-    ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ(fs::path(runs[0].file), pdf);
-    EXPECT_EQ(ReadBytes(pdf).substr(0, kPdf.size()), kPdf);
+    ExpectShown(chrome_, PlainCommand(chrome_, pdf), pdf);
+    EXPECT_EQ(NamesIn(desktop_.folder()), before) << "a scratch file stayed on the desktop";
+}
+
+TEST_F(FileModeTest, AFailedRunLeavesTheEarlierDesktopPdfAsItWas) {
+    SetPrefs(0, 1, 0);
+    const fs::path pdf = desktop_.folder() / L"a.Tolv.Pdf";
+    ExpectNoBoxes(RunViewer((reports_.path() / L"a.Tolv").wstring()));
+    ASSERT_EQ(ReadBytes(pdf), kPdf);
+    const std::set<std::wstring> before = NamesIn(desktop_.folder());
+
+    // A later report of the same name that breaks after its PDF.
+    chrome_.ClearRuns();
+    WriteBytes(reports_.path() / L"a.Tolv", ReportBrokenAfterItsPdf());
+    ExpectUnexpectedErrorBox(RunViewer((reports_.path() / L"a.Tolv").wstring()));
+    EXPECT_EQ(ReadBytes(pdf), kPdf);
+    EXPECT_EQ(NamesIn(desktop_.folder()), before) << "a scratch file stayed on the desktop";
+    EXPECT_TRUE(chrome_.Runs().empty());
+}
+
+TEST_F(FileModeTest, AFailedRunLeavesTheNewTemporaryFileEmptyAndNoScratchFile) {
+    WriteBytes(reports_.path() / L"a.Tolv", ReportBrokenAfterItsPdf());
+    ExpectUnexpectedErrorBox(RunViewer((reports_.path() / L"a.Tolv").wstring()));
+    const fs::path temp = OnlyTempFile();
+    ASSERT_FALSE(temp.empty());
+    EXPECT_EQ(fs::file_size(temp), 0u);
+    EXPECT_EQ(NamesIn(temp_.path()).size(), 1u) << "a scratch file stayed in the temporary folder";
+    EXPECT_EQ(NamesIn(reports_.path()), std::set<std::wstring>{L"a.Tolv"});
+}
+
+// A PDF that another program holds open without delete sharing cannot be
+// replaced: the write fails and the PDF stays as it was.
+TEST_F(FileModeTest, ADesktopPdfHeldOpenElsewhereStaysAndTheRunFails) {
+    SetPrefs(0, 1, 0);
+    const fs::path pdf = desktop_.folder() / L"a.Tolv.Pdf";
+    const std::string earlier = "%PDF-1.4 an earlier one";
+    WriteBytes(pdf, earlier);
+    const std::set<std::wstring> before = NamesIn(desktop_.folder());
+    {
+        tolv::UniqueHandle held(CreateFileW(pdf.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_NE(held.get(), INVALID_HANDLE_VALUE);
+        ExpectOneBox(RunViewer((reports_.path() / L"a.Tolv").wstring()), kExtractionFailed,
+                     BoxIcon::Error);
+    }
+    EXPECT_EQ(ReadBytes(pdf), earlier);
+    EXPECT_EQ(NamesIn(desktop_.folder()), before) << "a scratch file stayed on the desktop";
+    EXPECT_TRUE(chrome_.Runs().empty());
 }
 
 TEST_F(FileModeTest, AReportPathWithBlanksPassedUnquotedIsTakenWhole) {
@@ -302,14 +362,28 @@ TEST_F(FileModeTest, AReportWithoutAQualifyingElementShowsTheExtractionFailure) 
     EXPECT_EQ(fs::file_size(temp), 0u);
 }
 
-TEST_F(FileModeTest, AMalformedMissingOrQuotedReportShowsTheUnexpectedErrorWithoutIcon) {
+TEST_F(FileModeTest, AReportPathWithBlanksInQuotesOpens) {
+    // As dragging a report onto the program and "Open with" pass it.
+    SetPrefs(0, 1, 0);
+    ScopedFolder folder(reports_.path() / L"Rapor Klasörü");
+    WriteBytes(folder.path() / L"Ocak Raporu.Tolv", GoodReport());
+    ExpectNoBoxes(RunViewer(L"\"" + (folder.path() / L"Ocak Raporu.Tolv").wstring() + L"\""));
+    const fs::path pdf = desktop_.folder() / L"Ocak Raporu.Tolv.Pdf";
+    ExpectShown(chrome_, PlainCommand(chrome_, pdf), pdf);
+}
+
+TEST_F(FileModeTest, AMalformedMissingOrOddlyQuotedReportShowsTheUnexpectedErrorWithoutIcon) {
     WriteBytes(reports_.path() / L"bad.Tolv",
                "<ds:Signature xmlns:ds=\"x\"><ds:Object Encoding=\"\">");
+    const std::wstring report = (reports_.path() / L"a.Tolv").wstring();
     const std::vector<std::wstring> arguments{
         (reports_.path() / L"bad.Tolv").wstring(),
         (reports_.path() / L"missing.Tolv").wstring(),
-        // Quotes stay part of the path, so even an existing report cannot be read.
-        L"\"" + (reports_.path() / L"a.Tolv").wstring() + L"\"",
+        // Only one pair around the whole text goes: a quote inside, or one
+        // quote alone, stays part of the path, which then cannot be read.
+        (reports_.path() / L"a\"b.Tolv").wstring(),
+        L"\"" + report,
+        L"\"\"" + report + L"\"\"",
     };
     for (size_t i = 0; i < arguments.size(); ++i) {
         SCOPED_TRACE(testing::Message() << "argument " << i);
@@ -395,6 +469,47 @@ TEST_F(FileModeTest, AnArgumentTextOfOnlyBlanksStartsSetupModeNotFileMode) {
     EXPECT_TRUE(TolFilesIn(temp_.path()).empty());
     EXPECT_TRUE(chrome_.Runs().empty());
     EXPECT_TRUE(edge_.Runs().empty());
+}
+
+// The report may come from a USB stick that is to be taken out while the PDF
+// is shown: neither the program nor the browser may hold its folder.
+TEST_F(FileModeTest, NeitherTheProgramNorTheBrowserHoldsTheReportsFolder) {
+    chrome_.Configure(0, 4000);
+    TestProcess run(Quoted(ProgramPath().wstring()) + L" " +
+                        (reports_.path() / L"a.Tolv").wstring(),
+                    reports_.path().c_str()); // as the shell starts it, in the report's folder
+    ASSERT_TRUE(run.Started());
+    for (int i = 0; i < 300 && chrome_.Runs().empty(); ++i)
+        Sleep(50);
+    ASSERT_EQ(chrome_.Runs().size(), 1u) << "the browser did not start";
+    const fs::path moved = reports_.path().wstring() + L" moved";
+    const BOOL renamed = MoveFileW(reports_.path().c_str(), moved.c_str());
+    const DWORD error = renamed ? 0 : GetLastError();
+    if (renamed)
+        MoveFileW(moved.c_str(), reports_.path().c_str());
+    EXPECT_TRUE(renamed) << "the report's folder is in use, error " << error;
+    EXPECT_EQ(run.WaitForExit(30000), 0u);
+
+    const std::vector<BrowserRun> runs = chrome_.Runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_TRUE(runs[0].ended);
+    // The browser works in the PDF's folder.
+    const fs::path pdf = OnlyTempFile();
+    EXPECT_EQ(fs::path(runs[0].cwd), pdf.parent_path());
+    EXPECT_NE(fs::path(runs[0].cwd), reports_.path());
+}
+
+// A file name that is not valid UTF-16 reaches the file system as it is, and
+// the error text shows it with U+FFFD in place of the lone surrogate. (Wine's
+// file system cannot store such a name, so the report is missing here.)
+TEST_F(FileModeTest, ALoneSurrogateInTheReportPathGoesToTheFileSystemAsItIs) {
+    const std::wstring name = std::wstring(L"rapor") + wchar_t(0xD800) + L".Tolv";
+    RunResult result = RunViewer((reports_.path() / name).wstring());
+    ExpectUnexpectedErrorBox(result);
+    ASSERT_EQ(result.boxes.size(), 1u);
+    const std::wstring shown = (reports_.path() / L"rapor\uFFFD.Tolv").wstring();
+    EXPECT_NE(result.boxes[0].text.find(shown), std::wstring::npos)
+        << tolv::WideToUtf8(result.boxes[0].text);
 }
 
 TEST_F(FileModeTest, TheSampleReportIsShown) {

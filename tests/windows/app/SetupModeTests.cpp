@@ -198,6 +198,58 @@ TEST_F(SetupMode, AnExtensionUnderLocalMachineStopsSetupSilently) {
     ExpectAssociation(ProgramPath().wstring());
 }
 
+// The system's text for an error number, without its final line break.
+std::wstring SystemText(DWORD number) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+        nullptr, number, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = buffer != nullptr ? std::wstring(buffer, length) : L"";
+    LocalFree(buffer);
+    if (text.ends_with(L"\r\n"))
+        text.resize(text.size() - 2);
+    return text;
+}
+
+TEST_F(SetupMode, AnAssociationThatCannotBeWrittenShowsTheSystemsTextAndEnds) {
+    // No stable key can be made below a volatile one: the command cannot be written.
+    {
+        UniqueHkey type;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Tolv.Viewer.Exe", 0,
+                                  nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS | k64, nullptr,
+                                  type.put(), nullptr),
+                  ERROR_SUCCESS);
+    }
+    const RunResult result = RunAndWatch(Quoted(ProgramPath().wstring()), 30000);
+    ASSERT_TRUE(result.started);
+    EXPECT_FALSE(result.timedOut) << "a window stayed open";
+    EXPECT_EQ(result.exitCode, 1u);
+    ASSERT_EQ(result.boxes.size(), 1u);
+    EXPECT_EQ(result.boxes[0].caption, kAppTitle);
+    EXPECT_EQ(result.boxes[0].text, SystemText(ERROR_CHILD_MUST_BE_VOLATILE));
+    EXPECT_FALSE(result.boxes[0].text.empty());
+    EXPECT_EQ(result.boxes[0].icon, BoxIcon::Error) << ToString(result.boxes[0].icon);
+    ASSERT_EQ(result.boxes[0].buttons.size(), 1u);
+    EXPECT_EQ(result.boxes[0].buttons[0].id, IDOK);
+    // Writing stopped at the failure; what came before it stays.
+    EXPECT_EQ(ReadClassText(L".Tolv"), kType);
+    EXPECT_FALSE(ReadClassText(kCommandKey));
+}
+
+// Through HKEY_CLASSES_ROOT a key that the administrator's own classes hold
+// would be written there, for that user only.
+TEST_F(SetupMode, TheAssociationIsWrittenForTheMachineEvenWhenTheUserHasTheKey) {
+    KeyBackup userExtension{HKEY_CURRENT_USER, L"Software\\Classes\\.Tolv", 0};
+    SetDefaultText(HKEY_CURRENT_USER, L"Software\\Classes\\.Tolv", 0, L"başka");
+    RunSetup(ProgramPath());
+    const std::wstring program = ProgramPath().wstring();
+    const std::wstring classes = L"Software\\Classes\\";
+    EXPECT_EQ(ReadDefaultText(HKEY_LOCAL_MACHINE, classes + L".Tolv"), kType);
+    EXPECT_EQ(ReadDefaultText(HKEY_LOCAL_MACHINE, classes + kCommandKey), Command(program));
+    EXPECT_EQ(ReadDefaultText(HKEY_LOCAL_MACHINE, classes + kIconKey), program + L",0");
+    EXPECT_EQ(ReadDefaultText(HKEY_CURRENT_USER, classes + L".Tolv"), L"başka");
+}
+
 // A token of the current user in which the Administrators group only denies.
 UniqueHandle LimitedToken() {
     UniqueHandle own;

@@ -119,15 +119,19 @@ void SetDefaultText(HKEY root, const std::wstring& subKey, REGSAM view, const st
 }
 
 std::optional<std::wstring> ReadClassText(const std::wstring& key) {
+    return ReadDefaultText(HKEY_CLASSES_ROOT, key);
+}
+
+std::optional<std::wstring> ReadDefaultText(HKEY root, const std::wstring& key) {
     DWORD type = 0;
     DWORD size = 0;
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_ANY | RRF_NOEXPAND, &type,
-                     nullptr, &size) != ERROR_SUCCESS ||
+    if (RegGetValueW(root, key.c_str(), nullptr, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr,
+                     &size) != ERROR_SUCCESS ||
         type != REG_SZ)
         return std::nullopt;
     std::wstring text(size / sizeof(wchar_t), L'\0');
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text.data(),
-                     &size) != ERROR_SUCCESS)
+    if (RegGetValueW(root, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text.data(), &size) !=
+        ERROR_SUCCESS)
         return std::nullopt;
     text.resize(wcsnlen(text.c_str(), text.size()));
     return text;

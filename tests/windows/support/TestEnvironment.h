@@ -67,8 +67,9 @@ void SetDefaultValue(HKEY root, const std::wstring& subKey, REGSAM view, DWORD t
                      const void* data, DWORD size);
 void SetDefaultDword(HKEY root, const std::wstring& subKey, REGSAM view, DWORD value);
 void SetDefaultText(HKEY root, const std::wstring& subKey, REGSAM view, const std::wstring& text);
-// The REG_SZ default value of a key under HKEY_CLASSES_ROOT.
+// The REG_SZ default value of a key under HKEY_CLASSES_ROOT, or under root.
 std::optional<std::wstring> ReadClassText(const std::wstring& key);
+std::optional<std::wstring> ReadDefaultText(HKEY root, const std::wstring& key);
 
 // The association of report files with the program, which every start in
 // setup mode writes; put back afterwards.
