@@ -51,9 +51,10 @@ const KnownEncoding kKnown[] = {
     {"macintosh mac macroman xmacroman csmacintosh", 10000, "MACINTOSH"},
     {"shiftjis sjis xsjis mskanji csshiftjis windows31j cswindows31j", 932, "CP932"},
     {"eucjp xeucjp cseucpkdfmtjapanese", 20932, "EUC-JP"},
-    // Windows reads EUC-KR with code page 949 (UHC), which contains it.
-    {"euckr cseuckr xeuckr", 949, "EUC-KR"},
-    {"ksc56011987 ksc56011989 ksc5601 korean csksc56011987 isoir149 uhc", 949, "CP949"},
+    // EUC-KR as UHC (code page 949), which contains it: Korean programs label
+    // UHC text EUC-KR, and Windows and the browsers read it so.
+    {"euckr cseuckr xeuckr ksc56011987 ksc56011989 ksc5601 korean csksc56011987 isoir149 uhc", 949,
+     "CP949"},
     // GB2312 as GBK, as Windows and the browsers read it.
     {"gbk xgbk gb2312 csgb2312 gb231280 chinese euccn xeuccn isoir58", 936, "GBK"},
     {"big5 csbig5 xxbig5 cnbig5 big5tw", 950, "CP950"},
@@ -268,8 +269,9 @@ int XMLCALL UnknownEncodingHandler(void* declared, const XML_Char* name, XML_Enc
         // an ASCII byte is always a whole character, but runs are looked for in
         // the raw bytes; where a trail byte may be an ASCII letter (Shift_JIS,
         // GBK, Big5, UHC), a run found there may start with the second half of
-        // a character. In EUC-JP and EUC-KR every trail byte is 0xA1 or more,
-        // so any ASCII byte begins a character and the fast path stays on.
+        // a character. In EUC-JP as iconv reads it every trail byte is 0xA1 or
+        // more, so any ASCII byte begins a character and the fast path stays on;
+        // Windows' EUC-JP (code page 20932) has 7-bit trail bytes, so not there.
         encoding->plainRunsAreText = !map->asciiTrailBytes;
         return XML_STATUS_OK;
     } catch (...) {
