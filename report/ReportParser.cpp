@@ -1,6 +1,5 @@
 #include "report/ReportParser.h"
 
-#include "report/Encodings.h"
 #include "report/XmlErrorText.h"
 
 #include <algorithm>
@@ -59,7 +58,7 @@ ReportParser::ReportParser(PdfOutput& output, std::string name, Options options)
     // Every other event goes here, so that the end of the last event always
     // tells how far the parser has got.
     XML_SetDefaultHandlerExpand(parser_, OnDefault);
-    XML_SetUnknownEncodingHandler(parser_, SingleByteEncodingHandler, nullptr);
+    XML_SetUnknownEncodingHandler(parser_, UnknownEncodingHandler, &encoding_);
     // External entities and DTDs are never loaded: no external entity handler is
     // installed, and parameter entities are not parsed. expat's protection
     // against entity amplification stays at its defaults.
@@ -145,11 +144,12 @@ void ReportParser::Start(const XML_Char* name, const XML_Char** atts) {
     ++depth_;
     if (depth_ == 1) {
         // Only encodings in which every ASCII byte stands for itself may have
-        // plain runs taken out of the parser's input; UTF-16 goes the plain way.
+        // plain runs taken out of the parser's input; UTF-16 goes the plain way,
+        // and so do those in which a run may begin inside a character.
         const bool utf16 = headSize_ == 2 && ((head_[0] == 0xFE && head_[1] == 0xFF) ||
                                               (head_[0] == 0xFF && head_[1] == 0xFE) ||
                                               head_[0] == 0 || head_[1] == 0);
-        asciiCompatible_ = headSize_ == 2 && !utf16;
+        asciiCompatible_ = headSize_ == 2 && !utf16 && encoding_.plainRunsAreText;
     }
     if (depth_ > kMaxDepth) {
         Abort("öğeler çok derin iç içe geçmiş (en çok " + std::to_string(kMaxDepth) + " düzey)");
@@ -265,7 +265,10 @@ void ReportParser::Parse(const std::uint8_t* data, std::size_t size, bool final)
         payload_.Abandon();
         if (aborted_)
             Fail(kCannotProcess, abortReason_, abortLine_, abortColumn_);
-        FailAtParser(XmlErrorText(XML_GetErrorCode(parser_)));
+        const XML_Error code = XML_GetErrorCode(parser_);
+        FailAtParser(code == XML_ERROR_UNKNOWN_ENCODING && !encoding_.name.empty()
+                         ? UnknownEncodingText(encoding_.name)
+                         : XmlErrorText(code));
     }
     if (fed_ - lastEventEnd_ > kMaxTokenBytes) {
         payload_.Abandon();

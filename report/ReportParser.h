@@ -2,6 +2,7 @@
 // The reader's engine: takes the report's bytes in pieces of any size, finds the
 // qualifying element and streams its decoded text to a PdfOutput.
 
+#include "report/Encodings.h"
 #include "report/Payload.h"
 #include "report/ReportReader.h"
 #include "report/Scan.h"
@@ -74,6 +75,7 @@ private:
     PayloadDecoder payload_;
     std::string name_;
     Options options_;
+    DeclaredEncoding encoding_;
 
     // What the parser has been given, and where its last reported event ended.
     std::uint64_t fed_ = 0;

@@ -40,8 +40,7 @@ std::string XmlErrorText(XML_Error code) {
     case XML_ERROR_MISPLACED_XML_PI:
         return "XML bildirimi belgenin başında değil";
     case XML_ERROR_UNKNOWN_ENCODING:
-        return "belgenin bildirdiği karakter kodlaması desteklenmiyor (UTF-8, UTF-16, "
-               "windows-1254, ISO-8859-9, windows-1252 ya da ISO-8859-1 olmalı)";
+        return "belgenin bildirdiği karakter kodlaması desteklenmiyor";
     case XML_ERROR_INCORRECT_ENCODING:
         return "XML bildirimindeki kodlama dosyanın gerçek kodlamasıyla uyuşmuyor";
     case XML_ERROR_UNCLOSED_CDATA_SECTION:
@@ -76,6 +75,12 @@ std::string XmlErrorText(XML_Error code) {
                (english ? std::string(" (") + english + ")" : std::string());
     }
     }
+}
+
+std::string UnknownEncodingText(const std::string& name) {
+    return "belgenin bildirdiği karakter kodlaması desteklenmiyor: " + name +
+           " (bu sistemin dönüştürebildiği ve ASCII karakterlerini olduğu gibi tutan bir "
+           "kodlama olmalı)";
 }
 
 } // namespace tolv::report

@@ -146,8 +146,6 @@ TEST(ReportEncodings, SingleByteEncodingsOfTurkishMachines) {
         Base64Decode(expected);
         EXPECT_EQ(r.pdf, expected) << encoding;
     }
-    EXPECT_THAT(ErrorOf("<?xml version=\"1.0\" encoding=\"KOI8-R\"?><r/>"),
-                HasSubstr("desteklenmiyor"));
 }
 
 } // namespace
