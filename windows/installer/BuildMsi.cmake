@@ -1,6 +1,8 @@
-# cmake -DOUTPUT=... -DWXS=... -DVIEWER_EXE=... -DSHELLNOTIFY_EXE=... -DICON=...
-#       -DPRODUCT_NAME=... -DMANUFACTURER=... -DVERSION_TEXT=2.00 -DMSI_VERSION=2.0.0
-#       -DUPGRADE_CODE=... [-DSOURCE_DATE_EPOCH=...] -P BuildMsi.cmake
+# cmake -DSETTINGS=<build>/package-settings.cmake -DOUTPUT=... -DVIEWER_EXE=...
+#       -DSHELLNOTIFY_EXE=... [-DVERSION_TEXT=1.99 -DMSI_VERSION=1.99.0]
+#       [-DSOURCE_DATE_EPOCH=...] -P BuildMsi.cmake
+# (the settings file, written by CMake, gives WXS, ICON, PRODUCT_NAME,
+# MANUFACTURER, UPGRADE_CODE and the build's version)
 #
 # Builds the installer package with wixl and finishes what wixl 0.101 cannot
 # say, so that the same inputs give the same package byte for byte:
@@ -18,6 +20,9 @@ set(messages
     "PreferenceValues=BROWSER, SAVEPDF ve FRAME yalnızca 0 ya da 1 olabilir."
     "NewerInstalled=Bu bilgisayarda bu programın daha yeni bir sürümü kurulu.")
 
+if(DEFINED SETTINGS)
+    include(${SETTINGS})
+endif()
 foreach(var OUTPUT WXS VIEWER_EXE SHELLNOTIFY_EXE ICON PRODUCT_NAME MANUFACTURER VERSION_TEXT
             MSI_VERSION UPGRADE_CODE)
     if(NOT DEFINED ${var})
