@@ -24,7 +24,7 @@ stamp=()
 if [ -n "${TOLV_TIMESTAMP_URL:-}" ]; then
   stamp=(-ts "$TOLV_TIMESTAMP_URL")
 else
-  echo "sign: TOLV_TIMESTAMP_URL is not set: no time stamp (the signature ends with the certificate)"
+  echo "sign: TOLV_TIMESTAMP_URL is not set: no time stamp (the signature is valid only while the certificate is)"
 fi
 
 for file in "$@"; do

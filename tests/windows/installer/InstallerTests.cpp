@@ -176,8 +176,15 @@ std::vector<BYTE> DwordBytes(DWORD value) {
     return {bytes, bytes + sizeof(value)};
 }
 
+// Whether Windows Installer's log says the action ran and succeeded.
+bool ActionSucceeded(const fs::path& log, const std::string& action) {
+    return ReadBytes(log).find(action + ". Return value 1.") != std::string::npos;
+}
+
 TEST_F(Installer, InstallsTheProgramWithTheAssociationOfSetupModeAndUninstallsBoth) {
-    ASSERT_EQ(Install(kCurrent), 0u);
+    const fs::path log = work_.path() / L"install.log";
+    ASSERT_EQ(Install(kCurrent, L"/l*v " + Quoted(log.wstring())), 0u);
+    EXPECT_TRUE(ActionSucceeded(log, "NotifyShellInstalled")) << "the shell was not told";
     const fs::path program = InstalledProgram();
     ASSERT_TRUE(fs::exists(program));
     EXPECT_EQ(ReadBytes(program), ReadBytes(ProgramPath())) << "not the program of this build";
@@ -202,7 +209,9 @@ TEST_F(Installer, InstallsTheProgramWithTheAssociationOfSetupModeAndUninstallsBo
     RunSetupMode();
     EXPECT_EQ(MachineAssociation(), written) << Describe(MachineAssociation());
 
-    ASSERT_EQ(Uninstall(kCurrent), 0u);
+    ASSERT_EQ(Msiexec(L"/x " + Quoted(kCurrent.wstring()) + L" /qn /l*v " + Quoted(log.wstring())),
+              0u);
+    EXPECT_TRUE(ActionSucceeded(log, "NotifyShellRemoved")) << "the shell was not told";
     EXPECT_FALSE(fs::exists(program));
     EXPECT_FALSE(fs::exists(program.parent_path()));
     EXPECT_TRUE(MachineAssociation().empty()) << Describe(MachineAssociation());
