@@ -72,7 +72,7 @@ file(REMOVE ${OUTPUT})
 execute_process(
     COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 TZ=UTC ${clock}
             ${WIXL} -a x64 -o ${OUTPUT}
-            -D ProductCode=${productCode} -D MsiVersion=${MSI_VERSION}
+            -D UpgradeCode=${UPGRADE_CODE} -D ProductCode=${productCode} -D MsiVersion=${MSI_VERSION}
             -D VersionText=${VERSION_TEXT} -D IconFile=${iconName}
             -D ViewerExe=${viewerName} -D ShellNotifyExe=${notifyName} ${WXS}
     WORKING_DIRECTORY ${stage} COMMAND_ERROR_IS_FATAL ANY)
