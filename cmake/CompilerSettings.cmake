@@ -17,3 +17,18 @@ function(tolv_unicode_entry target)
         target_link_options(${target} PRIVATE -municode)
     endif()
 endfunction()
+
+# Reproducible binaries: the same sources give the same bytes in any folder and
+# at any time (scripts/package.sh --check builds twice and compares). No time
+# stamp in the PE header, no build folder in the code.
+if(MINGW)
+    add_link_options(-Wl,--no-insert-timestamp)
+endif()
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+    # The last map that matches wins: the build tree may lie inside the sources.
+    add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
+endif()
+if(MSVC)
+    add_compile_options(/Brepro)
+    add_link_options(/Brepro)
+endif()

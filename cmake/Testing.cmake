@@ -7,11 +7,11 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${TOLV_WINEPREFIX})
 endif()
 
-# tolv_add_gtest(<target> SOURCES ... [LIBS ...] [GUI])
+# tolv_add_gtest(<target> SOURCES ... [LIBS ...] [GUI] [PROPERTIES <test properties>...])
 # GUI tests show windows or message boxes: they share one display, so they run
 # one at a time.
 function(tolv_add_gtest target)
-    cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
     if(NOT TARGET tolv_testmain)
         add_library(tolv_testmain OBJECT ${PROJECT_SOURCE_DIR}/tests/TestMain.cpp)
         target_link_libraries(tolv_testmain PUBLIC GTest::gtest)
@@ -19,7 +19,7 @@ function(tolv_add_gtest target)
     add_executable(${target} ${ARG_SOURCES})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} tolv_testmain GTest::gmock)
     # No -municode here: the test main is a narrow main().
-    set(props TIMEOUT 120)
+    set(props TIMEOUT 120 ${ARG_PROPERTIES})
     if(ARG_GUI)
         list(APPEND props RESOURCE_LOCK display)
     endif()

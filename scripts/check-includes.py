@@ -26,6 +26,7 @@ ALLOWED = {
     "windows/ui": ["core", "windows/base", "windows/registry", "windows/resources", "windows/ui"],
     "windows/resources": ["windows/resources"],
     "windows/app": PORTABLE + WINDOWS,
+    "windows/installer": ["windows/installer"],
     "linux": PORTABLE + ["linux"],
     "tests/core": PORTABLE + ["tests/core"],
     "tests/report": PORTABLE + ["tests/report"],
@@ -74,6 +75,9 @@ def check(path):
             continue
         name = target[1:-1]
         local = (path.parent / name)
+        template = path.parent / (name + ".in")  # a header CMake generates from it
+        if not local.exists() and template.exists():
+            local = template
         resolved = local.resolve() if local.exists() else (ROOT / name).resolve()
         try:
             target_rel = resolved.relative_to(ROOT).as_posix()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian, as root, idempotently:
 # compilers, CMake, Ninja, Wine, Xvfb, expat, GoogleTest, GTK 3 and the
-# desktop tools, Debian packaging and MSI/signing tools, and fetches expat's
+# desktop tools, Debian packaging, MSI building (wixl, with faketime for fixed
+# times) and signing tools, and fetches expat's
 # Debian source package into build/deps/ for the Windows build.
 set -euo pipefail
 
@@ -20,7 +21,7 @@ packages=(
   at-spi2-core python3-pyatspi python3-gi gir1.2-atspi-2.0 gir1.2-gtk-3.0
   dbus dbus-x11 xdotool x11-apps imagemagick
   debhelper lintian fakeroot appstream
-  msitools osslsigncode openssl zip strip-nondeterminism
+  msitools wixl faketime osslsigncode openssl zip strip-nondeterminism
 )
 
 missing=()

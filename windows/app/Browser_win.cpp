@@ -22,8 +22,28 @@ namespace {
 
 constexpr wchar_t kExtractionFailed[] = L"Tolv imza dosyasının PDF ayrıştırması başarısız.";
 constexpr wchar_t kBrowserFailed[] = L"Tarayıcı entegrasyonu başarısız.";
-constexpr wchar_t kAppPaths[] =
-    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+constexpr wchar_t kAppPaths[] = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+
+// Where a browser registers its executable, in the order Windows' own program
+// lookup goes: machine-wide in the 64-bit and then the 32-bit view, then the
+// current user's, where a browser installed without administrator rights
+// (Chrome's per-user installer) puts it.
+struct AppPathsPlace {
+    const wchar_t* root;
+    RegistryView view;
+};
+constexpr AppPathsPlace kAppPathsPlaces[] = {
+    {L"HKEY_LOCAL_MACHINE", RegistryView::Native},
+    {L"HKEY_LOCAL_MACHINE", RegistryView::Wow64_32},
+    {L"HKEY_CURRENT_USER", RegistryView::Native},
+};
+
+// Some installers store the path in quotes; the command line adds its own.
+std::wstring WithoutEnclosingQuotes(const std::wstring& path) {
+    if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"')
+        return path.substr(1, path.size() - 2);
+    return path;
+}
 
 // The user's desktop as the shell reports it; empty when it has none.
 std::wstring DesktopPath() {
@@ -91,11 +111,11 @@ bool Browser::PDFFileFromXADESFile(const std::wstring& LetXADESFile,
 }
 
 std::wstring Browser::GetExecutablePath(const std::wstring& shortName) const {
-    // A browser registers itself in the 64-bit or the 32-bit view; either will do.
-    const std::wstring path = kAppPaths + shortName + L".exe\\";
-    for (RegistryView view : {RegistryView::Native, RegistryView::Wow64_32}) {
-        if (std::optional<std::wstring> executable = RegRead(path, view))
-            return *executable;
+    const std::wstring key = kAppPaths + shortName + L".exe\\";
+    for (const AppPathsPlace& place : kAppPathsPlaces) {
+        // A REG_EXPAND_SZ path ("%ProgramFiles%\Google\...") is expanded, as the shell does.
+        if (std::optional<std::wstring> executable = RegReadExpanded(place.root + key, place.view))
+            return WithoutEnclosingQuotes(*executable);
     }
     return {};
 }

@@ -21,6 +21,10 @@ enum class RegistryView { Native, Wow64_32 };
 // (binary, multi-string, ...) and a missing key or value are a failed read.
 std::optional<std::wstring> RegRead(const std::wstring& path, RegistryView view);
 
+// RegRead as the shell reads a path: a REG_EXPAND_SZ value comes back with its
+// environment variables expanded.
+std::optional<std::wstring> RegReadExpanded(const std::wstring& path, RegistryView view);
+
 // Stores a REG_DWORD, creating the key and the keys above it. Returns the
 // registry's status (ERROR_SUCCESS or the reason), ERROR_INVALID_PARAMETER for
 // a path without a known root.

@@ -82,7 +82,14 @@ std::optional<std::wstring> TextOf(DWORD type, const std::wstring& data) {
 
 } // namespace
 
-std::optional<std::wstring> RegRead(const std::wstring& path, RegistryView view) {
+namespace {
+
+struct RawValue {
+    DWORD type = REG_NONE;
+    std::wstring data;
+};
+
+std::optional<RawValue> ReadRaw(const std::wstring& path, RegistryView view) {
     std::optional<ParsedPath> parsed = ParsePath(path);
     if (!parsed)
         return std::nullopt;
@@ -92,23 +99,55 @@ std::optional<std::wstring> RegRead(const std::wstring& path, RegistryView view)
         return std::nullopt;
 
     // The value may change size between the two calls: ask again until it fits.
-    std::wstring data;
-    DWORD type = REG_NONE;
+    RawValue value;
     DWORD size = 0;
-    LSTATUS status =
-        RegQueryValueExW(key.get(), parsed->valueName.c_str(), nullptr, &type, nullptr, &size);
+    LSTATUS status = RegQueryValueExW(key.get(), parsed->valueName.c_str(), nullptr, &value.type,
+                                      nullptr, &size);
     while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
-        data.assign(size / sizeof(wchar_t) + 1, L'\0');
-        DWORD capacity = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+        value.data.assign(size / sizeof(wchar_t) + 1, L'\0');
+        DWORD capacity = static_cast<DWORD>(value.data.size() * sizeof(wchar_t));
         size = capacity;
-        status = RegQueryValueExW(key.get(), parsed->valueName.c_str(), nullptr, &type,
-                                  reinterpret_cast<BYTE*>(data.data()), &size);
+        status = RegQueryValueExW(key.get(), parsed->valueName.c_str(), nullptr, &value.type,
+                                  reinterpret_cast<BYTE*>(value.data.data()), &size);
         if (status == ERROR_SUCCESS) {
-            data.resize(size / sizeof(wchar_t));
-            return TextOf(type, data);
+            value.data.resize(size / sizeof(wchar_t));
+            return value;
         }
     }
     return std::nullopt;
+}
+
+std::optional<std::wstring> ExpandEnvironment(const std::wstring& text) {
+    std::wstring expanded;
+    DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    while (needed > expanded.size()) {
+        expanded.assign(needed, L'\0');
+        needed = ExpandEnvironmentStringsW(text.c_str(), expanded.data(),
+                                           static_cast<DWORD>(expanded.size()));
+    }
+    if (needed == 0)
+        return std::nullopt;
+    expanded.resize(needed - 1); // the count includes the terminating NUL
+    return expanded;
+}
+
+} // namespace
+
+std::optional<std::wstring> RegRead(const std::wstring& path, RegistryView view) {
+    std::optional<RawValue> value = ReadRaw(path, view);
+    if (!value)
+        return std::nullopt;
+    return TextOf(value->type, value->data);
+}
+
+std::optional<std::wstring> RegReadExpanded(const std::wstring& path, RegistryView view) {
+    std::optional<RawValue> value = ReadRaw(path, view);
+    if (!value)
+        return std::nullopt;
+    std::optional<std::wstring> text = TextOf(value->type, value->data);
+    if (text && value->type == REG_EXPAND_SZ)
+        return ExpandEnvironment(*text);
+    return text;
 }
 
 LSTATUS RegWriteDword(const std::wstring& path, int32_t value, RegistryView view) {

@@ -425,6 +425,78 @@ TEST_F(FileModeTest, ABrowserRegisteredOnlyInThe32BitViewIsFound) {
     ExpectShown(edge_, PlainCommand(edge_, pdf), pdf);
 }
 
+// App Paths entries the way real installers write them: per user (Chrome's
+// installer without administrator rights), in quotes, as REG_EXPAND_SZ.
+enum class PathForm { Plain, Quoted, ProgramFilesVariable, QuotedProgramFilesVariable };
+
+struct AppPathsEntry {
+    const char* name;
+    bool perUser; // HKEY_CURRENT_USER; else HKEY_LOCAL_MACHINE in the 64-bit view
+    DWORD type;
+    PathForm form;
+};
+
+void PrintTo(const AppPathsEntry& entry, std::ostream* out) {
+    *out << entry.name;
+}
+
+// The fake browser's path as the entry stores it.
+std::wstring StoredPath(const fs::path& exe, PathForm form) {
+    std::wstring path = exe.wstring();
+    if (form == PathForm::ProgramFilesVariable || form == PathForm::QuotedProgramFilesVariable) {
+        wchar_t programFiles[MAX_PATH] = {};
+        const DWORD length = GetEnvironmentVariableW(L"ProgramFiles", programFiles, MAX_PATH);
+        const std::wstring folder(programFiles, length);
+        EXPECT_TRUE(length > 0 && path.rfind(folder + L"\\", 0) == 0)
+            << "the fake browsers are expected under %ProgramFiles%";
+        path = L"%ProgramFiles%" + path.substr(folder.size());
+    }
+    if (form == PathForm::Quoted || form == PathForm::QuotedProgramFilesVariable)
+        path = L"\"" + path + L"\"";
+    return path;
+}
+
+class AppPathsEntryTest : public FileModeTest,
+                          public ::testing::WithParamInterface<AppPathsEntry> {};
+
+TEST_P(AppPathsEntryTest, TheBrowserIsStartedByItsPlainPath) {
+    const AppPathsEntry& entry = GetParam();
+    browsers_.Unregister(L"chrome.exe", k64);
+    browsers_.RegisterValue(entry.perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, L"chrome.exe",
+                            entry.perUser ? 0 : k64, entry.type,
+                            StoredPath(chrome_.path(), entry.form));
+    ExpectChromeTemporaryPlain(RunViewer((reports_.path() / L"a.Tolv").wstring()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, AppPathsEntryTest,
+    ::testing::Values(AppPathsEntry{"PerUserOnly", true, REG_SZ, PathForm::Plain},
+                      AppPathsEntry{"PerUserQuoted", true, REG_SZ, PathForm::Quoted},
+                      AppPathsEntry{"PerUserExpandableQuoted", true, REG_EXPAND_SZ,
+                                    PathForm::QuotedProgramFilesVariable},
+                      AppPathsEntry{"MachineQuoted", false, REG_SZ, PathForm::Quoted},
+                      AppPathsEntry{"MachineExpandable", false, REG_EXPAND_SZ,
+                                    PathForm::ProgramFilesVariable}),
+    [](const ::testing::TestParamInfo<AppPathsEntry>& info) { return info.param.name; });
+
+// A machine-wide entry, in either view, wins over the user's own.
+class MachineOverUserTest : public FileModeTest, public ::testing::WithParamInterface<REGSAM> {};
+
+TEST_P(MachineOverUserTest, TheMachineWideBrowserIsStarted) {
+    const FakeBrowserCopy userChrome(root_ / L"Kullanıcı" / L"chrome.exe");
+    browsers_.Unregister(L"chrome.exe", k64);
+    browsers_.Register(L"chrome.exe", GetParam());
+    browsers_.RegisterValue(HKEY_CURRENT_USER, L"chrome.exe", 0, REG_SZ,
+                            userChrome.path().wstring());
+    ExpectChromeTemporaryPlain(RunViewer((reports_.path() / L"a.Tolv").wstring()));
+    EXPECT_TRUE(userChrome.Runs().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, MachineOverUserTest, ::testing::Values(k64, k32),
+                         [](const ::testing::TestParamInfo<REGSAM>& info) {
+                             return info.param == k64 ? "View64" : "View32";
+                         });
+
 TEST_F(FileModeTest, FrameModeWithAnAsciiTemporaryFolderPassesThePlainPath) {
     SetPrefs(0, 0, 1);
     ExpectNoBoxes(RunViewer((reports_.path() / L"a.Tolv").wstring()));

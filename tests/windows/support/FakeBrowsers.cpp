@@ -105,8 +105,11 @@ InstalledBrowsers::InstalledBrowsers()
     : chrome64_(HKEY_LOCAL_MACHINE, kAppPaths + L"chrome.exe", KEY_WOW64_64KEY),
       chrome32_(HKEY_LOCAL_MACHINE, kAppPaths + L"chrome.exe", KEY_WOW64_32KEY),
       edge64_(HKEY_LOCAL_MACHINE, kAppPaths + L"msedge.exe", KEY_WOW64_64KEY),
-      edge32_(HKEY_LOCAL_MACHINE, kAppPaths + L"msedge.exe", KEY_WOW64_32KEY) {
-    for (const KeyBackup* key : {&chrome64_, &chrome32_, &edge64_, &edge32_})
+      edge32_(HKEY_LOCAL_MACHINE, kAppPaths + L"msedge.exe", KEY_WOW64_32KEY),
+      chromeUser_(HKEY_CURRENT_USER, kAppPaths + L"chrome.exe", 0),
+      edgeUser_(HKEY_CURRENT_USER, kAppPaths + L"msedge.exe", 0) {
+    for (const KeyBackup* key :
+         {&chrome64_, &chrome32_, &edge64_, &edge32_, &chromeUser_, &edgeUser_})
         key->Delete();
     Register(L"chrome.exe", KEY_WOW64_64KEY);
     Register(L"msedge.exe", KEY_WOW64_64KEY);
@@ -115,6 +118,12 @@ InstalledBrowsers::InstalledBrowsers()
 void InstalledBrowsers::Register(const std::wstring& name, REGSAM view) const {
     const FakeBrowserCopy& browser = name == L"chrome.exe" ? chrome : edge;
     SetDefaultText(HKEY_LOCAL_MACHINE, kAppPaths + name, view, browser.path().wstring());
+}
+
+void InstalledBrowsers::RegisterValue(HKEY root, const std::wstring& name, REGSAM view, DWORD type,
+                                      const std::wstring& text) const {
+    SetDefaultValue(root, kAppPaths + name, view, type, text.c_str(),
+                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 void InstalledBrowsers::Unregister(const std::wstring& name, REGSAM view) const {

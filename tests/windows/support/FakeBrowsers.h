@@ -41,16 +41,21 @@ private:
 
 // Chrome and Edge as fake browsers in a folder whose path has a blank,
 // registered under App Paths in the 64-bit view; every App Paths entry of the
-// two (both views) is put back afterwards.
+// two (both views of HKEY_LOCAL_MACHINE, and HKEY_CURRENT_USER) is put back
+// afterwards.
 class InstalledBrowsers {
 public:
     InstalledBrowsers();
     // Registers a browser ("chrome.exe", "msedge.exe") in one view.
     void Register(const std::wstring& name, REGSAM view) const;
+    // Stores any value as a browser's App Paths entry under a root
+    // (HKEY_LOCAL_MACHINE in a view, or HKEY_CURRENT_USER).
+    void RegisterValue(HKEY root, const std::wstring& name, REGSAM view, DWORD type,
+                       const std::wstring& text) const;
     void Unregister(const std::wstring& name, REGSAM view) const;
 
 private:
-    KeyBackup chrome64_, chrome32_, edge64_, edge32_;
+    KeyBackup chrome64_, chrome32_, edge64_, edge32_, chromeUser_, edgeUser_;
     ScopedFolder folder_{L"C:\\Program Files\\Fake Browser"};
 
 public:

@@ -1,0 +1,44 @@
+// The program after signing (tests/windows/installer/sign-test.sh leaves a
+// signed copy in signed/): Windows still loads it, and file mode still shows a
+// report in the (fake) browser.
+
+#include "tests/windows/support/FakeBrowsers.h"
+#include "tests/windows/support/MessageBoxWatcher.h"
+#include "tests/windows/support/SampleReport.h"
+#include "tests/windows/support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace tolv::test {
+namespace {
+
+TEST(SignedProgram, ShowsAReportInFileMode) {
+    const fs::path signedProgram = BesideTestExe(L"signed") / L"Tolv.Viewer.Exe";
+    ASSERT_TRUE(fs::exists(signedProgram)) << "sign-test.sh has not run";
+    ASSERT_NE(ReadBytes(signedProgram), ReadBytes(ProgramPath())) << "the copy is not signed";
+
+    PreferencesBackup preferences;
+    InstalledBrowsers browsers;
+    ScopedFolder work(ProgramPath().parent_path() / L"signed-tests");
+    const fs::path report = work.path() / L"imzalı rapor.Tolv";
+    WriteBytes(report, GoodReport());
+
+    const RunResult run =
+        RunAndWatch(Quoted(signedProgram.wstring()) + L" " + report.wstring(), 60000);
+    ASSERT_TRUE(run.started);
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(run.boxes.empty());
+    std::vector<BrowserRun> runs = browsers.chrome.Runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_TRUE(runs[0].exists);
+    EXPECT_EQ(runs[0].size, static_cast<long long>(kPdf.size()));
+    EXPECT_EQ(runs[0].head, Hex(kPdf.substr(0, 16)));
+}
+
+} // namespace
+} // namespace tolv::test
