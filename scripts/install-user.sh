@@ -17,7 +17,6 @@ cmake --build "$build"
 cmake --install "$build"
 update-mime-database "$prefix/share/mime"
 update-desktop-database "$prefix/share/applications"
-gtk-update-icon-cache -q -t "$prefix/share/icons/hicolor" 2>/dev/null || true
 echo "tolv-viewer is in $prefix/bin."
 case ":$PATH:" in
   *":$prefix/bin:"*) ;;
