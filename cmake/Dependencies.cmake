@@ -47,7 +47,9 @@ else()
     add_library(Tolv::expat ALIAS EXPAT::EXPAT)
 endif()
 
-if(TOLV_GTEST_SOURCE)
+if(TOLV_LINUX_PACKAGE)
+    # No tests in the package build.
+elseif(TOLV_GTEST_SOURCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
     set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)

@@ -17,7 +17,7 @@ packages=(
   clang libclang-rt-dev
   python3 python3-lxml
   librsvg2-bin icoutils python3-pil
-  libgtk-3-dev shared-mime-info desktop-file-utils xdg-utils libglib2.0-bin
+  libgtk-3-dev adwaita-icon-theme shared-mime-info desktop-file-utils xdg-utils libglib2.0-bin
   at-spi2-core python3-pyatspi python3-gi gir1.2-atspi-2.0 gir1.2-gtk-3.0
   dbus dbus-x11 xdotool x11-apps imagemagick
   debhelper lintian fakeroot appstream

@@ -1,0 +1,52 @@
+#include "linux/FileMode.h"
+
+#include "linux/Launch.h"
+#include "linux/MessageBox.h"
+#include "linux/OutputFile.h"
+#include "linux/Settings.h"
+#include "linux/Texts.h"
+#include "report/ReportReader.h"
+
+#include <glib.h>
+
+namespace tolv::linux_edition {
+
+namespace {
+
+std::filesystem::path ChoosePdfPath(const Settings& settings, const std::string& report) {
+    if (!settings.savePDF)
+        return CreatePrivatePdf(PrivateFolder(), report);
+    std::filesystem::path desktop = g_get_user_special_dir(G_USER_DIRECTORY_DESKTOP);
+    // The user asked for the desktop; a fresh account may not have the folder yet.
+    g_mkdir_with_parents(desktop.c_str(), 0755);
+    return DesktopPdfPath(desktop, report);
+}
+
+bool ShowPdf(const Settings& settings, const std::filesystem::path& pdf) {
+    BrowserChoice choice = settings.browser.value_or(DefaultBrowser());
+    if (choice == BrowserChoice::Desktop)
+        return OpenWithDesktopApp(pdf);
+    std::string program = FindBrowser(choice);
+    if (program.empty())
+        return false;
+    return RunAndWait(BrowserArgv(program, FileUri(pdf), settings.frame));
+}
+
+} // namespace
+
+int ViewReport(const std::string& report) {
+    Settings settings = LoadSettings();
+    // Absolute, so that the browser's URL is; the reader gets it as given.
+    std::filesystem::path pdf = std::filesystem::absolute(ChoosePdfPath(settings, report));
+    if (!report::PDFFileFromXADESFile(report, pdf)) {
+        ShowMessage(kExtractionFailed, BoxKind::Error);
+        return 1;
+    }
+    if (!ShowPdf(settings, pdf)) {
+        ShowMessage(kBrowserFailed, BoxKind::Error);
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace tolv::linux_edition

@@ -1,0 +1,21 @@
+#pragma once
+// The message box of the Linux edition: a GTK message dialog with one OK
+// button, a title and the icon of its kind, shown until OK is pressed.
+
+#include "linux/Texts.h"
+
+#include <string>
+
+namespace tolv::linux_edition {
+
+// Plain is the unexpected-error box, which has no icon on Windows either.
+enum class BoxKind { Plain, Error, Warning, Information };
+
+// Lines are separated by '\n'. Without a display the text goes to standard
+// error instead.
+void ShowMessage(const std::string& text, BoxKind kind, const char* title = kAppTitle);
+
+// "_" marks a line break in the Windows edition's resource strings.
+std::string ExpandLineMarks(std::string_view text);
+
+} // namespace tolv::linux_edition

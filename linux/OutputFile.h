@@ -1,0 +1,31 @@
+#pragma once
+// Where the PDF of a report is written.
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace tolv::linux_edition {
+
+// A failure of the viewer itself, with a Turkish reason for the user.
+class ViewerError : public std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The desktop copy: the desktop folder, the report's file name, ".Pdf"
+// (a.Tolv gives a.Tolv.Pdf, as on Windows).
+std::filesystem::path DesktopPdfPath(const std::filesystem::path& desktopFolder,
+                                     const std::filesystem::path& report);
+
+// The folder for PDFs nobody asked to keep: tolv-viewer in the runtime folder
+// ($XDG_RUNTIME_DIR), or in the cache folder where there is none.
+std::filesystem::path PrivateFolder();
+
+// Creates a new, empty file (mode 0600, never an existing one) in folder, which
+// is made private (0700) first, named after the report: a.Tolv gives a.pdf, or
+// "a (2).pdf" and so on when that name is taken. The browser's tab and its
+// "save as" then show a name the user knows. Throws ViewerError.
+std::filesystem::path CreatePrivatePdf(const std::filesystem::path& folder,
+                                       const std::filesystem::path& report);
+
+} // namespace tolv::linux_edition

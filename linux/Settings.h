@@ -1,0 +1,61 @@
+#pragma once
+// The viewer's three settings in a key file: the user's
+// $XDG_CONFIG_HOME/tolv-viewer/settings.ini over the administrator's
+// $XDG_CONFIG_DIRS/tolv-viewer/settings.ini (/etc/xdg/tolv-viewer/settings.ini).
+//
+//   [Viewer]
+//   Browser=chrome     chrome, edge or desktop (the desktop's PDF application)
+//   SavePDF=1          0 off, any other number on (the Windows edition's rule)
+//   Frame=0            likewise
+//
+// A file that cannot be read and a Browser value that is none of the three are
+// skipped, as if they were absent: the next file down, or the default, applies.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tolv::linux_edition {
+
+enum class BrowserChoice { Chrome, Edge, Desktop };
+
+struct Settings {
+    // Empty: not set anywhere; the viewer then uses Chrome or Chromium where
+    // installed, else the desktop's PDF application.
+    std::optional<BrowserChoice> browser;
+    bool savePDF = false;
+    bool frame = false;
+};
+
+inline constexpr char kSettingsGroup[] = "Viewer";
+inline constexpr char kBrowserKey[] = "Browser";
+inline constexpr char kSavePDFKey[] = "SavePDF";
+inline constexpr char kFrameKey[] = "Frame";
+
+// "chrome", "edge", "desktop" (any letter case, blanks around ignored).
+std::optional<BrowserChoice> ParseBrowserChoice(std::string_view text);
+const char* BrowserChoiceName(BrowserChoice choice);
+
+// The user's file, then the administrator's files, most important first.
+std::vector<std::filesystem::path> SettingsFiles();
+std::filesystem::path UserSettingsFile();
+
+// Each setting from the first file that holds a usable value for it.
+Settings LoadSettings(const std::vector<std::filesystem::path>& files);
+inline Settings LoadSettings() {
+    return LoadSettings(SettingsFiles());
+}
+
+// Writes the three settings into the user's file and keeps whatever else it
+// holds (comments, other keys). The new content goes to a new file in the same
+// folder, is flushed to disk and then renamed over the old one, so a crash
+// leaves the old file or the new one, never half of one. Answers an empty
+// text on success, else why it failed (for the user). An unset browser is
+// written as no Browser key at all.
+std::string SaveSettings(const Settings& settings, const std::filesystem::path& file);
+inline std::string SaveSettings(const Settings& settings) {
+    return SaveSettings(settings, UserSettingsFile());
+}
+
+} // namespace tolv::linux_edition

@@ -1,0 +1,173 @@
+"""A scratch desk for the viewer: a home folder, the XDG folders, a PATH that
+holds only the fake programs asked for, and a fake default PDF application.
+Nothing outside the desk's folder is read or changed (apart from the system's
+shared libraries and icons), so a real browser on the machine is never found.
+"""
+import hashlib
+import json
+import os
+import shutil
+import subprocess
+import time
+
+import pyatspi
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+FAKE = os.path.join(HERE, "fake_browser.py")
+APP_ID = "tr.org.tolv.Viewer"
+TITLE = "Tolv İçerik Gösterici Tarayıcı Derlemesi"
+
+
+def sha256(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+class Desk:
+    def __init__(self, root, browsers=(), desktop_app=True, user=None, admin=None,
+                 desktop_dir=None, runtime=True, browser_exit=0, extra_path=()):
+        shutil.rmtree(root, ignore_errors=True)
+        self.root = root
+        self.home = self._dir("home")
+        self.config = self._dir("home/.config")
+        self.data = self._dir("home/.local/share")
+        self.cache = self._dir("home/.cache")
+        self.admin = self._dir("xdg")
+        self.bin = self._dir("bin")
+        # XDG_DATA_DIRS: the system's icons and media types, but none of its
+        # applications.
+        self.system = self._dir("system")
+        for shared in ("icons", "mime"):
+            os.symlink("/usr/share/" + shared, os.path.join(self.system, shared))
+        self.runtime = self._dir("run") if runtime else None
+        if self.runtime:
+            os.chmod(self.runtime, 0o700)
+        self.log = os.path.join(root, "browser.log")
+        self.browser_exit = browser_exit
+        self.extra_path = list(extra_path)
+        for name in browsers:
+            os.symlink(FAKE, os.path.join(self.bin, name))
+        if desktop_app:
+            self._desktop_app()
+        if user is not None:
+            self._write(os.path.join(self.config, "tolv-viewer/settings.ini"), user)
+        if admin is not None:
+            self._write(os.path.join(self.admin, "tolv-viewer/settings.ini"), admin)
+        if desktop_dir is not None:
+            self._write(os.path.join(self.config, "user-dirs.dirs"),
+                        f'XDG_DESKTOP_DIR="$HOME/{desktop_dir}"\n')
+
+    def _dir(self, relative):
+        path = os.path.join(self.root, relative)
+        os.makedirs(path, exist_ok=True)
+        return path
+
+    @staticmethod
+    def _write(path, text):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(text if isinstance(text, bytes) else text.encode("utf-8"))
+
+    def _desktop_app(self):
+        program = os.path.join(self.root, "apps/fake-pdf-app")
+        os.makedirs(os.path.dirname(program))
+        os.symlink(FAKE, program)
+        self._write(os.path.join(self.data, "applications/fake-pdf-app.desktop"),
+                    "[Desktop Entry]\nType=Application\nName=Fake PDF\n"
+                    f"Exec={program} %f\nMimeType=application/pdf;\n")
+        self._write(os.path.join(self.config, "mimeapps.list"),
+                    "[Default Applications]\napplication/pdf=fake-pdf-app.desktop\n")
+
+    def env(self):
+        env = {k: v for k, v in os.environ.items()
+               if k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS")}
+        env.update(HOME=self.home, XDG_CONFIG_HOME=self.config, XDG_CONFIG_DIRS=self.admin,
+                   XDG_DATA_HOME=self.data, XDG_DATA_DIRS=self.system,
+                   XDG_CACHE_HOME=self.cache, PATH=":".join([self.bin] + self.extra_path),
+                   LC_ALL="C.UTF-8", FAKE_BROWSER_LOG=self.log,
+                   FAKE_BROWSER_EXIT=str(self.browser_exit))
+        if self.runtime:
+            env["XDG_RUNTIME_DIR"] = self.runtime
+        return env
+
+    def records(self):
+        if not os.path.exists(self.log):
+            return []
+        with open(self.log, encoding="utf-8") as f:
+            return [json.loads(line) for line in f]
+
+
+def _find_app(pid):
+    desktop = pyatspi.Registry.getDesktop(0)
+    for i in range(desktop.childCount):
+        app = desktop.getChildAtIndex(i)
+        try:
+            if app is not None and app.get_process_id() == pid and app.childCount:
+                return app
+        except Exception:  # an application that went away meanwhile
+            pass
+    return None
+
+
+def _walk(node):
+    yield node
+    for i in range(node.childCount):
+        child = node.getChildAtIndex(i)
+        if child is not None:
+            yield from _walk(child)
+
+
+def _window_title(pid):
+    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid)],
+                         capture_output=True, text=True).stdout.split()
+    titles = [subprocess.run(["xdotool", "getwindowname", w], capture_output=True,
+                             text=True).stdout.rstrip("\n") for w in out]
+    return [t for t in titles if t]
+
+
+def read_box(process, timeout=20):
+    """Reads the message box of a running viewer through AT-SPI (kind, icon,
+    text, buttons) and the X server (title), then presses its OK button.
+    Returns None if no box appeared before the process ended or timed out."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        app = _find_app(process.pid)
+        alerts = [n for n in _walk(app) if n.getRole() == pyatspi.ROLE_ALERT] if app else []
+        titles = _window_title(process.pid) if alerts else []
+        if alerts and titles:
+            alert = alerts[0]
+            nodes = list(_walk(alert))
+            box = {
+                "kind": alert.name,
+                "icons": [n.name for n in nodes if n.getRole() == pyatspi.ROLE_ICON],
+                "text": "\n".join(n.name for n in nodes
+                                  if n.getRole() == pyatspi.ROLE_LABEL and n.name),
+                "buttons": [n.name for n in nodes if n.getRole() == pyatspi.ROLE_PUSH_BUTTON],
+                "title": titles[0],
+                "windows": len(titles),
+            }
+            buttons = [n for n in nodes if n.getRole() == pyatspi.ROLE_PUSH_BUTTON]
+            if buttons:
+                action = buttons[0].queryAction()
+                for i in range(action.nActions):
+                    if action.getName(i) == "click":
+                        action.doAction(i)
+            return box
+        if process.poll() is not None:
+            return None
+        time.sleep(0.2)
+    return None
+
+
+def run_viewer(viewer, desk, args, cwd=None):
+    """Runs the viewer on the desk; answers (exit code, box or None)."""
+    process = subprocess.Popen([viewer] + args, env=desk.env(), cwd=cwd or desk.root,
+                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    box = read_box(process)
+    try:
+        output, _ = process.communicate(timeout=30)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        output, _ = process.communicate()
+        raise AssertionError("the viewer did not end: " + output.decode(errors="replace"))
+    return process.returncode, box, output.decode(errors="replace")

@@ -1,0 +1,240 @@
+#!/usr/bin/python3
+"""tolv-viewer end to end on a headless display: each row of CASES sets up a
+scratch desk (settings files, fake browsers on PATH, a fake default PDF
+application), opens a report and checks which program was started, with which
+arguments and working folder, that it found the report's PDF byte for byte
+where the settings put it, and which message box the user saw (read back
+through AT-SPI, then dismissed with its OK button).
+
+Run by ctest through scripts/linux-bench.sh.
+"""
+import argparse
+import os
+import subprocess
+import sys
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desk import Desk, TITLE, run_viewer, sha256  # noqa: E402
+
+CHROME_ALL = ("google-chrome-stable", "google-chrome", "chromium", "chromium-browser",
+              "microsoft-edge-stable", "microsoft-edge")
+REPORT_NAME = "Rapor #1 %50 ğüşİ ıÖ.Tolv"
+FRAME = ["--window-size=1200,650", "--window-position=250,100"]
+
+EXTRACTION_FAILED = "Tolv imza dosyasının PDF ayrıştırması başarısız."
+BROWSER_FAILED = "Tarayıcı entegrasyonu başarısız."
+UNEXPECTED = "Beklenmeyen hata: "
+ABOUT = ("TolvViewer Tarayıcı Versionu 2.0\nGeliştiren: TolvViewer açık kaynak ekibi\n"
+         "İletişim: destek@tolvviewer.example")
+
+
+def case(name, program=None, frame=False, pdf="private", exit_code=0, box=None, report="good",
+         **desk):
+    return dict(name=name, program=program, frame=frame, pdf=pdf, exit_code=exit_code, box=box,
+                report=report, desk=desk)
+
+
+def error_box(text):
+    return dict(kind="Error", icon="Error", text=text, title=TITLE)
+
+
+CASES = [
+    # Defaults and the order of the browsers looked for.
+    case("defaults: Chrome", "google-chrome-stable", browsers=CHROME_ALL),
+    case("defaults: google-chrome", "google-chrome", browsers=CHROME_ALL[1:]),
+    case("defaults: Chromium when Chrome is missing", "chromium",
+         browsers=("chromium", "chromium-browser", "microsoft-edge-stable")),
+    case("defaults: chromium-browser", "chromium-browser", browsers=("chromium-browser",)),
+    case("defaults: no browser at all, the desktop's PDF application", "fake-pdf-app",
+         browsers=("microsoft-edge-stable",)),
+    case("defaults: no browser and no PDF application", None, exit_code=1,
+         box=error_box(BROWSER_FAILED), desktop_app=False),
+    # Each browser setting, with the frame off and on.
+    case("Browser=chrome", "google-chrome-stable", browsers=CHROME_ALL,
+         user="[Viewer]\nBrowser=chrome\n"),
+    case("Browser=chrome, frame", "google-chrome-stable", frame=True, browsers=CHROME_ALL,
+         user="[Viewer]\nBrowser=chrome\nFrame=1\n"),
+    case("Browser=chrome: Chromium, frame", "chromium", frame=True, browsers=("chromium",),
+         user="[Viewer]\nBrowser=chrome\nFrame=1\n"),
+    case("Browser=edge", "microsoft-edge-stable", browsers=CHROME_ALL,
+         user="[Viewer]\nBrowser=edge\nFrame=0\n"),
+    case("Browser=edge, frame", "microsoft-edge-stable", frame=True, browsers=CHROME_ALL,
+         user="[Viewer]\nBrowser=edge\nFrame=1\n"),
+    case("Browser=edge: microsoft-edge, frame 2", "microsoft-edge", frame=True,
+         browsers=("microsoft-edge", "chromium"), user="[Viewer]\nBrowser=edge\nFrame=2\n"),
+    case("Browser=desktop", "fake-pdf-app", browsers=CHROME_ALL,
+         user="[Viewer]\nBrowser=desktop\n"),
+    case("Browser=desktop: no frame for an application", "fake-pdf-app", browsers=CHROME_ALL,
+         user="[Viewer]\nBrowser=desktop\nFrame=1\n"),
+    case("Browser=edge without Edge: browser missing", None, exit_code=1,
+         box=error_box(BROWSER_FAILED), browsers=("chromium",), user="[Viewer]\nBrowser=edge\n"),
+    case("Browser=chrome without Chrome: browser missing", None, exit_code=1,
+         box=error_box(BROWSER_FAILED), browsers=("microsoft-edge-stable",),
+         user="[Viewer]\nBrowser=chrome\n"),
+    # The desktop copy.
+    case("SavePDF=1: Desktop", "chromium", pdf="Desktop", browsers=("chromium",),
+         user="[Viewer]\nSavePDF=1\n"),
+    case("SavePDF=1: Turkish desktop folder", "chromium", pdf="Masaüstü",
+         browsers=("chromium",), user="[Viewer]\nSavePDF=1\n", desktop_dir="Masaüstü"),
+    case("SavePDF=abc is off", "chromium", browsers=("chromium",),
+         user="[Viewer]\nSavePDF=abc\n"),
+    case("no runtime folder: cache folder", "chromium", pdf="cache", browsers=("chromium",),
+         runtime=False),
+    # The administrator's file under the user's.
+    case("admin file alone", "microsoft-edge-stable", frame=True, pdf="Desktop",
+         browsers=CHROME_ALL, admin="[Viewer]\nBrowser=edge\nFrame=1\nSavePDF=1\n"),
+    case("user file over admin file", "google-chrome-stable", pdf="Desktop",
+         browsers=CHROME_ALL, admin="[Viewer]\nBrowser=edge\nFrame=1\nSavePDF=1\n",
+         user="[Viewer]\nBrowser=chrome\nFrame=0\n"),
+    case("broken user file: admin file", "microsoft-edge-stable", frame=True,
+         browsers=CHROME_ALL, admin="[Viewer]\nBrowser=edge\nFrame=1\n",
+         user=b"\x00\xff[Viewer\nBrowser=chrome"),
+    case("nonsense browser in user file: admin's", "fake-pdf-app", browsers=CHROME_ALL,
+         admin="[Viewer]\nBrowser=desktop\n", user="[Viewer]\nBrowser=firefox\n"),
+    case("broken admin file: defaults", "google-chrome-stable", browsers=CHROME_ALL,
+         admin="Browser=edge\nFrame=1\n[[[\n"),
+    # Message boxes.
+    case("box: no PDF in the report", None, exit_code=1, box=error_box(EXTRACTION_FAILED),
+         report="nopdf", browsers=CHROME_ALL),
+    case("box: report not well-formed", None, exit_code=1,
+         box=dict(kind=TITLE, icon=None, text=UNEXPECTED, title=TITLE), report="broken",
+         browsers=CHROME_ALL),
+    case("box: report missing", None, exit_code=1,
+         box=dict(kind=TITLE, icon=None, text=UNEXPECTED + "Rapor dosyası okunamadı: ",
+                  title=TITLE), report="missing", browsers=CHROME_ALL),
+    case("box: browser exit code 1", "google-chrome-stable", exit_code=1,
+         box=error_box(BROWSER_FAILED), browsers=CHROME_ALL, browser_exit=1),
+    case("box: desktop application exit code 1", "fake-pdf-app", exit_code=1,
+         box=error_box(BROWSER_FAILED), browser_exit=1),
+    case("box: no argument shows who made it", None, exit_code=0, report=None,
+         box=dict(kind="Information", icon="Information", text=ABOUT, title="Hakkında",
+                  exact=True)),
+]
+
+
+def make_reports(folder, make_report):
+    os.makedirs(folder, exist_ok=True)
+    good = os.path.join(folder, REPORT_NAME)
+    payload = os.path.join(folder, "payload.pdf")
+    subprocess.run([sys.executable, make_report, good, "--write-pdf", payload], check=True,
+                   stdout=subprocess.DEVNULL)
+    nopdf = os.path.join(folder, "Boş.Tolv")
+    with open(nopdf, "w", encoding="utf-8") as f:
+        f.write('<?xml version="1.0" encoding="UTF-8"?>\n<ds:Signature '
+                'xmlns:ds="http://www.w3.org/2000/09/xmldsig#"><ds:SignedInfo/>'
+                '<ds:Object Id="o"/></ds:Signature>\n')
+    broken = os.path.join(folder, "Bozuk.Tolv")
+    with open(broken, "w", encoding="utf-8") as f:
+        f.write('<?xml version="1.0"?>\n<ds:Signature><ds:Object Encoding="b64">JVBE\n')
+    reports = dict(good=good, nopdf=nopdf, broken=broken,
+                   missing=os.path.join(folder, "Yok.Tolv"))
+    return reports, sha256(payload)
+
+
+def expected_pdf(c, desk, report):
+    stem, _ = os.path.splitext(os.path.basename(report))
+    if c["pdf"] == "private":
+        return os.path.join(desk.runtime, "tolv-viewer", stem + ".pdf")
+    if c["pdf"] == "cache":
+        return os.path.join(desk.cache, "tolv-viewer", stem + ".pdf")
+    return os.path.join(desk.home, c["pdf"], os.path.basename(report) + ".Pdf")
+
+
+def check_box(expected, box):
+    problems = []
+    if expected is None:
+        return [] if box is None else [f"unexpected box {box}"]
+    if box is None:
+        return ["no message box"]
+    text_ok = box["text"] == expected["text"] if expected.get("exact") or not \
+        expected["text"].startswith(UNEXPECTED) else box["text"].startswith(expected["text"]) \
+        and len(box["text"]) > len(expected["text"])
+    if not text_ok:
+        problems.append(f"text {box['text']!r}, expected {expected['text']!r}")
+    if box["kind"] != expected["kind"]:
+        problems.append(f"kind {box['kind']!r}, expected {expected['kind']!r}")
+    icons = [expected["icon"]] if expected["icon"] else []
+    if box["icons"] != icons:
+        problems.append(f"icons {box['icons']}, expected {icons}")
+    if box["title"] != expected["title"]:
+        problems.append(f"title {box['title']!r}, expected {expected['title']!r}")
+    if box["buttons"] != ["OK"] or box["windows"] != 1:
+        problems.append(f"buttons {box['buttons']} in {box['windows']} windows, expected one OK")
+    return problems
+
+
+def check_case(c, viewer, work, reports, payload_sha):
+    desk = Desk(os.path.join(work, "desk"), **c["desk"])
+    report = reports.get(c["report"]) if c["report"] else None
+    code, box, output = run_viewer(viewer, desk, [report] if report else [])
+    problems = check_box(c["box"], box)
+    if code != c["exit_code"]:
+        problems.append(f"exit code {code}, expected {c['exit_code']}")
+    records = desk.records()
+    if c["program"] is None:
+        if records:
+            problems.append(f"started {records}")
+    elif len(records) != 1:
+        problems.append(f"{len(records)} programs started, expected {c['program']}")
+    else:
+        record = records[0]
+        pdf = expected_pdf(c, desk, report)
+        url = "file://" + "".join(
+            ch if ch.isascii() and (ch.isalnum() or ch in "/-._~") else
+            "".join(f"%{b:02X}" for b in ch.encode()) for ch in pdf)
+        if record["program"] != c["program"]:
+            problems.append(f"started {record['program']}, expected {c['program']}")
+        if c["program"] == "fake-pdf-app":
+            argv = [pdf]
+        else:
+            argv = FRAME + ["--app=" + url] if c["frame"] else [url]
+            if record["cwd"] != desk.home:
+                problems.append(f"browser ran in {record['cwd']}, expected the home folder")
+        if record["argv"] != argv:
+            problems.append(f"argv {record['argv']}, expected {argv}")
+        if record["sha256"] != payload_sha:
+            problems.append(f"the browser found {record.get('error') or 'another PDF'} "
+                            f"at {record['path']}")
+        if c["pdf"] in ("private", "cache"):
+            if record["mode"] != 0o600:
+                problems.append(f"PDF mode {oct(record['mode'] or 0)}, expected 0o600")
+            if os.stat(os.path.dirname(pdf)).st_mode & 0o777 != 0o700:
+                problems.append("private folder is not 0700")
+    if problems and output:
+        problems.append("viewer said: " + output.strip())
+    return problems
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--viewer", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--make-report", required=True)
+    parser.add_argument("-k", default="", help="run only the cases whose name holds this")
+    args = parser.parse_args()
+    args.viewer = os.path.abspath(args.viewer)
+    reports, payload_sha = make_reports(os.path.join(args.work, "reports"), args.make_report)
+    passed = failed = 0
+    for c in CASES:
+        if args.k not in c["name"]:
+            continue
+        try:
+            problems = check_case(c, args.viewer, args.work, reports, payload_sha)
+        except Exception:
+            problems = [traceback.format_exc()]
+        if problems:
+            failed += 1
+            print(f"FAIL {c['name']}")
+            for p in problems:
+                print("     " + p)
+        else:
+            passed += 1
+            print(f"ok   {c['name']}")
+        sys.stdout.flush()
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed or not passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
