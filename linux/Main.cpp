@@ -2,6 +2,7 @@
 
 #include "linux/FileMode.h"
 #include "linux/MessageBox.h"
+#include "linux/PreferencesWindow.h"
 #include "linux/Texts.h"
 
 #include <glib.h>
@@ -18,11 +19,8 @@ int main(int argc, char** argv) {
         // No GTK option parsing: the one argument is the report, whatever it says.
         if (gtk_init_check(nullptr, nullptr))
             gtk_window_set_default_icon_name(kAppId);
-        if (argc < 2 || argv[1][0] == '\0') {
-            // The preferences window takes this place; until then, who we are.
-            ShowMessage(ExpandLineMarks(kAboutText), BoxKind::Information, kAboutTitle);
-            return 0;
-        }
+        if (argc < 2 || argv[1][0] == '\0')
+            return RunPreferences();
         return ViewReport(argv[1]);
     } catch (const std::exception& error) {
         ShowMessage(std::string(kUnexpectedError) + error.what(), BoxKind::Plain);

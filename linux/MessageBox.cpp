@@ -48,18 +48,17 @@ std::string ExpandLineMarks(std::string_view text) {
     return out;
 }
 
-void ShowMessage(const std::string& text, BoxKind kind, const char* title) {
+GtkWidget* NewMessageDialog(const std::string& text, BoxKind kind, const char* title,
+                            GtkWindow* parent) {
     // A file name in the text may not be UTF-8; GTK shows only UTF-8.
     UniqueGChar valid(g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size())));
-    if (!gdk_display_get_default()) {
-        std::fprintf(stderr, "%s: %s\n", title, valid.get());
-        return;
-    }
-    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, MessageType(kind),
+    GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, MessageType(kind),
                                                GTK_BUTTONS_OK, "%s", valid.get());
     gtk_window_set_title(GTK_WINDOW(dialog), title);
-    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
-    gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_position(GTK_WINDOW(dialog),
+                            parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
+    if (!parent)
+        gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
     // GTK 3 message dialogs no longer draw their kind; the icon tells it, as
     // on Windows and in Xfce's own dialogs.
     if (const char* icon = IconName(kind)) {
@@ -72,6 +71,16 @@ void ShowMessage(const std::string& text, BoxKind kind, const char* title) {
         g_object_set(dialog, "message-type", MessageType(kind), nullptr);
     }
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+    return dialog;
+}
+
+void ShowMessage(const std::string& text, BoxKind kind, const char* title) {
+    if (!gdk_display_get_default()) {
+        UniqueGChar valid(g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size())));
+        std::fprintf(stderr, "%s: %s\n", title, valid.get());
+        return;
+    }
+    GtkWidget* dialog = NewMessageDialog(text, kind, title, nullptr);
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
     // Let the window go away before the program ends.

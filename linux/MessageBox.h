@@ -4,6 +4,8 @@
 
 #include "linux/Texts.h"
 
+#include <gtk/gtk.h>
+
 #include <string>
 
 namespace tolv::linux_edition {
@@ -14,6 +16,11 @@ enum class BoxKind { Plain, Error, Warning, Information };
 // Lines are separated by '\n'. Without a display the text goes to standard
 // error instead.
 void ShowMessage(const std::string& text, BoxKind kind, const char* title = kAppTitle);
+
+// The same box built but not shown, for a window whose main loop runs: modal
+// to parent. The caller shows it and destroys it on its "response".
+GtkWidget* NewMessageDialog(const std::string& text, BoxKind kind, const char* title,
+                            GtkWindow* parent);
 
 // "_" marks a line break in the Windows edition's resource strings.
 std::string ExpandLineMarks(std::string_view text);
