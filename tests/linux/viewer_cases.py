@@ -25,8 +25,6 @@ FRAME = ["--window-size=1200,650", "--window-position=250,100"]
 EXTRACTION_FAILED = "Tolv imza dosyasının PDF ayrıştırması başarısız."
 BROWSER_FAILED = "Tarayıcı entegrasyonu başarısız."
 UNEXPECTED = "Beklenmeyen hata: "
-ABOUT = ("TolvViewer Tarayıcı Versionu 2.0\nGeliştiren: TolvViewer açık kaynak ekibi\n"
-         "İletişim: destek@tolvviewer.example")
 
 
 def case(name, program=None, frame=False, pdf="private", exit_code=0, box=None, report="good",
@@ -107,9 +105,6 @@ CASES = [
          box=error_box(BROWSER_FAILED), browsers=CHROME_ALL, browser_exit=1),
     case("box: desktop application exit code 1", "fake-pdf-app", exit_code=1,
          box=error_box(BROWSER_FAILED), browser_exit=1),
-    case("box: no argument shows who made it", None, exit_code=0, report=None,
-         box=dict(kind="Information", icon="Information", text=ABOUT, title="Hakkında",
-                  exact=True)),
 ]
 
 

@@ -103,6 +103,23 @@ TEST_F(ReportFile, ASuccessfulRunReplacesTheEarlierPdfAndLeavesNoScratchFile) {
     EXPECT_EQ(NamesIn(dir_), (std::vector<std::string>{"a.Tolv", "a.Tolv.Pdf"}));
 }
 
+#ifndef _WIN32
+// The replacing file keeps the permissions of the one it replaces: a private
+// PDF stays private, a shared one stays shared.
+TEST_F(ReportFile, AReplacedPdfKeepsItsPermissions) {
+    WriteAll(dir_ / "a.Tolv", Report(Base64Object("REVG")));
+    for (const auto mode : {fs::perms::owner_read | fs::perms::owner_write,
+                            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::others_read}) {
+        WriteAll(dir_ / "a.pdf", "old");
+        fs::permissions(dir_ / "a.pdf", mode);
+        EXPECT_TRUE(PDFFileFromXADESFile(dir_ / "a.Tolv", dir_ / "a.pdf"));
+        EXPECT_EQ(fs::status(dir_ / "a.pdf").permissions(), mode);
+        EXPECT_EQ(ReadAll(dir_ / "a.pdf"), ToBytes("DEF"));
+    }
+}
+#endif
+
 // A PDF that cannot be written is told apart from a report without one, and
 // leaves nothing behind either way.
 TEST_F(ReportFile, OutcomesTellANotWrittenPdfFromAMissingOne) {
