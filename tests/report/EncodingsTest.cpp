@@ -3,8 +3,8 @@
 // under Wine). The reports come from Python's codecs (make-encoded-reports.py),
 // a third converter, so both platforms are checked against the same bytes.
 
-#include "EncodedReports.h"
 #include "ReportTesting.h"
+#include "tests/report/EncodedReports.h"
 
 #include "report/Base64.h"
 #include "report/Encodings.h"
