@@ -5,7 +5,10 @@
 # report and copying a file of the PDF's size (cat + cp, the floor); and a
 # Python + lxml + base64 extractor. Prints the median wall time of RUNS runs
 # (default 5; 3 for the largest report), MB/s of report and peak RSS, then the
-# decoder's own throughput in memory.
+# decoder's own throughput in memory, and tolv-extract on the 16 MB report
+# declared in other encodings (its text is ASCII, so the same file is valid in
+# each): the fast path in single-byte encodings and EUC-JP, the plain one in
+# Shift_JIS.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${TOLV_BENCH_DIR:-$root/build/bench}
@@ -49,6 +52,16 @@ for mb in 1 16 128; do
       'BEGIN { printf "%-10s %-16s %10.4f %10.0f %9.1f %8.1fx\n", mb " MB", p, s, size / s / 1e6, r / 1024, s / f }'
   done
   unset result
+done
+echo
+printf '%-16s %10s %10s\n' "16 MB report as" "seconds" "MB/s"
+for encoding in UTF-8 windows-1254 ISO-8859-2 EUC-JP Shift_JIS; do
+  declared="$out/report-16MB-$encoding.Tolv"
+  sed "1s/encoding=\"UTF-8\"/encoding=\"$encoding\"/" "$out/report-16MB.Tolv" >"$declared"
+  read -r seconds rss <<<"$(measure "$runs" "$build/tolv-extract" "$declared" "$out/extract.pdf")"
+  cmp -s "$out/extract.pdf" "$out/report-16MB.pdf" || { echo "bench: $encoding gave different bytes" >&2; exit 1; }
+  awk -v e="$encoding" -v s="$seconds" -v size="$(stat -c %s "$declared")" \
+    'BEGIN { printf "%-16s %10.4f %10.0f\n", e, s, size / s / 1e6 }'
 done
 echo
 "$build/decoder-bench"

@@ -228,9 +228,10 @@ std::unique_ptr<EncodingMap> BuildEncodingMap(ByteConverter& converter, unsigned
             // expat accepts an ASCII character only as its own byte.
             entry = code < 0x80 || code > 0xFFFF ? -1 : int(code);
         } else if (r == ByteConverter::Result::Invalid) {
-            // Windows reads the few bytes its 125x code pages leave undefined as
-            // the C1 control of the same number; iconv refuses them. Read alike.
-            const bool windowsGap = codePage >= 1250 && codePage <= 1258 && byte < 0xA0;
+            // Windows reads the bytes 0x80-0x9F that its code pages leave
+            // undefined as the C1 control of the same number; iconv refuses
+            // them. Where Windows has the code page, both read them so.
+            const bool windowsGap = codePage != 0 && byte < 0xA0;
             entry = windowsGap ? int(byte) : -1;
         } else {
             const int length = LeadLength(converter, b, result->asciiTrailBytes);

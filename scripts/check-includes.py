@@ -3,8 +3,8 @@
 
 Each top-level folder is one layer or one edition. A file may include files of
 its own layer and of the layers below it, never of a layer above it or of the
-other edition; the portable layers include no platform header at all (a
-`_win` file of the report reader is the one place it may).
+other edition; the portable layers include no platform header at all (the
+`_win` and `_posix` files of the report reader are the one place they may).
 """
 import pathlib
 import re
