@@ -18,7 +18,6 @@ jobs=${JOBS:-$(nproc)}
 if [ "${1:-}" = "--check" ]; then
   scripts/setup.sh
   work=$(mktemp -d "${TMPDIR:-/tmp}/tolv-repro.XXXXXX")
-  trap 'rm -rf "$work"' EXIT
   epoch=$(git log -1 --format=%ct)
   for side in a b; do
     # Different folders, and different depths, for the two builds.
@@ -37,13 +36,19 @@ if [ "${1:-}" = "--check" ]; then
       echo "differs: $file"; status=1
     fi
   done
-  exe=build/release/Tolv.Viewer.Exe
-  if cmp -s "$work/a/src/$exe" "$work/b/deeper/source/$exe"; then
-    echo "same:    Tolv.Viewer.Exe"
+  for exe in Tolv.Viewer.Exe Tolv.Viewer.ShellNotify.Exe; do
+    if cmp -s "$work/a/src/build/release/$exe" "$work/b/deeper/source/build/release/$exe"; then
+      echo "same:    $exe"
+    else
+      echo "differs: $exe"; status=1
+    fi
+  done
+  if [ $status -eq 0 ]; then
+    rm -rf "$work"
+    echo "package: the two builds are identical"
   else
-    echo "differs: Tolv.Viewer.Exe"; status=1
+    echo "package: the two builds differ; both are kept in $work" >&2
   fi
-  [ $status -eq 0 ] && echo "package: the two builds are identical" || echo "package: the two builds differ" >&2
   exit $status
 fi
 

@@ -28,6 +28,7 @@ else
 fi
 
 for file in "$@"; do
+  rm -f "$work/signed"
   osslsigncode sign -pkcs12 "$TOLV_SIGN_PKCS12" -readpass "$work/pass" -h sha256 \
     -n "Tolv.Viewer" "${stamp[@]}" -in "$file" -out "$work/signed" >/dev/null
   cat "$work/signed" >"$file" # in place, keeping the file's mode
