@@ -188,26 +188,30 @@ class Window:
         except subprocess.TimeoutExpired:
             return None
 
-    def window_id(self):
-        result = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.process.pid),
-                                 "--name", f"^{TITLE}$"], capture_output=True, text=True)
-        ids = result.stdout.split()
+    def window_ids(self):
+        ids = wait_for(lambda: subprocess.run(
+            ["xdotool", "search", "--onlyvisible", "--pid", str(self.process.pid), "--name",
+             f"^{TITLE}$"], capture_output=True, text=True).stdout.split())
         assert ids, "no X window of the preferences"
-        return ids[-1]
+        return ids
+
+    def window_id(self):
+        return self.window_ids()[-1]
 
 
 KEYSYM = {"Return": 0xFF0D, "Escape": 0xFF1B}
 
 
-def close_window(window_id):
+def close_window(window_ids):
     """Asks the window to close, as a title bar's close button does."""
     screen = display.Display()
-    window = screen.create_resource_object("window", int(window_id))
     protocols = screen.intern_atom("WM_PROTOCOLS")
-    event = protocol.event.ClientMessage(
-        window=window, client_type=protocols,
-        data=(32, [screen.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
-    window.send_event(event, event_mask=X.NoEventMask)
+    delete = screen.intern_atom("WM_DELETE_WINDOW")
+    for window_id in window_ids:
+        window = screen.create_resource_object("window", int(window_id))
+        event = protocol.event.ClientMessage(window=window, client_type=protocols,
+                                             data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+        window.send_event(event, event_mask=X.NoEventMask)
     screen.flush()
     screen.close()
 
@@ -324,7 +328,12 @@ class PreferencesWindowTest(unittest.TestCase):
                 elif way == "Escape":
                     window.key(KEYSYM["Escape"])
                 else:
-                    close_window(window.window_id())
+                    # The request may come before the window can take it
+                    # under load: it is asked again until it goes.
+                    for _ in range(10):
+                        close_window(window.window_ids())
+                        if window.ended(timeout=1) is not None:
+                            break
                 self.assertEqual(window.ended(), 0)
                 self.assertEqual(session.user_file.read_bytes(), before)
                 self.assertEqual(len(list(session.user_file.parent.iterdir())), 1)
