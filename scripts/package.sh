@@ -18,12 +18,13 @@ jobs=${JOBS:-$(nproc)}
 if [ "${1:-}" = "--check" ]; then
   scripts/setup.sh
   work=$(mktemp -d "${TMPDIR:-/tmp}/tolv-repro.XXXXXX")
-  epoch=$(git log -1 --format=%ct)
+  commit=$(git rev-parse HEAD) # both builds take this one, whatever is committed meanwhile
+  epoch=$(git log -1 --format=%ct "$commit")
   for side in a b; do
     # Different folders, and different depths, for the two builds.
     tree=$work/$side/$( [ $side = a ] && echo src || echo deeper/source )
     mkdir -p "$tree"
-    git archive HEAD | tar -x -C "$tree"
+    git archive "$commit" | tar -x -C "$tree"
     echo "== build $side in $tree"
     (cd "$tree" && env -u TOLV_SIGN_PKCS12 SOURCE_DATE_EPOCH="$epoch" \
        TOLV_EXPAT_SOURCE="$root/build/deps/expat" TOLV_SKIP_SETUP=1 scripts/package.sh)

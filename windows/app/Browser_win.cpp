@@ -24,10 +24,10 @@ constexpr wchar_t kExtractionFailed[] = L"Tolv imza dosyasının PDF ayrıştır
 constexpr wchar_t kBrowserFailed[] = L"Tarayıcı entegrasyonu başarısız.";
 constexpr wchar_t kAppPaths[] = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 
-// Where a browser registers its executable, in the order Windows' own program
-// lookup goes: machine-wide in the 64-bit and then the 32-bit view, then the
-// current user's, where a browser installed without administrator rights
-// (Chrome's per-user installer) puts it.
+// Where a browser registers its executable. Machine-wide first, in the 64-bit
+// and then the 32-bit view, so that what an administrator installed wins; then
+// the current user's, where a browser installed without administrator rights
+// (Chrome's per-user installer) puts it and Windows' own program lookup finds it.
 struct AppPathsPlace {
     const wchar_t* root;
     RegistryView view;
