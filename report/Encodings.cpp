@@ -186,8 +186,9 @@ int XMLCALL ConvertCharacter(void* data, const char* bytes) {
     if (length < 2 ||
         state->converter->Decode(s, std::size_t(length), code) != ByteConverter::Result::Character)
         return -1;
-    // expat takes characters beyond U+FFFF in such encodings as invalid itself.
-    return code > 0x10FFFF ? -1 : int(code);
+    // As for single bytes, an ASCII character only as its own byte; expat
+    // takes characters beyond U+FFFF in such encodings as invalid itself.
+    return code < 0x80 || code > 0x10FFFF ? -1 : int(code);
 }
 
 void XMLCALL ReleaseState(void* data) {
