@@ -226,11 +226,7 @@ TEST_F(Installer, TheShellOpensAReportWithTheInstalledProgram) {
     ASSERT_FALSE(start.timedOut);
     EXPECT_EQ(start.exitCode, 0u);
     EXPECT_TRUE(start.boxes.empty());
-    std::vector<BrowserRun> runs = browsers_.chrome.Runs();
-    ASSERT_EQ(runs.size(), 1u);
-    EXPECT_TRUE(runs[0].exists);
-    EXPECT_EQ(runs[0].size, static_cast<long long>(kPdf.size()));
-    EXPECT_EQ(runs[0].head, Hex(kPdf.substr(0, 16)));
+    ExpectOneRunWithTheSamplePdf(browsers_.chrome);
     EXPECT_TRUE(browsers_.edge.Runs().empty());
 }
 

@@ -33,11 +33,7 @@ TEST(SignedProgram, ShowsAReportInFileMode) {
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_TRUE(run.boxes.empty());
-    std::vector<BrowserRun> runs = browsers.chrome.Runs();
-    ASSERT_EQ(runs.size(), 1u);
-    EXPECT_TRUE(runs[0].exists);
-    EXPECT_EQ(runs[0].size, static_cast<long long>(kPdf.size()));
-    EXPECT_EQ(runs[0].head, Hex(kPdf.substr(0, 16)));
+    ExpectOneRunWithTheSamplePdf(browsers.chrome);
 }
 
 } // namespace

@@ -1,6 +1,10 @@
 #pragma once
 // A small signed report for the tests that run the program on one.
 
+#include "tests/windows/support/FakeBrowsers.h"
+
+#include <gtest/gtest.h>
+
 #include <string>
 
 namespace tolv::test {
@@ -45,6 +49,15 @@ inline std::string GoodReport() {
                   "<ds:Object Id=\"Object-PDF\" MimeType=\"application/pdf\" "
                   "Encoding=\"http://www.w3.org/2000/09/xmldsig#base64\">\r\n" +
                   Base64(kPdf) + "\r\n</ds:Object>");
+}
+
+// The browser was started once and found the sample PDF whole in its place.
+inline void ExpectOneRunWithTheSamplePdf(const FakeBrowserCopy& browser) {
+    std::vector<BrowserRun> runs = browser.Runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_TRUE(runs[0].exists);
+    EXPECT_EQ(runs[0].size, static_cast<long long>(kPdf.size()));
+    EXPECT_EQ(runs[0].head, Hex(kPdf.substr(0, 16)));
 }
 
 } // namespace tolv::test
