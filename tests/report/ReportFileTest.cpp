@@ -6,17 +6,26 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
+#include <utility>
+
+#ifndef _WIN32
+#include "ScopedUmask_posix.h"
+#endif
 
 namespace tolv::report::reporttest {
 namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 Bytes ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -33,6 +42,20 @@ std::vector<std::string> NamesIn(const fs::path& folder) {
         names.push_back(PathText(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// nullptr removes the variable.
+void SetVariable(const char* name, const char* value) {
+#ifdef _WIN32
+    // The C runtime passes it on to the system's environment, which
+    // GetTempPathW reads.
+    _putenv_s(name, value ? value : "");
+#else
+    if (value)
+        ::setenv(name, value, 1);
+    else
+        ::unsetenv(name);
+#endif
 }
 
 fs::path Utf8Path(const char* text) {
@@ -105,12 +128,16 @@ TEST_F(ReportFile, ASuccessfulRunReplacesTheEarlierPdfAndLeavesNoScratchFile) {
 
 #ifndef _WIN32
 // The replacing file keeps the permissions of the one it replaces: a private
-// PDF stays private, a shared one stays shared.
+// PDF stays private, a shared one stays shared, even where the umask would
+// narrow a new file's (0664 under 022).
 TEST_F(ReportFile, AReplacedPdfKeepsItsPermissions) {
     WriteAll(dir_ / "a.Tolv", Report(Base64Object("REVG")));
+    const ScopedUmask umask(022);
     for (const auto mode : {fs::perms::owner_read | fs::perms::owner_write,
                             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                fs::perms::others_read}) {
+                                fs::perms::others_read,
+                            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::group_write | fs::perms::others_read}) {
         WriteAll(dir_ / "a.pdf", "old");
         fs::permissions(dir_ / "a.pdf", mode);
         EXPECT_TRUE(PDFFileFromXADESFile(dir_ / "a.Tolv", dir_ / "a.pdf"));
@@ -119,6 +146,30 @@ TEST_F(ReportFile, AReplacedPdfKeepsItsPermissions) {
     }
 }
 #endif
+
+// The scratch file lives beside the PDF, never in the temporary folder: a
+// rename from there fails wherever that folder is another file system (a
+// runtime folder in memory), and here it does not even exist.
+TEST_F(ReportFile, ThePdfIsWrittenWhenTheTemporaryFolderIsUnusable) {
+    WriteAll(dir_ / "a.Tolv", Report(Base64Object("QUJD")));
+    const fs::path missing = dir_ / "no temporary folder";
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+    for (const char* name : {"TMPDIR", "TMP", "TEMP"}) {
+        const char* value = std::getenv(name);
+        saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+        SetVariable(name, PathText(missing).c_str());
+    }
+    const bool written = PDFFileFromXADESFile(dir_ / "a.Tolv", dir_ / "a.pdf");
+    for (const auto& [name, value] : saved)
+        SetVariable(name.c_str(), value ? value->c_str() : nullptr);
+    EXPECT_TRUE(written);
+    EXPECT_EQ(ReadAll(dir_ / "a.pdf"), ToBytes("ABC"));
+}
+
+TEST(FileErrorText, FailuresOfTheFileFunctionsAreToldInWords) {
+    for (const int error : {ENOENT, EACCES, EISDIR, ENOSPC, EROFS, EBUSY, EEXIST, EXDEV})
+        EXPECT_THAT(FileErrorText(error), Not(HasSubstr("sistem hata kodu"))) << error;
+}
 
 // A PDF that cannot be written is told apart from a report without one, and
 // leaves nothing behind either way.
