@@ -105,28 +105,15 @@ TEST(PrivateFolderTest, RuntimeFolderElseCache) {
     const char* saved = g_getenv("XDG_RUNTIME_DIR");
     std::string keep = saved ? saved : "";
     ScratchFolder scratch;
-    const std::filesystem::path run = scratch.path() / "run", open = scratch.path() / "open";
-    std::filesystem::create_directory(run);
-    std::filesystem::create_directory(open);
-    chmod(run.c_str(), 0700);
-    chmod(open.c_str(), 0755);
-    scratch.Write("file", "x");
+    chmod(scratch.path().c_str(), 0700);
+    g_setenv("XDG_RUNTIME_DIR", scratch.path().c_str(), TRUE);
+    EXPECT_EQ(PrivateFolder(), scratch.path() / "tolv-viewer");
     const std::filesystem::path cache =
         std::filesystem::path(g_get_user_cache_dir()) / "tolv-viewer";
-    const struct {
-        std::string value;
-        std::filesystem::path expected;
-    } rows[] = {
-        {run.string(), run / "tolv-viewer"},
-        {open.string(), cache},
-        {(scratch.path() / "gone").string(), cache},
-        {(scratch.path() / "file").string(), cache},
-        {"relative/run", cache},
-    };
-    for (const auto& row : rows) {
-        g_setenv("XDG_RUNTIME_DIR", row.value.c_str(), TRUE);
-        EXPECT_EQ(PrivateFolder(), row.expected) << row.value;
-    }
+    chmod(scratch.path().c_str(), 0755);
+    EXPECT_EQ(PrivateFolder(), cache);
+    g_setenv("XDG_RUNTIME_DIR", "relative/run", TRUE);
+    EXPECT_EQ(PrivateFolder(), cache);
     g_unsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(PrivateFolder(), cache);
     if (saved)

@@ -45,13 +45,8 @@ class Desk:
         self.runtime = self._dir("run") if runtime else None
         if self.runtime:
             os.chmod(self.runtime, 0o700)
-            if runtime_foreign:
-                # Another user's (left over after su); without root to give it
-                # away, one that others may enter is as unusable.
-                if os.geteuid() == 0:
-                    os.chown(self.runtime, 65534, 65534)
-                else:
-                    os.chmod(self.runtime, 0o755)
+            if runtime_foreign:  # another user's, left over after su
+                os.chown(self.runtime, 65534, 65534)
         # The viewer's private folder with files of the given ages in seconds.
         if private_files:
             private = self._dir("run/tolv-viewer")
@@ -105,7 +100,10 @@ class Desk:
         (named by its bus name) and its .service file; service_exec is what the
         bus runs, None for the fake application."""
         name = "org.example.FakePdf"
-        service_exec = service_exec or f"/usr/bin/python3 {FAKE_DBUS} {name}"
+        recorder = os.path.join(self.root, "apps/fake-dbus-app")
+        os.makedirs(os.path.dirname(recorder), exist_ok=True)
+        os.symlink(FAKE, recorder)
+        service_exec = service_exec or f"/usr/bin/python3 {FAKE_DBUS} {name} {recorder}"
         self._write(os.path.join(self.data, f"applications/{name}.desktop"),
                     "[Desktop Entry]\nType=Application\nName=Fake D-Bus PDF\n"
                     f"DBusActivatable=true\nExec={service_exec} %U\n"

@@ -13,28 +13,21 @@ import os
 import sys
 import urllib.parse
 
-
-def record(program, argv):
-    """Appends the line for one start (or one request to open files)."""
-    target = argv[-1] if argv else ""
-    if target.startswith("--app="):
-        target = target[len("--app="):]
-    if target.startswith("file://"):
-        path = os.fsdecode(urllib.parse.unquote_to_bytes(urllib.parse.urlsplit(target).path))
-    else:
-        path = target
-    entry = {"program": program, "argv": list(argv), "cwd": os.getcwd(), "path": path,
-             "sha256": None, "mode": None}
-    try:
-        with open(path, "rb") as f:
-            entry["sha256"] = hashlib.sha256(f.read()).hexdigest()
-        entry["mode"] = os.stat(path).st_mode & 0o7777
-    except OSError as error:
-        entry["error"] = str(error)
-    with open(os.environ["FAKE_BROWSER_LOG"], "a", encoding="utf-8") as log:
-        log.write(json.dumps(entry, ensure_ascii=False) + "\n")
-
-
-if __name__ == "__main__":
-    record(os.path.basename(sys.argv[0]), sys.argv[1:])
-    sys.exit(int(os.environ.get("FAKE_BROWSER_EXIT", "0")))
+target = sys.argv[-1] if len(sys.argv) > 1 else ""
+if target.startswith("--app="):
+    target = target[len("--app="):]
+if target.startswith("file://"):
+    path = os.fsdecode(urllib.parse.unquote_to_bytes(urllib.parse.urlsplit(target).path))
+else:
+    path = target
+record = {"program": os.path.basename(sys.argv[0]), "argv": sys.argv[1:], "cwd": os.getcwd(),
+          "path": path, "sha256": None, "mode": None}
+try:
+    with open(path, "rb") as f:
+        record["sha256"] = hashlib.sha256(f.read()).hexdigest()
+    record["mode"] = os.stat(path).st_mode & 0o7777
+except OSError as error:
+    record["error"] = str(error)
+with open(os.environ["FAKE_BROWSER_LOG"], "a", encoding="utf-8") as log:
+    log.write(json.dumps(record, ensure_ascii=False) + "\n")
+sys.exit(int(os.environ.get("FAKE_BROWSER_EXIT", "0")))

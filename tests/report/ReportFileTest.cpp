@@ -14,10 +14,9 @@
 #include <iterator>
 #include <optional>
 #include <random>
-#include <utility>
 
 #ifndef _WIN32
-#include "ScopedUmask_posix.h"
+#include "Umask_posix.h"
 #endif
 
 namespace tolv::report::reporttest {
@@ -44,19 +43,18 @@ std::vector<std::string> NamesIn(const fs::path& folder) {
     return names;
 }
 
-// nullptr removes the variable.
-void SetVariable(const char* name, const char* value) {
+// Where the system looks first for its temporary folder; nullptr unsets it.
 #ifdef _WIN32
-    // The C runtime passes it on to the system's environment, which
-    // GetTempPathW reads.
-    _putenv_s(name, value ? value : "");
-#else
-    if (value)
-        ::setenv(name, value, 1);
-    else
-        ::unsetenv(name);
-#endif
+constexpr char kTempVariable[] = "TMP"; // GetTempPathW's first choice
+void SetTempVariable(const char* value) {
+    _putenv_s(kTempVariable, value ? value : "");
 }
+#else
+constexpr char kTempVariable[] = "TMPDIR";
+void SetTempVariable(const char* value) {
+    value ? ::setenv(kTempVariable, value, 1) : ::unsetenv(kTempVariable);
+}
+#endif
 
 fs::path Utf8Path(const char* text) {
     return fs::path(std::u8string(reinterpret_cast<const char8_t*>(text)));
@@ -132,7 +130,7 @@ TEST_F(ReportFile, ASuccessfulRunReplacesTheEarlierPdfAndLeavesNoScratchFile) {
 // narrow a new file's (0664 under 022).
 TEST_F(ReportFile, AReplacedPdfKeepsItsPermissions) {
     WriteAll(dir_ / "a.Tolv", Report(Base64Object("REVG")));
-    const ScopedUmask umask(022);
+    const mode_t umaskBefore = SetUmask(022);
     for (const auto mode : {fs::perms::owner_read | fs::perms::owner_write,
                             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                                 fs::perms::others_read,
@@ -144,6 +142,7 @@ TEST_F(ReportFile, AReplacedPdfKeepsItsPermissions) {
         EXPECT_EQ(fs::status(dir_ / "a.pdf").permissions(), mode);
         EXPECT_EQ(ReadAll(dir_ / "a.pdf"), ToBytes("DEF"));
     }
+    SetUmask(umaskBefore);
 }
 #endif
 
@@ -152,16 +151,12 @@ TEST_F(ReportFile, AReplacedPdfKeepsItsPermissions) {
 // runtime folder in memory), and here it does not even exist.
 TEST_F(ReportFile, ThePdfIsWrittenWhenTheTemporaryFolderIsUnusable) {
     WriteAll(dir_ / "a.Tolv", Report(Base64Object("QUJD")));
-    const fs::path missing = dir_ / "no temporary folder";
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
-    for (const char* name : {"TMPDIR", "TMP", "TEMP"}) {
-        const char* value = std::getenv(name);
-        saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-        SetVariable(name, PathText(missing).c_str());
-    }
+    const char* before = std::getenv(kTempVariable);
+    const std::optional<std::string> saved =
+        before ? std::optional<std::string>(before) : std::nullopt;
+    SetTempVariable(PathText(dir_ / "no temporary folder").c_str());
     const bool written = PDFFileFromXADESFile(dir_ / "a.Tolv", dir_ / "a.pdf");
-    for (const auto& [name, value] : saved)
-        SetVariable(name.c_str(), value ? value->c_str() : nullptr);
+    SetTempVariable(saved ? saved->c_str() : nullptr);
     EXPECT_TRUE(written);
     EXPECT_EQ(ReadAll(dir_ / "a.pdf"), ToBytes("ABC"));
 }
