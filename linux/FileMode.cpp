@@ -65,7 +65,7 @@ bool ShowPdf(const Settings& settings, const std::filesystem::path& pdf) {
 
 int ViewReport(const std::string& report) {
     Settings settings = LoadSettings();
-    auto [path, made] = ChoosePdfPath(settings, report);
+    const auto [path, made] = ChoosePdfPath(settings, report);
     // Absolute, so that the browser's URL is; the reader gets it as given.
     const std::filesystem::path pdf = std::filesystem::absolute(path);
     MadeFile madeFile(made ? pdf : std::filesystem::path());

@@ -68,8 +68,8 @@ bool StartsWithNumber(std::string_view text) {
     return i < s.size() && g_ascii_isdigit(s[i]);
 }
 
-// A key of this file is also in the administrator's files: one that holds
-// nothing usable passes on to them.
+// An on/off key: a usable value in a file higher up wins; one that holds
+// nothing usable leaves the key to the next file.
 void TakeSwitch(GKeyFile* keyFile, const char* key, std::optional<bool>& value) {
     if (value)
         return;
