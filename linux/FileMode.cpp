@@ -5,21 +5,50 @@
 #include "linux/OutputFile.h"
 #include "linux/Settings.h"
 #include "linux/Texts.h"
+#include "report/File.h"
 #include "report/ReportReader.h"
 
 #include <glib.h>
+
+#include <utility>
 
 namespace tolv::linux_edition {
 
 namespace {
 
-std::filesystem::path ChoosePdfPath(const Settings& settings, const std::string& report) {
+// A file this run made and wrote nothing into is removed again: the private
+// folder is a small RAM disk shared with the session's sockets.
+class MadeFile {
+public:
+    explicit MadeFile(std::filesystem::path path) : path_(std::move(path)) {}
+    ~MadeFile() {
+        std::error_code ignored;
+        if (!path_.empty())
+            std::filesystem::remove(path_, ignored);
+    }
+    MadeFile(const MadeFile&) = delete;
+    MadeFile& operator=(const MadeFile&) = delete;
+    void Keep() { path_.clear(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// The PDF's path, and whether this run created the file.
+std::pair<std::filesystem::path, bool> ChoosePdfPath(const Settings& settings,
+                                                     const std::string& report) {
     if (!settings.savePDF)
-        return CreatePrivatePdf(PrivateFolder(), report);
+        return {CreatePrivatePdf(PrivateFolder(), report), true};
     std::filesystem::path desktop = g_get_user_special_dir(G_USER_DIRECTORY_DESKTOP);
     // The user asked for the desktop; a fresh account may not have the folder yet.
-    g_mkdir_with_parents(desktop.c_str(), 0755);
-    return DesktopPdfPath(desktop, report);
+    g_mkdir_with_parents(desktop.c_str(), 0700);
+    std::filesystem::path pdf = DesktopPdfPath(desktop, report);
+    return {pdf, CreateDesktopPdf(pdf)};
+}
+
+std::string NotWrittenText(const std::filesystem::path& pdf, const std::string& reason) {
+    return std::string(kExtractionFailed) + "\n" + kPdfNotWritten + report::PathText(pdf) + " (" +
+           reason + ")";
 }
 
 bool ShowPdf(const Settings& settings, const std::filesystem::path& pdf) {
@@ -36,12 +65,20 @@ bool ShowPdf(const Settings& settings, const std::filesystem::path& pdf) {
 
 int ViewReport(const std::string& report) {
     Settings settings = LoadSettings();
+    const auto [path, made] = ChoosePdfPath(settings, report);
     // Absolute, so that the browser's URL is; the reader gets it as given.
-    std::filesystem::path pdf = std::filesystem::absolute(ChoosePdfPath(settings, report));
-    if (!report::PDFFileFromXADESFile(report, pdf)) {
+    const std::filesystem::path pdf = std::filesystem::absolute(path);
+    MadeFile madeFile(made ? pdf : std::filesystem::path());
+    const report::PdfResult result = report::WritePdfFromReport(report, pdf);
+    if (result.outcome == report::PdfResult::Outcome::NotWritten) {
+        ShowMessage(NotWrittenText(pdf, result.reason), BoxKind::Error);
+        return 1;
+    }
+    if (result.outcome != report::PdfResult::Outcome::Written) {
         ShowMessage(kExtractionFailed, BoxKind::Error);
         return 1;
     }
+    madeFile.Keep();
     if (!ShowPdf(settings, pdf)) {
         ShowMessage(kBrowserFailed, BoxKind::Error);
         return 1;

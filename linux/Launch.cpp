@@ -38,6 +38,27 @@ UniqueGObject<GAppLaunchContext> LaunchContext() {
     return UniqueGObject<GAppLaunchContext>(g_app_launch_context_new());
 }
 
+// An application started over D-Bus gets the file in a message sent in the
+// background: the viewer must not end before the application has answered it,
+// or the file may never arrive and nobody says so.
+bool LaunchAndWaitForAnswer(GAppInfo* app, GList* uris, GAppLaunchContext* context) {
+    struct Launch {
+        bool done = false;
+        bool succeeded = false;
+    } launch;
+    g_app_info_launch_uris_async(
+        app, uris, context, nullptr,
+        +[](GObject* source, GAsyncResult* result, gpointer data) {
+            auto* launch = static_cast<Launch*>(data);
+            launch->succeeded = g_app_info_launch_uris_finish(G_APP_INFO(source), result, nullptr);
+            launch->done = true;
+        },
+        &launch);
+    while (!launch.done)
+        g_main_context_iteration(nullptr, TRUE);
+    return launch.succeeded;
+}
+
 } // namespace
 
 const std::vector<std::string>& BrowserPrograms(BrowserChoice choice) {
@@ -107,8 +128,12 @@ bool OpenWithDesktopApp(const std::filesystem::path& pdf) {
     GList uris{};
     uris.data = uri.data();
     UniqueGObject<GAppLaunchContext> context = LaunchContext();
-    if (!G_IS_DESKTOP_APP_INFO(app.get()))
-        return g_app_info_launch_uris(app.get(), &uris, context.get(), nullptr);
+    // An application started over D-Bus has no process of ours to wait for; it
+    // has taken the file over once it answers, like a browser that hands it to
+    // its running window.
+    if (!G_IS_DESKTOP_APP_INFO(app.get()) ||
+        g_desktop_app_info_get_boolean(G_DESKTOP_APP_INFO(app.get()), "DBusActivatable"))
+        return LaunchAndWaitForAnswer(app.get(), &uris, context.get());
 
     std::vector<GPid> pids;
     if (!g_desktop_app_info_launch_uris_as_manager(
@@ -116,8 +141,6 @@ bool OpenWithDesktopApp(const std::filesystem::path& pdf) {
             static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr,
             nullptr, CollectPid, &pids, nullptr))
         return false;
-    // An application started over D-Bus reports no process; it has taken the
-    // file over, like a browser that hands it to its running window.
     bool succeeded = true;
     for (GPid pid : pids)
         succeeded = WaitSucceeded(pid) && succeeded;

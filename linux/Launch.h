@@ -36,7 +36,9 @@ bool RunAndWait(const std::vector<std::string>& argv);
 
 // Opens the PDF with the desktop's default application for PDF files and
 // waits for the process it starts: true if there is one, it started and it
-// ended with exit code 0 (or handed over to a running instance over D-Bus).
+// ended with exit code 0. An application started over D-Bus (DBusActivatable)
+// is waited for until it has answered the request to open the file: true if
+// it took it.
 bool OpenWithDesktopApp(const std::filesystem::path& pdf);
 
 } // namespace tolv::linux_edition

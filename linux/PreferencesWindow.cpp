@@ -17,10 +17,13 @@ namespace tolv::linux_edition {
 namespace {
 
 constexpr char kWindowTitle[] = "TolvViewer - Tercihler";
-constexpr char kIntro[] = "İmzalı rapor tolv dosyaları 'TolvViewer' ile ilişkilendirildi. "
-                          "İmzalı dosya içeriklerini görmek için üzerlerine çift tıklatın.";
+// On Linux the package made the association when it was installed.
+constexpr char kIntro[] = "Kurulum paketi, imzalı rapor tolv dosyalarını 'TolvViewer' ile "
+                          "ilişkilendirdi. İmzalı dosya içeriklerini görmek için üzerlerine "
+                          "çift tıklatın.";
 constexpr char kBrowserGroup[] = "PDF Gösterimi Kullanılacak Tarayıcı";
 constexpr char kNotInstalled[] = " (kurulu değil)";
+constexpr char kChromiumLabel[] = "_Chromium";
 
 // The options in the order of the group; the Windows edition has the first two.
 struct BrowserOption {
@@ -39,6 +42,7 @@ struct Window {
     GtkWidget* savePDF = nullptr;
     GtkWidget* frame = nullptr;
     GtkWidget* save = nullptr;
+    bool saveFailed = false;
 };
 
 bool Installed(BrowserChoice choice) {
@@ -53,6 +57,13 @@ bool Installed(BrowserChoice choice) {
 // be installed later.
 std::string OptionLabel(const BrowserOption& option) {
     std::string label = option.label;
+    // What will start: Chromium where it stands in for Chrome.
+    if (option.choice == BrowserChoice::Chrome) {
+        const std::string program = FindBrowser(option.choice);
+        UniqueGChar name(g_path_get_basename(program.c_str()));
+        if (!program.empty() && g_str_has_prefix(name.get(), "chromium"))
+            return kChromiumLabel;
+    }
     if (option.choice == BrowserChoice::Desktop) {
         UniqueGObject<GAppInfo> app(g_app_info_get_default_for_type("application/pdf", FALSE));
         if (app)
@@ -89,6 +100,7 @@ void OnSave(GtkButton*, gpointer data) {
         gtk_widget_destroy(w.window);
         return;
     }
+    w.saveFailed = true;
     GtkWidget* box = NewMessageDialog(error, BoxKind::Error, kAppTitle, GTK_WINDOW(w.window));
     g_signal_connect_swapped(box, "response", G_CALLBACK(gtk_widget_destroy), w.window);
     gtk_widget_show(box);
@@ -229,7 +241,8 @@ int RunPreferences() {
         (std::string(kAppId) + ".Preferences").c_str(), G_APPLICATION_DEFAULT_FLAGS));
     Window w;
     g_signal_connect(app.get(), "activate", G_CALLBACK(OnActivate), &w);
-    return g_application_run(G_APPLICATION(app.get()), 0, nullptr);
+    const int status = g_application_run(G_APPLICATION(app.get()), 0, nullptr);
+    return status != 0 ? status : w.saveFailed ? 1 : 0;
 }
 
 } // namespace tolv::linux_edition

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tolv::linux_edition {
@@ -47,9 +48,46 @@ bool NumberIsOn(const std::string& text) {
     return SettingIsOn(wide);
 }
 
+// Whether the text begins with a number for the core's rule, rather than with
+// a word that the rule would read as 0. Blanks count nowhere, as for the rule.
+bool StartsWithNumber(std::string_view text) {
+    std::string s;
+    for (char c : text)
+        if (c != ' ' && c != '\t' && c != '\n')
+            s += c;
+    if (s.size() > 2 && s[0] == '&') {
+        const char radix = g_ascii_tolower(s[1]);
+        return (radix == 'h' && g_ascii_isxdigit(s[2])) ||
+               (radix == 'o' && s[2] >= '0' && s[2] <= '7');
+    }
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        ++i;
+    if (i < s.size() && s[i] == '.')
+        ++i;
+    return i < s.size() && g_ascii_isdigit(s[i]);
+}
+
+// An on/off key: a usable value in a file higher up wins; one that holds
+// nothing usable leaves the key to the next file.
+void TakeSwitch(GKeyFile* keyFile, const char* key, std::optional<bool>& value) {
+    if (value)
+        return;
+    if (auto text = RawValue(keyFile, key))
+        value = ParseSwitch(*text);
+}
+
 std::string ErrorText(const std::filesystem::path& path, int error) {
     UniqueGChar name(g_filename_display_name(path.c_str()));
     return std::string(name.get()) + ": " + g_strerror(error);
+}
+
+std::filesystem::path LinkTarget(const std::filesystem::path& file) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(file, error))
+        return file;
+    std::filesystem::path target = std::filesystem::weakly_canonical(file, error);
+    return error ? file : target;
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {
@@ -66,6 +104,19 @@ bool WriteAll(int fd, const char* data, size_t size) {
 }
 
 } // namespace
+
+std::optional<bool> ParseSwitch(std::string_view text) {
+    std::string word(TrimBlanks(text));
+    for (char& c : word)
+        c = g_ascii_tolower(c);
+    if (word == "true" || word == "yes" || word == "on")
+        return true;
+    if (word == "false" || word == "no" || word == "off")
+        return false;
+    if (StartsWithNumber(text))
+        return NumberIsOn(std::string(text));
+    return std::nullopt;
+}
 
 std::optional<BrowserChoice> ParseBrowserChoice(std::string_view text) {
     std::string word(TrimBlanks(text));
@@ -114,19 +165,16 @@ Settings LoadSettings(const std::vector<std::filesystem::path>& files) {
             if (auto value = RawValue(keyFile.get(), kBrowserKey))
                 browser = ParseBrowserChoice(*value);
         }
-        if (!savePDF) {
-            if (auto value = RawValue(keyFile.get(), kSavePDFKey))
-                savePDF = NumberIsOn(*value);
-        }
-        if (!frame) {
-            if (auto value = RawValue(keyFile.get(), kFrameKey))
-                frame = NumberIsOn(*value);
-        }
+        TakeSwitch(keyFile.get(), kSavePDFKey, savePDF);
+        TakeSwitch(keyFile.get(), kFrameKey, frame);
     }
     return Settings{browser, savePDF.value_or(false), frame.value_or(false)};
 }
 
-std::string SaveSettings(const Settings& settings, const std::filesystem::path& file) {
+std::string SaveSettings(const Settings& settings, const std::filesystem::path& link) {
+    // A link (a dotfile manager's) stays one: its target is what is replaced,
+    // in the target's folder.
+    const std::filesystem::path file = LinkTarget(link);
     const std::filesystem::path folder = file.parent_path();
     if (g_mkdir_with_parents(folder.c_str(), 0700) != 0)
         return ErrorText(folder, errno);
@@ -150,6 +198,10 @@ std::string SaveSettings(const Settings& settings, const std::filesystem::path& 
     int fd = g_mkstemp_full(scratch.data(), O_WRONLY | O_CLOEXEC, 0600);
     if (fd < 0)
         return ErrorText(folder, errno);
+    // The file keeps the mode its owner gave it.
+    struct stat existing {};
+    if (stat(file.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+        fchmod(fd, existing.st_mode & 07777);
     int error = 0;
     errno = 0;
     if (!WriteAll(fd, data.get(), size) || fsync(fd) != 0)

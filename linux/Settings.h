@@ -5,11 +5,13 @@
 //
 //   [Viewer]
 //   Browser=chrome     chrome, edge or desktop (the desktop's PDF application)
-//   SavePDF=1          0 off, any other number on (the Windows edition's rule)
+//   SavePDF=1          0 off, any other number on (the Windows edition's rule);
+//                      true/false, yes/no, on/off as well
 //   Frame=0            likewise
 //
-// A file that cannot be read and a Browser value that is none of the three are
-// skipped, as if they were absent: the next file down, or the default, applies.
+// A file that cannot be read, a Browser value that is none of the three and a
+// switch that is neither a number nor one of those words are skipped, as if
+// they were absent: the next file down, or the default, applies.
 
 #include <filesystem>
 #include <optional>
@@ -33,6 +35,11 @@ inline constexpr char kBrowserKey[] = "Browser";
 inline constexpr char kSavePDFKey[] = "SavePDF";
 inline constexpr char kFrameKey[] = "Frame";
 
+// An on/off setting: true, yes, on / false, no, off (any letter case, blanks
+// around ignored), or a number read by the Windows edition's rule (0 off, any
+// other on). Empty for any other text.
+std::optional<bool> ParseSwitch(std::string_view text);
+
 // "chrome", "edge", "desktop" (any letter case, blanks around ignored).
 std::optional<BrowserChoice> ParseBrowserChoice(std::string_view text);
 const char* BrowserChoiceName(BrowserChoice choice);
@@ -52,7 +59,8 @@ inline Settings LoadSettings() {
 // folder, is flushed to disk and then renamed over the old one, so a crash
 // leaves the old file or the new one, never half of one. Answers an empty
 // text on success, else why it failed (for the user). An unset browser is
-// written as no Browser key at all.
+// written as no Browser key at all. Where the file is a symbolic link, its
+// target is replaced and the link stays; the file keeps its mode.
 std::string SaveSettings(const Settings& settings, const std::filesystem::path& file);
 inline std::string SaveSettings(const Settings& settings) {
     return SaveSettings(settings, UserSettingsFile());

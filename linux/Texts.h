@@ -6,6 +6,8 @@ namespace tolv::linux_edition {
 inline constexpr char kAppTitle[] = "Tolv İçerik Gösterici Tarayıcı Derlemesi";
 inline constexpr char kExtractionFailed[] = "Tolv imza dosyasının PDF ayrıştırması başarısız.";
 inline constexpr char kBrowserFailed[] = "Tarayıcı entegrasyonu başarısız.";
+// The Linux edition's second line under kExtractionFailed: where and why.
+inline constexpr char kPdfNotWritten[] = "PDF yazılamadı: ";
 inline constexpr char kUnexpectedError[] = "Beklenmeyen hata: ";
 inline constexpr char kAboutTitle[] = "Hakkında";
 // "_" marks a line break, as in the Windows edition's string table.

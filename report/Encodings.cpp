@@ -151,6 +151,68 @@ int LeadLength(ByteConverter& converter, std::uint8_t lead, bool& asciiTrail) {
     return -1;
 }
 
+// UTF-8 under the other names that declarations give it. expat knows only
+// "UTF-8" itself, and the walk of LeadLength gives up on its four-byte
+// characters, so its map comes from the rule and its characters are decoded
+// here, the same on every platform.
+constexpr char kUtf8Keys[] = "utf8 cp65001 unicode11utf8";
+constexpr unsigned kUtf8CodePage = 65001;
+
+bool IsUtf8(const ConverterName& name) {
+    return name.codePage == kUtf8CodePage && name.iconvName == "UTF-8";
+}
+
+// The length of the character that lead begins, 0 when no character does.
+int Utf8Length(std::uint8_t lead) {
+    if (lead < 0x80)
+        return 1;
+    if (lead < 0xC2)
+        return 0; // a trail byte, or the start of an overlong form
+    if (lead < 0xE0)
+        return 2;
+    if (lead < 0xF0)
+        return 3;
+    return lead < 0xF5 ? 4 : 0;
+}
+
+class Utf8Converter : public ByteConverter {
+public:
+    Result Decode(const std::uint8_t* data, std::size_t size, std::uint32_t& code) override {
+        const int length = Utf8Length(data[0]);
+        if (length == 0 || size > std::size_t(length))
+            return Result::Invalid;
+        std::uint32_t c = length == 1 ? data[0] : data[0] & (0x7Fu >> length);
+        for (std::size_t i = 1; i < size; ++i) {
+            if ((data[i] & 0xC0) != 0x80)
+                return Result::Invalid;
+            c = c << 6 | (data[i] & 0x3Fu);
+        }
+        if (size < std::size_t(length))
+            return Result::Incomplete;
+        constexpr std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            return Result::Invalid;
+        code = c;
+        return Result::Character;
+    }
+};
+
+std::shared_ptr<const EncodingMap> Utf8Map() {
+    auto map = std::make_shared<EncodingMap>();
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        const int length = Utf8Length(std::uint8_t(byte));
+        map->map[byte] = length == 1 ? int(byte) : length == 0 ? -1 : -length;
+    }
+    map->multiByte = true;
+    return map;
+}
+
+std::unique_ptr<ByteConverter> OpenConverter(const ConverterName& name) {
+    if (IsUtf8(name))
+        return std::make_unique<Utf8Converter>();
+    return OpenByteConverter(name);
+}
+
 // Maps are built once per encoding and process: a multi-byte one takes tens of
 // thousands of calls of the converter.
 struct MapCache {
@@ -159,6 +221,10 @@ struct MapCache {
 };
 
 std::shared_ptr<const EncodingMap> MapFor(const ConverterName& name) {
+    if (IsUtf8(name)) {
+        static const std::shared_ptr<const EncodingMap> utf8 = Utf8Map();
+        return utf8;
+    }
     static MapCache cache;
     const std::lock_guard lock(cache.mutex);
     const auto key = std::make_pair(name.codePage, name.iconvName);
@@ -202,6 +268,11 @@ ConverterName FindConverterName(std::string_view declared) {
     if (!IsEncodingName(declared))
         return name;
     const std::string key = Key(declared);
+    if (HasKey(kUtf8Keys, key)) {
+        name.codePage = kUtf8CodePage;
+        name.iconvName = "UTF-8";
+        return name;
+    }
     for (const KnownEncoding& known : kKnown) {
         if (HasKey(known.keys, key)) {
             name.codePage = known.codePage;
@@ -258,7 +329,7 @@ int XMLCALL UnknownEncodingHandler(void* declared, const XML_Char* name, XML_Enc
         std::copy(std::begin(map->map), std::end(map->map), info->map);
         if (map->multiByte) {
             auto state = std::make_unique<MultiByteState>();
-            state->converter = OpenByteConverter(FindConverterName(name));
+            state->converter = OpenConverter(FindConverterName(name));
             if (!state->converter)
                 return XML_STATUS_ERROR;
             state->map = map;

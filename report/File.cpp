@@ -55,6 +55,8 @@ std::string FileErrorText(int error) {
         return "dosya başka bir program tarafından kullanılıyor";
     case EEXIST:
         return "bu adda bir dosya zaten var";
+    case EXDEV:
+        return "dosya başka bir diskteki klasöre taşınamaz";
     default:
         return "sistem hata kodu " + std::to_string(error);
     }

@@ -49,6 +49,8 @@ int ErrnoOf(DWORD error) {
     case ERROR_NOT_ENOUGH_MEMORY:
     case ERROR_OUTOFMEMORY:
         return ENOMEM;
+    case ERROR_NOT_SAME_DEVICE:
+        return EXDEV;
     default:
         return EIO;
     }

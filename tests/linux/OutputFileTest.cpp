@@ -99,15 +99,23 @@ TEST(CreatePrivatePdfTest, ReasonInTurkishWhenTheFolderCannotBeMade) {
     }
 }
 
+// The runtime folder only where the XDG rules hold for it: the user's own
+// folder, mode 0700.
 TEST(PrivateFolderTest, RuntimeFolderElseCache) {
     const char* saved = g_getenv("XDG_RUNTIME_DIR");
     std::string keep = saved ? saved : "";
-    g_setenv("XDG_RUNTIME_DIR", "/run/user/1000", TRUE);
-    EXPECT_EQ(PrivateFolder(), "/run/user/1000/tolv-viewer");
+    ScratchFolder scratch;
+    chmod(scratch.path().c_str(), 0700);
+    g_setenv("XDG_RUNTIME_DIR", scratch.path().c_str(), TRUE);
+    EXPECT_EQ(PrivateFolder(), scratch.path() / "tolv-viewer");
+    const std::filesystem::path cache =
+        std::filesystem::path(g_get_user_cache_dir()) / "tolv-viewer";
+    chmod(scratch.path().c_str(), 0755);
+    EXPECT_EQ(PrivateFolder(), cache);
     g_setenv("XDG_RUNTIME_DIR", "relative/run", TRUE);
-    EXPECT_EQ(PrivateFolder(), std::filesystem::path(g_get_user_cache_dir()) / "tolv-viewer");
+    EXPECT_EQ(PrivateFolder(), cache);
     g_unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(PrivateFolder(), std::filesystem::path(g_get_user_cache_dir()) / "tolv-viewer");
+    EXPECT_EQ(PrivateFolder(), cache);
     if (saved)
         g_setenv("XDG_RUNTIME_DIR", keep.c_str(), TRUE);
 }

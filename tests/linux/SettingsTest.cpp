@@ -79,8 +79,16 @@ INSTANTIATE_TEST_SUITE_P(
                  false},
         LoadCase{"NumberRule", "[Viewer]\nSavePDF=2\nFrame=-1\n", nullptr, std::nullopt, true,
                  true},
-        LoadCase{"NumberRuleText", "[Viewer]\nSavePDF=abc\nFrame= 0 1\n",
-                 "[Viewer]\nSavePDF=1\nFrame=1\n", std::nullopt, false, true},
+        LoadCase{"NumberRuleBlanks", "[Viewer]\nSavePDF= -0 \nFrame= 0 1\n",
+                 "[Viewer]\nSavePDF=1\nFrame=0\n", std::nullopt, false, true},
+        LoadCase{"WordsOverNumbers", "[Viewer]\nSavePDF=yes\nFrame=Off\n",
+                 "[Viewer]\nSavePDF=0\nFrame=1\n", std::nullopt, true, false},
+        LoadCase{"WordsInAnyCase", "[Viewer]\nSavePDF= TRUE \nFrame=on\n", nullptr, std::nullopt,
+                 true, true},
+        LoadCase{"OtherTextFallsThrough", "[Viewer]\nSavePDF=maybe\nFrame=\n",
+                 "[Viewer]\nSavePDF=1\nFrame=&o7\n", std::nullopt, true, true},
+        LoadCase{"OtherTextInEveryFile", "[Viewer]\nSavePDF=abc\n", "[Viewer]\nSavePDF=-\n",
+                 std::nullopt, false, false},
         LoadCase{"HexNumber", "[Viewer]\nFrame=&HFFFF\n", nullptr, std::nullopt, false, true},
         LoadCase{"UnknownBrowserFallsThrough", "[Viewer]\nBrowser=firefox\n",
                  "[Viewer]\nBrowser=edge\n", BrowserChoice::Edge, false, false},
@@ -146,6 +154,23 @@ TEST(SaveSettingsTest, KeepsCommentsAndOtherKeys) {
     EXPECT_NE(text.find("Browser=desktop"), std::string::npos) << text;
     EXPECT_NE(text.find("SavePDF=1"), std::string::npos) << text;
     EXPECT_NE(text.find("Frame=0"), std::string::npos) << text;
+}
+
+// Dotfile managers keep the file elsewhere and link it in.
+TEST(SaveSettingsTest, ALinkStaysALinkAndItsTargetKeepsItsMode) {
+    ScratchFolder scratch;
+    std::filesystem::path target = scratch.Write("dotfiles/tolv.ini", "[Viewer]\nBrowser=edge\n");
+    chmod(target.c_str(), 0640);
+    std::filesystem::path link = scratch.path() / "config/settings.ini";
+    std::filesystem::create_directories(link.parent_path());
+    std::filesystem::create_symlink("../dotfiles/tolv.ini", link);
+    ASSERT_EQ(SaveSettings(Settings{BrowserChoice::Desktop, true, false}, link), "");
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(LoadSettings({target}).browser, BrowserChoice::Desktop);
+    struct stat info {};
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target.parent_path()), {}), 1);
 }
 
 TEST(SaveSettingsTest, ReplacesABrokenFile) {

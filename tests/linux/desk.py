@@ -11,9 +11,11 @@ import subprocess
 import time
 
 import pyatspi
+from gi.repository import Gio, GLib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FAKE = os.path.join(HERE, "fake_browser.py")
+FAKE_DBUS = os.path.join(HERE, "fake_dbus_app.py")
 APP_ID = "tr.org.tolv.Viewer"
 TITLE = "Tolv İçerik Gösterici Tarayıcı Derlemesi"
 
@@ -25,7 +27,8 @@ def sha256(path):
 
 class Desk:
     def __init__(self, root, browsers=(), desktop_app=True, user=None, admin=None,
-                 desktop_dir=None, runtime=True, browser_exit=0, extra_path=()):
+                 desktop_dir=None, runtime=True, browser_exit=0, extra_path=(),
+                 runtime_foreign=False, private_files=None, folders=(), dbus_app=False):
         shutil.rmtree(root, ignore_errors=True)
         self.root = root
         self.home = self._dir("home")
@@ -42,6 +45,18 @@ class Desk:
         self.runtime = self._dir("run") if runtime else None
         if self.runtime:
             os.chmod(self.runtime, 0o700)
+            if runtime_foreign:  # another user's, left over after su
+                os.chown(self.runtime, 65534, 65534)
+        # The viewer's private folder with files of the given ages in seconds.
+        if private_files:
+            private = self._dir("run/tolv-viewer")
+            os.chmod(private, 0o700)
+            for name, age in private_files.items():
+                self._write(os.path.join(private, name), "%PDF-1.4 earlier")
+                os.utime(os.path.join(private, name), (time.time() - age,) * 2)
+        for folder in folders:
+            self._dir(folder)
+        self.bus_address = None
         self.log = os.path.join(root, "browser.log")
         self.browser_exit = browser_exit
         self.extra_path = list(extra_path)
@@ -53,6 +68,8 @@ class Desk:
             self._write(os.path.join(self.config, "tolv-viewer/settings.ini"), user)
         if admin is not None:
             self._write(os.path.join(self.admin, "tolv-viewer/settings.ini"), admin)
+        if dbus_app:
+            self._dbus_app(None if dbus_app is True else dbus_app)
         if desktop_dir is not None:
             self._write(os.path.join(self.config, "user-dirs.dirs"),
                         f'XDG_DESKTOP_DIR="$HOME/{desktop_dir}"\n')
@@ -78,6 +95,37 @@ class Desk:
         self._write(os.path.join(self.config, "mimeapps.list"),
                     "[Default Applications]\napplication/pdf=fake-pdf-app.desktop\n")
 
+    def _dbus_app(self, service_exec):
+        """A PDF application that the session bus starts: its desktop file
+        (named by its bus name) and its .service file; service_exec is what the
+        bus runs, None for the fake application."""
+        name = "org.example.FakePdf"
+        recorder = os.path.join(self.root, "apps/fake-dbus-app")
+        os.makedirs(os.path.dirname(recorder), exist_ok=True)
+        os.symlink(FAKE, recorder)
+        service_exec = service_exec or f"/usr/bin/python3 {FAKE_DBUS} {name} {recorder}"
+        self._write(os.path.join(self.data, f"applications/{name}.desktop"),
+                    "[Desktop Entry]\nType=Application\nName=Fake D-Bus PDF\n"
+                    f"DBusActivatable=true\nExec={service_exec} %U\n"
+                    "MimeType=application/pdf;\n")
+        self._write(os.path.join(self.data, f"dbus-1/services/{name}.service"),
+                    f"[D-BUS Service]\nName={name}\nExec={service_exec}\n")
+        self._write(os.path.join(self.config, "mimeapps.list"),
+                    f"[Default Applications]\napplication/pdf={name}.desktop\n")
+
+    def start_bus(self):
+        """A session bus of the desk's own, which finds the desk's D-Bus
+        services; the caller ends the process it answers."""
+        bus = subprocess.Popen(
+            ["/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address=1"],
+            env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.bus_address = bus.stdout.readline().strip()
+        # The accessibility bus stays the bench's, where the box is read.
+        self.a11y_address = Gio.bus_get_sync(Gio.BusType.SESSION).call_sync(
+            "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", None,
+            GLib.VariantType("(s)"), Gio.DBusCallFlags.NONE, -1).unpack()[0]
+        return bus
+
     def env(self):
         env = {k: v for k, v in os.environ.items()
                if k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS")}
@@ -88,6 +136,9 @@ class Desk:
                    FAKE_BROWSER_EXIT=str(self.browser_exit))
         if self.runtime:
             env["XDG_RUNTIME_DIR"] = self.runtime
+        if self.bus_address:
+            env.update(DBUS_SESSION_BUS_ADDRESS=self.bus_address,
+                       AT_SPI_BUS_ADDRESS=self.a11y_address)
         return env
 
     def records(self):

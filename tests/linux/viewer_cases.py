@@ -28,13 +28,17 @@ UNEXPECTED = "Beklenmeyen hata: "
 
 
 def case(name, program=None, frame=False, pdf="private", exit_code=0, box=None, report="good",
-         **desk):
+         kept=(), **desk):
     return dict(name=name, program=program, frame=frame, pdf=pdf, exit_code=exit_code, box=box,
-                report=report, desk=desk)
+                report=report, kept=kept, desk=desk)
 
 
 def error_box(text):
+    """text may name the desk's home folder as {home}."""
     return dict(kind="Error", icon="Error", text=text, title=TITLE)
+
+
+DAY = 24 * 60 * 60
 
 
 CASES = [
@@ -75,10 +79,29 @@ CASES = [
          user="[Viewer]\nSavePDF=1\n"),
     case("SavePDF=1: Turkish desktop folder", "chromium", pdf="Masaüstü",
          browsers=("chromium",), user="[Viewer]\nSavePDF=1\n", desktop_dir="Masaüstü"),
-    case("SavePDF=abc is off", "chromium", browsers=("chromium",),
-         user="[Viewer]\nSavePDF=abc\n"),
+    case("SavePDF=yes over the administrator's 0: Desktop", "chromium", pdf="Desktop",
+         browsers=("chromium",), user="[Viewer]\nSavePDF=yes\n", admin="[Viewer]\nSavePDF=0\n"),
+    case("SavePDF=maybe falls through to the administrator's", "chromium", pdf="Desktop",
+         browsers=("chromium",), user="[Viewer]\nSavePDF=maybe\n", admin="[Viewer]\nSavePDF=1\n"),
+    case("box: the desktop copy cannot be written, and why", None, exit_code=1,
+         box=error_box(EXTRACTION_FAILED + "\nPDF yazılamadı: {home}/Desktop/" + REPORT_NAME +
+                       ".Pdf (bu bir klasör, dosya değil)"),
+         browsers=("chromium",), user="[Viewer]\nSavePDF=1\n",
+         folders=("home/Desktop/" + REPORT_NAME + ".Pdf",)),
     case("no runtime folder: cache folder", "chromium", pdf="cache", browsers=("chromium",),
          runtime=False),
+    case("another user's runtime folder: cache folder", "chromium", pdf="cache",
+         browsers=("chromium",), runtime_foreign=True),
+    case("old files of the viewer go, young ones and others stay", "chromium", pdf="private2",
+         browsers=("chromium",),
+         private_files={"old.pdf": 2 * DAY, ".~tolv-0badf00d.tmp": 2 * DAY,
+                        REPORT_NAME[:-5] + ".pdf": 3600, "notes.txt": 2 * DAY},
+         kept=(REPORT_NAME[:-5] + ".pdf", "notes.txt")),
+    # The desktop's PDF application started over D-Bus.
+    case("D-Bus application: gets the file before the viewer ends", "fake-dbus-app",
+         browsers=("microsoft-edge-stable",), desktop_app=False, dbus_app=True),
+    case("box: D-Bus application that does not start", None, exit_code=1,
+         box=error_box(BROWSER_FAILED), desktop_app=False, dbus_app="/bin/false"),
     # The administrator's file under the user's.
     case("admin file alone", "microsoft-edge-stable", frame=True, pdf="Desktop",
          browsers=CHROME_ALL, admin="[Viewer]\nBrowser=edge\nFrame=1\nSavePDF=1\n"),
@@ -95,6 +118,9 @@ CASES = [
     # Message boxes.
     case("box: no PDF in the report", None, exit_code=1, box=error_box(EXTRACTION_FAILED),
          report="nopdf", browsers=CHROME_ALL),
+    case("box: no PDF in the report, SavePDF=1", None, exit_code=1,
+         box=error_box(EXTRACTION_FAILED), report="nopdf", browsers=CHROME_ALL,
+         user="[Viewer]\nSavePDF=1\n"),
     case("box: report not well-formed", None, exit_code=1,
          box=dict(kind=TITLE, icon=None, text=UNEXPECTED, title=TITLE), report="broken",
          browsers=CHROME_ALL),
@@ -131,6 +157,8 @@ def expected_pdf(c, desk, report):
     stem, _ = os.path.splitext(os.path.basename(report))
     if c["pdf"] == "private":
         return os.path.join(desk.runtime, "tolv-viewer", stem + ".pdf")
+    if c["pdf"] == "private2":
+        return os.path.join(desk.runtime, "tolv-viewer", stem + " (2).pdf")
     if c["pdf"] == "cache":
         return os.path.join(desk.cache, "tolv-viewer", stem + ".pdf")
     return os.path.join(desk.home, c["pdf"], os.path.basename(report) + ".Pdf")
@@ -159,14 +187,39 @@ def check_box(expected, box):
     return problems
 
 
+def left_files(c, desk):
+    """What a report without a PDF left: nothing in the private folders or on
+    the desktop. And which of the files put in the private folder beforehand
+    are not where they should be."""
+    problems = []
+    private = os.path.join(desk.runtime or desk.cache, "tolv-viewer")
+    if c["report"] != "good":
+        for folder in (private, os.path.join(desk.home, "Desktop")):
+            if os.path.isdir(folder) and os.listdir(folder):
+                problems.append(f"left {os.listdir(folder)} in {folder}")
+    for name in c["desk"].get("private_files", {}):
+        if os.path.exists(os.path.join(private, name)) != (name in c["kept"]):
+            problems.append(f"{name} {'removed' if name in c['kept'] else 'kept'}")
+    return problems
+
+
 def check_case(c, viewer, work, reports, payload_sha):
     desk = Desk(os.path.join(work, "desk"), **c["desk"])
     report = reports.get(c["report"]) if c["report"] else None
-    code, box, output = run_viewer(viewer, desk, [report] if report else [])
-    problems = check_box(c["box"], box)
+    bus = desk.start_bus() if c["desk"].get("dbus_app") else None
+    try:
+        code, box, output = run_viewer(viewer, desk, [report] if report else [])
+        # What the application got by the time the viewer ended.
+        records = desk.records()
+    finally:
+        if bus:
+            bus.terminate()
+            bus.wait()
+    if c["box"] and box:
+        c = dict(c, box=dict(c["box"], text=c["box"]["text"].format(home=desk.home)))
+    problems = check_box(c["box"], box) + left_files(c, desk)
     if code != c["exit_code"]:
         problems.append(f"exit code {code}, expected {c['exit_code']}")
-    records = desk.records()
     if c["program"] is None:
         if records:
             problems.append(f"started {records}")
@@ -176,12 +229,14 @@ def check_case(c, viewer, work, reports, payload_sha):
         record = records[0]
         pdf = expected_pdf(c, desk, report)
         url = "file://" + "".join(
-            ch if ch.isascii() and (ch.isalnum() or ch in "/-._~") else
+            ch if ch.isascii() and (ch.isalnum() or ch in "/-._~()") else
             "".join(f"%{b:02X}" for b in ch.encode()) for ch in pdf)
         if record["program"] != c["program"]:
             problems.append(f"started {record['program']}, expected {c['program']}")
         if c["program"] == "fake-pdf-app":
             argv = [pdf]
+        elif c["program"] == "fake-dbus-app":
+            argv = [url]
         else:
             argv = FRAME + ["--app=" + url] if c["frame"] else [url]
             if record["cwd"] != desk.home:
@@ -191,11 +246,11 @@ def check_case(c, viewer, work, reports, payload_sha):
         if record["sha256"] != payload_sha:
             problems.append(f"the browser found {record.get('error') or 'another PDF'} "
                             f"at {record['path']}")
-        if c["pdf"] in ("private", "cache"):
-            if record["mode"] != 0o600:
-                problems.append(f"PDF mode {oct(record['mode'] or 0)}, expected 0o600")
-            if os.stat(os.path.dirname(pdf)).st_mode & 0o777 != 0o700:
-                problems.append("private folder is not 0700")
+        # Private, or on the desktop of a home folder others may enter.
+        if record["mode"] != 0o600:
+            problems.append(f"PDF mode {oct(record['mode'] or 0)}, expected 0o600")
+        if os.stat(os.path.dirname(pdf)).st_mode & 0o777 != 0o700:
+            problems.append("the PDF's folder is not 0700")
     if problems and output:
         problems.append("viewer said: " + output.strip())
     return problems

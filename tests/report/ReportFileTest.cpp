@@ -6,17 +6,25 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
+
+#ifndef _WIN32
+#include "Umask_posix.h"
+#endif
 
 namespace tolv::report::reporttest {
 namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 Bytes ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -34,6 +42,19 @@ std::vector<std::string> NamesIn(const fs::path& folder) {
     std::sort(names.begin(), names.end());
     return names;
 }
+
+// Where the system looks first for its temporary folder; nullptr unsets it.
+#ifdef _WIN32
+constexpr char kTempVariable[] = "TMP"; // GetTempPathW's first choice
+void SetTempVariable(const char* value) {
+    _putenv_s(kTempVariable, value ? value : "");
+}
+#else
+constexpr char kTempVariable[] = "TMPDIR";
+void SetTempVariable(const char* value) {
+    value ? ::setenv(kTempVariable, value, 1) : ::unsetenv(kTempVariable);
+}
+#endif
 
 fs::path Utf8Path(const char* text) {
     return fs::path(std::u8string(reinterpret_cast<const char8_t*>(text)));
@@ -105,20 +126,45 @@ TEST_F(ReportFile, ASuccessfulRunReplacesTheEarlierPdfAndLeavesNoScratchFile) {
 
 #ifndef _WIN32
 // The replacing file keeps the permissions of the one it replaces: a private
-// PDF stays private, a shared one stays shared.
+// PDF stays private, a shared one stays shared, even where the umask would
+// narrow a new file's (0664 under 022).
 TEST_F(ReportFile, AReplacedPdfKeepsItsPermissions) {
     WriteAll(dir_ / "a.Tolv", Report(Base64Object("REVG")));
+    const mode_t umaskBefore = SetUmask(022);
     for (const auto mode : {fs::perms::owner_read | fs::perms::owner_write,
                             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                fs::perms::others_read}) {
+                                fs::perms::others_read,
+                            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::group_write | fs::perms::others_read}) {
         WriteAll(dir_ / "a.pdf", "old");
         fs::permissions(dir_ / "a.pdf", mode);
         EXPECT_TRUE(PDFFileFromXADESFile(dir_ / "a.Tolv", dir_ / "a.pdf"));
         EXPECT_EQ(fs::status(dir_ / "a.pdf").permissions(), mode);
         EXPECT_EQ(ReadAll(dir_ / "a.pdf"), ToBytes("DEF"));
     }
+    SetUmask(umaskBefore);
 }
 #endif
+
+// The scratch file lives beside the PDF, never in the temporary folder: a
+// rename from there fails wherever that folder is another file system (a
+// runtime folder in memory), and here it does not even exist.
+TEST_F(ReportFile, ThePdfIsWrittenWhenTheTemporaryFolderIsUnusable) {
+    WriteAll(dir_ / "a.Tolv", Report(Base64Object("QUJD")));
+    const char* before = std::getenv(kTempVariable);
+    const std::optional<std::string> saved =
+        before ? std::optional<std::string>(before) : std::nullopt;
+    SetTempVariable(PathText(dir_ / "no temporary folder").c_str());
+    const bool written = PDFFileFromXADESFile(dir_ / "a.Tolv", dir_ / "a.pdf");
+    SetTempVariable(saved ? saved->c_str() : nullptr);
+    EXPECT_TRUE(written);
+    EXPECT_EQ(ReadAll(dir_ / "a.pdf"), ToBytes("ABC"));
+}
+
+TEST(FileErrorText, FailuresOfTheFileFunctionsAreToldInWords) {
+    for (const int error : {ENOENT, EACCES, EISDIR, ENOSPC, EROFS, EBUSY, EEXIST, EXDEV})
+        EXPECT_THAT(FileErrorText(error), Not(HasSubstr("sistem hata kodu"))) << error;
+}
 
 // A PDF that cannot be written is told apart from a report without one, and
 // leaves nothing behind either way.

@@ -53,6 +53,10 @@ ENCODINGS = [
     ("GBK", "gbk", "签名报告 資料檔", True),
     ("GB2312", "gb2312", "签名报告 中文", True),
     ("Big5", "cp950", "簽章報告 告許功蓋", True),
+    # UTF-8 under its other names, which expat leaves to the reader.
+    ("utf8", "utf_8", "Şık ığdır öğün", True),
+    ("CP65001", "utf_8", "Şık €uro 日本語", True),
+    ("Unicode-1-1-UTF-8", "utf_8", "Şık 日本語 ğün", True),
 ]
 
 PAYLOAD_OBJECT = '<ds:Object Encoding="http://www.w3.org/2000/09/xmldsig#base64">'
