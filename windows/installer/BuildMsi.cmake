@@ -8,8 +8,12 @@
 # say, so that the same inputs give the same package byte for byte:
 #  - the database's code page (1254, Turkish) and every text outside ASCII: the
 #    product name and maker, and the messages below;
-#  - the product code comes from the upgrade code and the version, the package
-#    code from the bytes that go into the package (wixl would make both random);
+#  - the product code and the package code come from the bytes that go into
+#    the package (wixl would make both random), so that any other build of the
+#    same version, a signed release over a test package or a fix built without
+#    a new version, is another product: the major upgrade, which takes the same
+#    version too, replaces it (a product code kept per version would make it a
+#    maintenance install that keeps the old program);
 #  - the summary's creation and save times are SOURCE_DATE_EPOCH (wixl takes the
 #    clock's; faketime sets it when it is installed);
 #  - the preference components get their conditions (wixl 0.101 takes no
@@ -37,14 +41,13 @@ find_program(WIXL wixl REQUIRED)
 find_program(MSIBUILD msibuild REQUIRED)
 find_program(FAKETIME faketime)
 
-string(UUID productCode NAMESPACE ${UPGRADE_CODE} NAME "Tolv.Viewer ${VERSION_TEXT} x64"
-       TYPE SHA1 UPPER)
 set(contents "${MSI_VERSION} ${PRODUCT_NAME} ${MANUFACTURER} ${messages}")
 foreach(input ${WXS} ${VIEWER_EXE} ${SHELLNOTIFY_EXE} ${ICON} ${CMAKE_CURRENT_LIST_FILE})
     file(SHA256 ${input} hash)
     string(APPEND contents " ${hash}")
 endforeach()
 string(UUID packageCode NAMESPACE ${UPGRADE_CODE} NAME "${contents}" TYPE SHA1 UPPER)
+string(UUID productCode NAMESPACE ${UPGRADE_CODE} NAME "product ${contents}" TYPE SHA1 UPPER)
 
 # wixl 0.101 finds files only by paths relative to where it runs, and the
 # cabinet keeps their modification times: the package's files are staged with
@@ -99,6 +102,12 @@ foreach(pair "BrowserSetting;BROWSER" "SavePDFSetting;SAVEPDF" "FrameSetting;FRA
     list(GET pair 1 property)
     msi_query("UPDATE `Component` SET `Condition` = '${property}' WHERE `Component` = '${component}'")
 endforeach()
+# wixl's major upgrade finds only lower versions; the same version is an
+# upgrade too (WiX's AllowSameVersionUpgrades: the maximum is inclusive). The
+# attributes are part of the row's key, so the row is written anew.
+msi_query("DELETE FROM `Upgrade` WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'")
+msi_query("INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) \
+VALUES ('{${UPGRADE_CODE}}', '${MSI_VERSION}', 513, 'WIX_UPGRADE_DETECTED')")
 
 # Name (the summary's subject), author, platform;language and package code.
 execute_process(

@@ -35,6 +35,7 @@ fs::path Package(const wchar_t* name) {
 }
 const fs::path kCurrent = Package(TOLV_MSI_W);
 const fs::path kOlder = Package(TOLV_OLDER_MSI_W);
+const fs::path kRebuilt = Package(TOLV_REBUILT_MSI_W); // same version, another program
 
 fs::path InstalledProgram() {
     PWSTR folder = nullptr;
@@ -307,6 +308,17 @@ TEST_F(Installer, AnUpgradeReplacesTheEarlierVersion) {
     products = InstalledProducts();
     ASSERT_EQ(products.size(), 1u);
     EXPECT_EQ(ProductVersion(products[0]), L"2.0.0");
+}
+
+TEST_F(Installer, AnotherBuildOfTheSameVersionReplacesTheInstalledOne) {
+    ASSERT_EQ(Install(kCurrent), 0u);
+    ASSERT_EQ(Install(kRebuilt), 0u);
+    const std::vector<std::wstring> products = InstalledProducts();
+    ASSERT_EQ(products.size(), 1u) << "both builds are installed";
+    EXPECT_EQ(ProductVersion(products[0]), L"2.0.0");
+    EXPECT_TRUE(ReadBytes(InstalledProgram()) ==
+                ReadBytes(kRebuilt.parent_path() / L"Tolv.Viewer.Exe"))
+        << "the earlier build's program stayed";
 }
 
 } // namespace
