@@ -1,8 +1,8 @@
 # cmake -DSETTINGS=<build>/package-settings.cmake -DOUTPUT=... -DVIEWER_EXE=...
 #       -DSHELLNOTIFY_EXE=... [-DVERSION_TEXT=1.99 -DMSI_VERSION=1.99.0]
 #       [-DSOURCE_DATE_EPOCH=...] -P BuildMsi.cmake
-# (the settings file, written by CMake, gives WXS, ICON, PRODUCT_NAME,
-# MANUFACTURER, UPGRADE_CODE and the build's version)
+# (the settings file, written by CMake, gives WXS, ICON, LICENSE, EXPAT_COPYING,
+# PRODUCT_NAME, MANUFACTURER, UPGRADE_CODE and the build's version)
 #
 # Builds the installer package with wixl and finishes what wixl 0.101 cannot
 # say, so that the same inputs give the same package byte for byte:
@@ -28,8 +28,8 @@ set(messages
 if(DEFINED SETTINGS)
     include(${SETTINGS})
 endif()
-foreach(var OUTPUT WXS VIEWER_EXE SHELLNOTIFY_EXE ICON PRODUCT_NAME MANUFACTURER VERSION_TEXT
-            MSI_VERSION UPGRADE_CODE)
+foreach(var OUTPUT WXS VIEWER_EXE SHELLNOTIFY_EXE ICON LICENSE EXPAT_COPYING PRODUCT_NAME
+            MANUFACTURER VERSION_TEXT MSI_VERSION UPGRADE_CODE)
     if(NOT DEFINED ${var})
         message(FATAL_ERROR "BuildMsi.cmake: ${var} is not set")
     endif()
@@ -44,7 +44,8 @@ find_program(MSIINFO msiinfo REQUIRED)
 find_program(FAKETIME faketime)
 
 set(contents "${MSI_VERSION} ${PRODUCT_NAME} ${MANUFACTURER} ${messages}")
-foreach(input ${WXS} ${VIEWER_EXE} ${SHELLNOTIFY_EXE} ${ICON} ${CMAKE_CURRENT_LIST_FILE})
+foreach(input ${WXS} ${VIEWER_EXE} ${SHELLNOTIFY_EXE} ${ICON} ${LICENSE} ${EXPAT_COPYING}
+              ${CMAKE_CURRENT_LIST_FILE})
     file(SHA256 ${input} hash)
     string(APPEND contents " ${hash}")
 endforeach()
@@ -61,7 +62,17 @@ file(COPY ${VIEWER_EXE} ${SHELLNOTIFY_EXE} ${ICON} DESTINATION ${stage})
 get_filename_component(viewerName ${VIEWER_EXE} NAME)
 get_filename_component(notifyName ${SHELLNOTIFY_EXE} NAME)
 get_filename_component(iconName ${ICON} NAME)
+# The licences beside the program (the program carries expat), in Windows' line
+# ends for Notepad.
+foreach(pair "${LICENSE};LICENSE.txt" "${EXPAT_COPYING};expat-COPYING.txt")
+    list(GET pair 0 source)
+    list(GET pair 1 name)
+    file(READ ${source} text)
+    string(REPLACE "\n" "\r\n" text "${text}")
+    file(WRITE ${stage}/${name} "${text}")
+endforeach()
 execute_process(COMMAND touch -d @${SOURCE_DATE_EPOCH} ${viewerName} ${notifyName} ${iconName}
+                        LICENSE.txt expat-COPYING.txt
                 WORKING_DIRECTORY ${stage} COMMAND_ERROR_IS_FATAL ANY)
 
 set(clock)
