@@ -9,7 +9,8 @@
 #
 # --check builds the last commit twice, in two fresh folders, unsigned, and
 # fails unless the exe, the zip and the MSI of the two builds are the same
-# byte for byte.
+# byte for byte; then it tries the commit's Linux package on Debian 13
+# (scripts/try-debian13.sh, as root).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -50,6 +51,9 @@ if [ "${1:-}" = "--check" ]; then
   else
     echo "package: the two builds differ; both are kept in $work" >&2
   fi
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" env TOLV_COMMIT="$commit" scripts/try-debian13.sh || status=1
   exit $status
 fi
 
