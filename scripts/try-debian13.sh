@@ -74,6 +74,8 @@ echo "== installing $(basename "$deb") with papers"
 cp "$deb" "$target/tmp/tolv-viewer.deb"
 in_root() { chroot "$target" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"; }
 in_root apt-get update -qq
+# A fresh install each time: apt keeps an installed package of the same version.
+in_root dpkg --purge tolv-viewer >/dev/null 2>&1 || true
 in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
   /tmp/tolv-viewer.deb papers desktop-file-utils xvfb xauth xdotool dbus-daemon dbus-bin procps >"$work/install.log" 2>&1 ||
   { tail -n 30 "$work/install.log"; echo "try-debian13: the package did not install" >&2; exit 1; }
