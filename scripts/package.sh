@@ -9,7 +9,8 @@
 #
 # --check builds the last commit twice, in two fresh folders, unsigned, and
 # fails unless the exe, the zip and the MSI of the two builds are the same
-# byte for byte.
+# byte for byte; then it tries the commit's Linux package on Debian 13
+# (scripts/try-debian13.sh, as root).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -50,6 +51,9 @@ if [ "${1:-}" = "--check" ]; then
   else
     echo "package: the two builds differ; both are kept in $work" >&2
   fi
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" env TOLV_COMMIT="$commit" scripts/try-debian13.sh || status=1
   exit $status
 fi
 
@@ -79,11 +83,16 @@ cmake -DSETTINGS="$build/package-settings.cmake" -DOUTPUT="$root/dist/$name.msi"
   -DSOURCE_DATE_EPOCH="$SOURCE_DATE_EPOCH" -P windows/installer/BuildMsi.cmake
 scripts/sign.sh "dist/$name.msi"
 
-# The note in Windows' line ends, with a byte-order mark for Notepad.
+# The note in Windows' line ends, with a byte-order mark for Notepad; the
+# licences, ours and expat's (the program carries expat), as the MSI has them.
+expat_copying=$(sed -n 's/^ *set(EXPAT_COPYING "\(.*\)")/\1/p' "$build/package-settings.cmake")
+zipped=(Tolv.Viewer.Exe OKUBENI.txt LICENSE.txt expat-COPYING.txt)
 cp "$stage/Tolv.Viewer.Exe" "$stage/zip/"
 { printf '\357\273\277'; sed 's/$/\r/' windows/installer/OKUBENI.txt; } >"$stage/zip/OKUBENI.txt"
-touch -d "@$SOURCE_DATE_EPOCH" "$stage/zip/Tolv.Viewer.Exe" "$stage/zip/OKUBENI.txt"
-(cd "$stage/zip" && zip -X -q -9 "$root/dist/$name.zip" Tolv.Viewer.Exe OKUBENI.txt)
+sed 's/$/\r/' LICENSE >"$stage/zip/LICENSE.txt"
+sed 's/$/\r/' "$expat_copying" >"$stage/zip/expat-COPYING.txt"
+(cd "$stage/zip" && touch -d "@$SOURCE_DATE_EPOCH" "${zipped[@]}" &&
+  zip -X -q -9 "$root/dist/$name.zip" "${zipped[@]}")
 strip-nondeterminism -t zip -T "$SOURCE_DATE_EPOCH" "dist/$name.zip" >/dev/null
 
 (cd dist && sha256sum "$name.msi" "$name.zip" >SHA256SUMS)

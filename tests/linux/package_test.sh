@@ -17,6 +17,14 @@ mkdir -p "$tree"
   (cd "$source" && xargs -0 cp --parents -t "$tree" 2>/dev/null || true)
 [ -f "$tree/debian/rules" ] || { echo "package: source copy incomplete" >&2; exit 1; }
 
+echo "== dpkg-source -b"
+# The upstream tarball is the tree without debian/, as a release makes it with
+# git archive; the source package is built before the build litters the tree.
+tar -C "$out" --exclude=tolv-viewer-2.00/debian -cJf "$out/tolv-viewer_2.00.orig.tar.xz" tolv-viewer-2.00
+(cd "$out" && dpkg-source -b tolv-viewer-2.00) >"$out/source.log" 2>&1 ||
+  { cat "$out/source.log"; echo "package: source package failed" >&2; exit 1; }
+echo "made tolv-viewer_${version}.dsc"
+
 echo "== dpkg-buildpackage -b -us -uc"
 (cd "$tree" && dpkg-buildpackage -b -us -uc -j2) >"$out/build.log" 2>&1 ||
   { tail -n 40 "$out/build.log"; echo "package: build failed" >&2; exit 1; }
@@ -25,7 +33,8 @@ echo "made $deb"
 
 echo "== lintian"
 # No error and no warning; info and pedantic tags are listed, not failed on.
-lintian --fail-on error,warning --display-info "$out"/tolv-viewer_${version}_*.changes
+lintian --fail-on error,warning --display-info "$out"/tolv-viewer_${version}_*.changes \
+  "$out/tolv-viewer_${version}.dsc"
 
 echo "== file list"
 dpkg-deb -c "$out/$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$out/files.txt"

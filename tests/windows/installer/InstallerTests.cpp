@@ -7,13 +7,16 @@
 #include "tests/windows/support/MessageBoxWatcher.h"
 #include "tests/windows/support/ProgramDriver.h"
 #include "tests/windows/support/SampleReport.h"
+#include "windows/base/Handles.h"
 #include "windows/base/StringConvert.h"
 
 #include <gtest/gtest.h>
 
 #include <msi.h>
+#include <msiquery.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -35,6 +38,7 @@ fs::path Package(const wchar_t* name) {
 }
 const fs::path kCurrent = Package(TOLV_MSI_W);
 const fs::path kOlder = Package(TOLV_OLDER_MSI_W);
+const fs::path kRebuilt = Package(TOLV_REBUILT_MSI_W); // same version, another program
 
 fs::path InstalledProgram() {
     PWSTR folder = nullptr;
@@ -82,6 +86,31 @@ std::wstring ProductVersion(const std::wstring& productCode) {
     DWORD length = 64;
     MsiGetProductInfoW(productCode.c_str(), INSTALLPROPERTY_VERSIONSTRING, version, &length);
     return version;
+}
+
+void CloseMsiHandle(MSIHANDLE handle) noexcept {
+    MsiCloseHandle(handle);
+}
+using UniqueMsiHandle = UniqueAny<MSIHANDLE, CloseMsiHandle>;
+
+// The first column of a query on a package's database, the empty values left out.
+std::set<std::wstring> QueryPackage(const fs::path& package, const wchar_t* query) {
+    std::set<std::wstring> values;
+    UniqueMsiHandle database;
+    UniqueMsiHandle view;
+    if (MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_READONLY, database.put()) != ERROR_SUCCESS ||
+        MsiDatabaseOpenViewW(database.get(), query, view.put()) != ERROR_SUCCESS ||
+        MsiViewExecute(view.get(), 0) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot query " << package.string();
+        return values;
+    }
+    for (UniqueMsiHandle record; MsiViewFetch(view.get(), record.put()) == ERROR_SUCCESS;) {
+        wchar_t text[1024];
+        DWORD length = 1024;
+        if (MsiRecordGetStringW(record.get(), 1, text, &length) == ERROR_SUCCESS && length > 0)
+            values.emplace(text, length);
+    }
+    return values;
 }
 
 // Default values and sub-keys of the association's keys under
@@ -189,6 +218,11 @@ TEST_F(Installer, InstallsTheProgramWithTheAssociationOfSetupModeAndUninstallsBo
     ASSERT_TRUE(fs::exists(program));
     EXPECT_EQ(ReadBytes(program), ReadBytes(ProgramPath())) << "not the program of this build";
     EXPECT_EQ(InstalledProducts().size(), 1u);
+    // The licences beside it, ours and that of expat, which the program carries.
+    for (const auto& [file, holder] : {std::pair{L"LICENSE.txt", "TolvViewer open source team"},
+                                       std::pair{L"expat-COPYING.txt", "Expat maintainers"}})
+        EXPECT_NE(ReadBytes(program.parent_path() / file).find(holder), std::string::npos)
+            << WideToUtf8(file);
 
     const std::map<std::wstring, std::wstring> written = MachineAssociation();
     const std::map<std::wstring, std::wstring> expected{
@@ -279,6 +313,27 @@ INSTANTIATE_TEST_SUITE_P(
                       PropertyCase{"OnlySavePDF", L"SAVEPDF=1", std::nullopt, 1, std::nullopt}),
     [](const ::testing::TestParamInfo<PropertyCase>& info) { return info.param.name; });
 
+// An administrator under UAC starts msiexec unelevated, and only secure
+// properties reach the elevated install: every property a preference component
+// is conditioned on must be one, as the upgrade's own are.
+TEST(InstallerPackage, EveryPropertyTheCommandLineSetsIsSecure) {
+    std::set<std::wstring> secure;
+    for (const std::wstring& list : QueryPackage(
+             kCurrent,
+             L"SELECT `Value` FROM `Property` WHERE `Property` = 'SecureCustomProperties'"))
+        for (size_t start = 0; start <= list.size();) {
+            const size_t end = std::min(list.find(L';', start), list.size());
+            secure.insert(list.substr(start, end - start));
+            start = end + 1;
+        }
+    std::set<std::wstring> needed = QueryPackage(kCurrent, L"SELECT `Condition` FROM `Component`");
+    needed.merge(QueryPackage(kCurrent, L"SELECT `ActionProperty` FROM `Upgrade`"));
+    for (const wchar_t* property : {L"BROWSER", L"SAVEPDF", L"FRAME"})
+        EXPECT_TRUE(needed.contains(property)) << WideToUtf8(property) << " sets nothing";
+    for (const std::wstring& property : needed)
+        EXPECT_TRUE(secure.contains(property)) << WideToUtf8(property) << " is not secure";
+}
+
 TEST_F(Installer, APropertyOtherThanZeroOrOneStopsTheInstall) {
     StoreDword(L"Browser", 0);
     EXPECT_EQ(Install(kCurrent, L"BROWSER=1 FRAME=yes"), kInstallFailed);
@@ -307,6 +362,17 @@ TEST_F(Installer, AnUpgradeReplacesTheEarlierVersion) {
     products = InstalledProducts();
     ASSERT_EQ(products.size(), 1u);
     EXPECT_EQ(ProductVersion(products[0]), L"2.0.0");
+}
+
+TEST_F(Installer, AnotherBuildOfTheSameVersionReplacesTheInstalledOne) {
+    ASSERT_EQ(Install(kCurrent), 0u);
+    ASSERT_EQ(Install(kRebuilt), 0u);
+    const std::vector<std::wstring> products = InstalledProducts();
+    ASSERT_EQ(products.size(), 1u) << "both builds are installed";
+    EXPECT_EQ(ProductVersion(products[0]), L"2.0.0");
+    EXPECT_TRUE(ReadBytes(InstalledProgram()) ==
+                ReadBytes(kRebuilt.parent_path() / L"Tolv.Viewer.Exe"))
+        << "the earlier build's program stayed";
 }
 
 } // namespace
