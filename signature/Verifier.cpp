@@ -166,6 +166,8 @@ struct Digester {
     int skipDepth = 0; // inside the signature an enveloped-signature transform takes out
 };
 
+} // namespace
+
 class Check : public report::XmlObserver {
 public:
     // Document events.
@@ -872,6 +874,8 @@ SignatureReport Check::Evaluate() {
     return report;
 }
 
+namespace {
+
 // Runs the second read where the first could not digest everything.
 void SecondPassIfNeeded(Check& check, const std::filesystem::path& report) {
     if (!check.EndPass())
@@ -893,6 +897,26 @@ const char* StatusName(Status status) {
         break;
     }
     return "unknown";
+}
+
+SignatureCheck::SignatureCheck() : check_(std::make_unique<Check>()) {}
+SignatureCheck::~SignatureCheck() = default;
+
+report::XmlObserver& SignatureCheck::Observer() {
+    return *check_;
+}
+
+bool SignatureCheck::NeedsSecondRead() {
+    return check_->EndPass();
+}
+
+void SignatureCheck::BeginSecondRead() {
+    check_->BeginSecondPass();
+}
+
+SignatureReport SignatureCheck::Result() {
+    check_->EndPass();
+    return check_->Evaluate();
 }
 
 SignatureReport CheckReport(const std::filesystem::path& report) {
