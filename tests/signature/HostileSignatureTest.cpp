@@ -142,7 +142,7 @@ TEST(HostileSignatureTest, EndsUnknownWithItsReasonOrAltered) {
              r.method = "http://www.w3.org/2001/04/xmldsig-more#ecdsa-sha256";
              r.value = Base64(std::string(64, 'v'));
          },
-         Status::Unknown, "eğri"},
+         Status::Unknown, "anahtar"},
         {"a DigestValue of the wrong length",
          [](Report& r) { r.references = Reference("#P", std::string(20, 'd')); }, Status::Unknown,
          "uzunluğu"},
