@@ -24,7 +24,7 @@ constexpr std::size_t kMaxReferences = 64;
 constexpr std::size_t kMaxSignedInfoBytes = 256 * 1024;
 constexpr std::size_t kMaxCertificates = 16;
 constexpr std::size_t kMaxValueText = 64 * 1024; // one Base64 value, one time
-constexpr std::size_t kMaxIds = 100000;
+constexpr std::size_t kMaxIds = 10000;
 constexpr std::size_t kMaxCertDigests = 16;
 
 bool IsDsig(const QName& name, std::string_view local) {
