@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -158,11 +157,37 @@ std::int64_t Seconds(const FILETIME& time) {
     return (ticks - 116444736000000000LL) / 10000000;
 }
 
+using namespace std::string_view_literals;
+
+// The three curves XML-DSig names: OID as DER, prime p and b of y² = x³ − 3x + b.
+struct Curve {
+    std::string_view der;
+    const char* type;
+    unsigned bits;
+    std::string_view p;
+    std::string_view b;
+};
+const Curve kCurves[] = {
+    {"\x06\x08\x2a\x86\x48\xce\x3d\x03\x01\x07"sv, "EC P-256", 256,
+     "ffffffff00000001000000000000000000000000ffffffffffffffffffffffff",
+     "5ac635d8aa3a93e7b3ebbd55769886bc651d06b0cc53b0f63bce3c3e27d2604b"},
+    {"\x06\x05\x2b\x81\x04\x00\x22"sv, "EC P-384", 384,
+     "fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffeffffffff0000000000000000f"
+     "fffffff",
+     "b3312fa7e23ee7e4988e056be3f82d19181d9c6efe8141120314088f5013875ac656398d8a2ed19d2a85c8edd"
+     "3ec2aef"},
+    {"\x06\x05\x2b\x81\x04\x00\x23"sv, "EC P-521", 521,
+     "1ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff"
+     "ffffffffffffffffffffffffffffffffffffffffff",
+     "51953eb9618e1c9a1f929a21a0b68540eea2da725b99b315f3b8b489918ef109e156193951ec7e937b1652c0b"
+     "d3bb1bf073573df883d2c34f1ef451fd46b503f00"},
+};
+
 struct KeyKind {
     std::string type;
     unsigned bits = 0;
     bool rsa = false;
-    bool ec = false; // one of the three curves
+    const Curve* curve = nullptr; // for EC keys on one of the three
 };
 
 // From the SubjectPublicKeyInfo, without importing the key.
@@ -170,24 +195,14 @@ KeyKind KindOf(PCCERT_CONTEXT certificate) {
     CERT_PUBLIC_KEY_INFO& key = certificate->pCertInfo->SubjectPublicKeyInfo;
     const std::string oid = key.Algorithm.pszObjId ? key.Algorithm.pszObjId : "";
     if (oid == szOID_RSA_RSA)
-        return {"RSA", CertGetPublicKeyLength(X509_ASN_ENCODING, &key), true, false};
-    if (oid == szOID_ECC_PUBLIC_KEY) {
-        // The curve's OID as DER: 1.2.840.10045.3.1.7, 1.3.132.0.34, 1.3.132.0.35.
-        static const struct {
-            std::uint8_t der[10];
-            std::size_t size;
-            const char* type;
-            unsigned bits;
-        } curves[] = {
-            {{0x06, 0x08, 0x2a, 0x86, 0x48, 0xce, 0x3d, 0x03, 0x01, 0x07}, 10, "EC P-256", 256},
-            {{0x06, 0x05, 0x2b, 0x81, 0x04, 0x00, 0x22}, 7, "EC P-384", 384},
-            {{0x06, 0x05, 0x2b, 0x81, 0x04, 0x00, 0x23}, 7, "EC P-521", 521},
-        };
-        const CRYPT_OBJID_BLOB& curve = key.Algorithm.Parameters;
-        for (const auto& known : curves)
-            if (curve.cbData == known.size && std::memcmp(curve.pbData, known.der, known.size) == 0)
-                return {known.type, known.bits, false, true};
-    }
+        return {"RSA", CertGetPublicKeyLength(X509_ASN_ENCODING, &key), true};
+    const std::string_view parameters(
+        reinterpret_cast<const char*>(key.Algorithm.Parameters.pbData),
+        key.Algorithm.Parameters.cbData);
+    if (oid == szOID_ECC_PUBLIC_KEY)
+        for (const Curve& curve : kCurves)
+            if (parameters == curve.der)
+                return {curve.type, curve.bits, false, &curve};
     return {oid};
 }
 
@@ -253,49 +268,26 @@ Limbs MulMod(const Limbs& a, const Limbs& b, const Limbs& p) {
     return product;
 }
 
-// Whether the SubjectPublicKeyInfo's point 04||x||y lies on the curve
-// y² = x³ − 3x + b. CNG checks this when it imports a key; Wine's does not,
-// and a point off the curve would pass for a key whose signatures just fail.
-bool PointOnCurve(const CRYPT_BIT_BLOB& point, unsigned bits) {
-    static const struct {
-        unsigned bits;
-        const char* p;
-        const char* b;
-    } curves[] = {
-        {256, "ffffffff00000001000000000000000000000000ffffffffffffffffffffffff",
-         "5ac635d8aa3a93e7b3ebbd55769886bc651d06b0cc53b0f63bce3c3e27d2604b"},
-        {384,
-         "fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffeffffffff0000000000000000f"
-         "fffffff",
-         "b3312fa7e23ee7e4988e056be3f82d19181d9c6efe8141120314088f5013875ac656398d8a2ed19d2a85c8edd"
-         "3ec2aef"},
-        {521,
-         "1ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff"
-         "ffffffffffffffffffffffffffffffffffffffffff",
-         "51953eb9618e1c9a1f929a21a0b68540eea2da725b99b315f3b8b489918ef109e156193951ec7e937b1652c0b"
-         "d3bb1bf073573df883d2c34f1ef451fd46b503f00"},
-    };
-    const std::size_t size = (bits + 7) / 8;
+// Whether the SubjectPublicKeyInfo's point 04||x||y lies on the curve. CNG
+// checks this when it imports a key; Wine's does not, and a point off the
+// curve would pass for a key whose signatures merely fail.
+bool PointOnCurve(const CRYPT_BIT_BLOB& point, const Curve& curve) {
+    const std::size_t size = (curve.bits + 7) / 8;
     if (point.cbData != 1 + 2 * size || point.pbData[0] != 0x04)
         return false;
-    for (const auto& curve : curves) {
-        if (curve.bits != bits)
-            continue;
-        const std::size_t limbs = (bits + 31) / 32 + 1;
-        const Limbs p = FromHex(curve.p, limbs);
-        const Limbs x = FromBytes(point.pbData + 1, size, limbs);
-        const Limbs y = FromBytes(point.pbData + 1 + size, size, limbs);
-        if (!Less(x, p) || !Less(y, p))
-            return false;
-        Limbs minusThreeX = p;
-        Subtract(minusThreeX, AddMod(AddMod(x, x, p), x, p));
-        if (!Less(minusThreeX, p))
-            Subtract(minusThreeX, p); // x was 0
-        const Limbs right = AddMod(AddMod(MulMod(MulMod(x, x, p), x, p), minusThreeX, p),
-                                   FromHex(curve.b, limbs), p);
-        return MulMod(y, y, p) == right;
-    }
-    return false;
+    const std::size_t limbs = (curve.bits + 31) / 32 + 1;
+    const Limbs p = FromHex(curve.p, limbs);
+    const Limbs x = FromBytes(point.pbData + 1, size, limbs);
+    const Limbs y = FromBytes(point.pbData + 1 + size, size, limbs);
+    if (!Less(x, p) || !Less(y, p))
+        return false;
+    Limbs minusThreeX = p;
+    Subtract(minusThreeX, AddMod(AddMod(x, x, p), x, p));
+    if (!Less(minusThreeX, p))
+        Subtract(minusThreeX, p); // x was 0
+    const Limbs right =
+        AddMod(AddMod(MulMod(MulMod(x, x, p), x, p), minusThreeX, p), FromHex(curve.b, limbs), p);
+    return MulMod(y, y, p) == right;
 }
 
 VerifyOutcome Unusable(std::string reason) {
@@ -311,12 +303,12 @@ std::string HexCode(NTSTATUS status) {
 // Why the key cannot be used for the scheme, or nullopt when it can.
 std::optional<VerifyOutcome> CheckKey(const CERT_PUBLIC_KEY_INFO& key, const KeyKind& kind,
                                       SignatureScheme scheme) {
-    if (scheme == SignatureScheme::Ecdsa ? !kind.ec : !kind.rsa) {
+    if (scheme == SignatureScheme::Ecdsa ? !kind.curve : !kind.rsa) {
         if (scheme == SignatureScheme::Ecdsa && kind.type == szOID_ECC_PUBLIC_KEY)
             return Unusable("Sertifikadaki anahtarın eğrisi desteklenmiyor");
         return Unusable("Sertifikadaki anahtarın türü (" + kind.type + ") imza yöntemine uymuyor");
     }
-    if (kind.ec && !PointOnCurve(key.PublicKey, kind.bits))
+    if (kind.curve && !PointOnCurve(key.PublicKey, *kind.curve))
         return Unusable("Sertifikadaki EC anahtarının noktası eğri üzerinde değil");
     if (kind.rsa && kind.bits > kMaxRsaBits)
         return Unusable("RSA anahtarı çok büyük (" + std::to_string(kind.bits) + " bit; en çok " +
@@ -393,7 +385,7 @@ VerifyOutcome VerifySignature(std::span<const std::uint8_t> certificate,
                         HexCode(static_cast<NTSTATUS>(GetLastError())) + ")");
     // XML-DSig's r||s is what CNG takes; only its length needs a check. An RSA
     // value is as long as the modulus.
-    const std::size_t expected = kind.ec ? 2 * ((kind.bits + 7) / 8) : (kind.bits + 7) / 8;
+    const std::size_t expected = (kind.curve ? 2 : 1) * ((kind.bits + 7) / 8);
     if (value.size() != expected)
         return {VerifyOutcome::Kind::Invalid, {}};
 
@@ -434,17 +426,17 @@ bool ChainIsTrusted(std::span<const std::uint8_t> certificate, const std::vector
         CertAddEncodedCertificateToStore(store.get(), X509_ASN_ENCODING, der.data(),
                                          static_cast<DWORD>(der.size()), CERT_STORE_ADD_ALWAYS,
                                          nullptr);
-    // Only what is on this computer: no revocation, no fetching of missing
-    // certificates or of roots from Windows Update.
     // An engine of its own reads the trusted roots as they are now: Wine's
     // default engine keeps those it read first for the life of the process.
-    // The size before the exclusive roots: Wine refuses the Windows 8 one.
+    // Its size is the one before the exclusive roots: Wine refuses the newer.
     CERT_CHAIN_ENGINE_CONFIG config{};
     config.cbSize = offsetof(CERT_CHAIN_ENGINE_CONFIG, hExclusiveRoot);
     UniqueChainEngine engine;
     CERT_CHAIN_PARA parameters{};
     parameters.cbSize = sizeof parameters;
     UniqueChain chain;
+    // Only what is on this computer: no revocation, no fetching of missing
+    // certificates or of roots from Windows Update.
     if (!CertCreateCertificateChainEngine(&config, engine.put()) ||
         !CertGetCertificateChain(engine.get(), leaf.get(), nullptr, store.get(), &parameters,
                                  CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL |
