@@ -203,6 +203,7 @@ TEST(CryptoTest, CertificatesReadAsTheirFieldsSay) {
         {"p384.der", "Tolv P384", "C=TR", "EC P-384", 384},
         {"p521.der", "Tolv P521", "O=Tolv Sınama Ara", "EC P-521", 521},
         {"rsa16384.der", "Tolv RSA 16384", "O=Tolv Sınama Ara", "RSA", 16384},
+        {"badpoint.der", "Tolv P256", "O=Tolv Sınama Ara", "EC P-256", 256},
         {"inter.der", kInterName, "Tolv Sınama Kök", "EC P-256", 256},
     };
     const auto inter = ReadCertificate(Read("inter.der"));
