@@ -14,6 +14,7 @@
 
 #include <ctime>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 namespace tolv::signature {
@@ -216,6 +217,8 @@ std::optional<CertificateInfo> ReadCertificate(std::span<const std::uint8_t> der
     info.keyType = KeyType(certificate.get());
     if (const EVP_PKEY* key = X509_get0_pubkey(certificate.get()))
         info.keyBits = static_cast<unsigned>(EVP_PKEY_get_bits(key));
+    else if (info.keyType.rfind("EC P-", 0) == 0) // a point off its curve
+        info.keyBits = static_cast<unsigned>(std::stoul(info.keyType.substr(5)));
     return info;
 }
 
