@@ -309,7 +309,7 @@ std::optional<VerifyOutcome> CheckKey(const CERT_PUBLIC_KEY_INFO& key, const Key
         return Unusable("Sertifikadaki anahtarın türü (" + kind.type + ") imza yöntemine uymuyor");
     }
     if (kind.curve && !PointOnCurve(key.PublicKey, *kind.curve))
-        return Unusable("Sertifikadaki EC anahtarının noktası eğri üzerinde değil");
+        return Unusable("Sertifikadaki EC anahtarının noktası geçersiz");
     if (kind.rsa && kind.bits > kMaxRsaBits)
         return Unusable("RSA anahtarı çok büyük (" + std::to_string(kind.bits) + " bit; en çok " +
                         std::to_string(kMaxRsaBits) + " bit desteklenir)");

@@ -158,7 +158,7 @@ TEST(CryptoTest, KeysThatCannotServeAreUnusableWithAReason) {
     } rows[] = {
         {"rsa16384.der", SignatureScheme::RsaPkcs1, "16384"},
         {"rsa16384.der", SignatureScheme::RsaPss, "8192"},
-        {"badpoint.der", SignatureScheme::Ecdsa, ""},
+        {"badpoint.der", SignatureScheme::Ecdsa, "noktası geçersiz"},
         {"k256.der", SignatureScheme::Ecdsa, "eğrisi desteklenmiyor"},
         {"rsa.der", SignatureScheme::Ecdsa, ""},
         {"p256.der", SignatureScheme::RsaPkcs1, ""},
