@@ -6,6 +6,8 @@
 #include "linux/Settings.h"
 #include "linux/Texts.h"
 #include "report/ReportReader.h"
+#include "signature/Summary.h"
+#include "signature/Verifier.h"
 
 #include <glib.h>
 
@@ -32,20 +34,55 @@ bool ShowPdf(const Settings& settings, const std::filesystem::path& pdf) {
     return RunAndWait(BrowserArgv(program, FileUri(pdf), settings.frame));
 }
 
+// Writes the PDF, and with the check on looks at the signature in the same
+// read: a broken one asks the user first, and Hayır discards the new PDF.
+bool WritePdf(const Settings& settings, const std::string& report, const std::filesystem::path& pdf,
+              bool& declined) {
+    if (!settings.checkSignature)
+        return report::PDFFileFromXADESFile(report, pdf);
+    const auto decide = [&declined](const signature::SignatureReport& check) {
+        if (check.status != signature::Status::Altered)
+            return true;
+        declined = !AskYesNo(signature::kAlteredWarning, BoxKind::Warning);
+        return !declined;
+    };
+    const signature::ViewResult result = signature::WritePdfAndCheck(report, pdf, decide);
+    return result.pdf.outcome == report::PdfResult::Outcome::Written;
+}
+
 } // namespace
 
 int ViewReport(const std::string& report) {
     Settings settings = LoadSettings();
     // Absolute, so that the browser's URL is; the reader gets it as given.
     std::filesystem::path pdf = std::filesystem::absolute(ChoosePdfPath(settings, report));
-    if (!report::PDFFileFromXADESFile(report, pdf)) {
-        ShowMessage(kExtractionFailed, BoxKind::Error);
+    bool declined = false;
+    if (!WritePdf(settings, report, pdf, declined)) {
+        if (!declined)
+            ShowMessage(kExtractionFailed, BoxKind::Error);
         return 1;
     }
     if (!ShowPdf(settings, pdf)) {
         ShowMessage(kBrowserFailed, BoxKind::Error);
         return 1;
     }
+    return 0;
+}
+
+int ShowSignatureInfo(const std::string& report) {
+    const signature::SignatureReport check = signature::CheckReport(report);
+    BoxKind kind = BoxKind::Question;
+    switch (signature::IconOf(check.status)) {
+    case signature::SummaryIcon::Information:
+        kind = BoxKind::Information;
+        break;
+    case signature::SummaryIcon::Warning:
+        kind = BoxKind::Warning;
+        break;
+    case signature::SummaryIcon::Question:
+        break;
+    }
+    ShowMessage(signature::SummaryText(check), kind);
     return 0;
 }
 

@@ -105,7 +105,7 @@ std::vector<std::filesystem::path> SettingsFiles() {
 
 Settings LoadSettings(const std::vector<std::filesystem::path>& files) {
     std::optional<BrowserChoice> browser;
-    std::optional<bool> savePDF, frame;
+    std::optional<bool> savePDF, frame, checkSignature;
     for (const auto& file : files) {
         UniqueKeyFile keyFile = LoadKeyFile(file, G_KEY_FILE_NONE);
         if (!keyFile)
@@ -122,8 +122,13 @@ Settings LoadSettings(const std::vector<std::filesystem::path>& files) {
             if (auto value = RawValue(keyFile.get(), kFrameKey))
                 frame = NumberIsOn(*value);
         }
+        if (!checkSignature) {
+            if (auto value = RawValue(keyFile.get(), kCheckSignatureKey))
+                checkSignature = NumberIsOn(*value);
+        }
     }
-    return Settings{browser, savePDF.value_or(false), frame.value_or(false)};
+    return Settings{browser, savePDF.value_or(false), frame.value_or(false),
+                    checkSignature.value_or(true)};
 }
 
 std::string SaveSettings(const Settings& settings, const std::filesystem::path& file) {

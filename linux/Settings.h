@@ -7,6 +7,9 @@
 //   Browser=chrome     chrome, edge or desktop (the desktop's PDF application)
 //   SavePDF=1          0 off, any other number on (the Windows edition's rule)
 //   Frame=0            likewise
+//   CheckSignature=1   likewise; 0 turns the signature check of file mode off
+//                      (for administrators: the preferences window neither
+//                      shows nor writes it)
 //
 // A file that cannot be read and a Browser value that is none of the three are
 // skipped, as if they were absent: the next file down, or the default, applies.
@@ -26,12 +29,14 @@ struct Settings {
     std::optional<BrowserChoice> browser;
     bool savePDF = false;
     bool frame = false;
+    bool checkSignature = true;
 };
 
 inline constexpr char kSettingsGroup[] = "Viewer";
 inline constexpr char kBrowserKey[] = "Browser";
 inline constexpr char kSavePDFKey[] = "SavePDF";
 inline constexpr char kFrameKey[] = "Frame";
+inline constexpr char kCheckSignatureKey[] = "CheckSignature";
 
 // "chrome", "edge", "desktop" (any letter case, blanks around ignored).
 std::optional<BrowserChoice> ParseBrowserChoice(std::string_view text);

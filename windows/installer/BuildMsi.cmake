@@ -7,7 +7,7 @@
 # Builds the installer package with wixl and finishes what wixl 0.101 cannot
 # say, so that the same inputs give the same package byte for byte:
 #  - the database's code page (1254, Turkish) and every text outside ASCII: the
-#    product name and maker, and the messages below;
+#    product name and maker, the messages below and the verb's text;
 #  - the product code comes from the upgrade code and the version, the package
 #    code from the bytes that go into the package (wixl would make both random);
 #  - the summary's creation and save times are SOURCE_DATE_EPOCH (wixl takes the
@@ -17,7 +17,7 @@
 
 # The messages of the package, by the stand-ins the .wxs names them with.
 set(messages
-    "PreferenceValues=BROWSER, SAVEPDF ve FRAME yalnızca 0 ya da 1 olabilir."
+    "PreferenceValues=BROWSER, SAVEPDF, FRAME ve CHECKSIGNATURE yalnızca 0 ya da 1 olabilir."
     "NewerInstalled=Bu bilgisayarda bu programın daha yeni bir sürümü kurulu.")
 
 if(DEFINED SETTINGS)
@@ -94,7 +94,10 @@ foreach(entry IN LISTS messages)
     string(SUBSTRING "${entry}" ${cut} -1 text)
     msi_query("UPDATE `LaunchCondition` SET `Description` = '${text}' WHERE `Description` = '${standIn}'")
 endforeach()
-foreach(pair "BrowserSetting;BROWSER" "SavePDFSetting;SAVEPDF" "FrameSetting;FRAME")
+# The verb's text, by its stand-in.
+msi_query("UPDATE `Registry` SET `Value` = 'İmza bilgisi' WHERE `Value` = 'SignatureInfoVerb'")
+foreach(pair "BrowserSetting;BROWSER" "SavePDFSetting;SAVEPDF" "FrameSetting;FRAME"
+             "CheckSignatureSetting;CHECKSIGNATURE")
     list(GET pair 0 component)
     list(GET pair 1 property)
     msi_query("UPDATE `Component` SET `Condition` = '${property}' WHERE `Component` = '${component}'")
