@@ -125,9 +125,10 @@ def _window_title(pid):
     return [t for t in titles if t]
 
 
-def read_box(process, timeout=20):
+def read_box(process, timeout=20, answer=None):
     """Reads the message box of a running viewer through AT-SPI (kind, icon,
-    text, buttons) and the X server (title), then presses its OK button.
+    text, buttons) and the X server (title), then presses the button named
+    answer (default: its first, OK in a box that has only that).
     Returns None if no box appeared before the process ended or timed out."""
     deadline = time.time() + timeout
     while time.time() < deadline:
@@ -146,7 +147,8 @@ def read_box(process, timeout=20):
                 "title": titles[0],
                 "windows": len(titles),
             }
-            buttons = [n for n in nodes if n.getRole() == pyatspi.ROLE_PUSH_BUTTON]
+            buttons = [n for n in nodes if n.getRole() == pyatspi.ROLE_PUSH_BUTTON
+                       and (answer is None or n.name == answer)]
             if buttons:
                 action = buttons[0].queryAction()
                 for i in range(action.nActions):
@@ -159,11 +161,14 @@ def read_box(process, timeout=20):
     return None
 
 
-def run_viewer(viewer, desk, args, cwd=None):
-    """Runs the viewer on the desk; answers (exit code, box or None)."""
-    process = subprocess.Popen([viewer] + args, env=desk.env(), cwd=cwd or desk.root,
-                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    box = read_box(process)
+def run_viewer(viewer, desk, args, cwd=None, answer=None, env=None):
+    """Runs the viewer on the desk (with env over the desk's environment) and
+    answers its box with the button named answer; answers (exit code, box or
+    None, output)."""
+    process = subprocess.Popen([viewer] + args, env=dict(desk.env(), **(env or {})),
+                               cwd=cwd or desk.root, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT)
+    box = read_box(process, answer=answer)
     try:
         output, _ = process.communicate(timeout=30)
     except subprocess.TimeoutExpired:
