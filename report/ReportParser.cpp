@@ -349,25 +349,32 @@ void ReportParser::Skip(const std::uint8_t* data, std::size_t size) {
 }
 
 // Gives the observer a run as the parser would have: CR LF and a lone CR
-// become LF. The run never ends with a CR (see Feed).
+// become LF. The run never ends with a CR (see Feed). One call for the run:
+// Base64 text has a line end every few dozen bytes.
 void ReportParser::ObservePlain(const std::uint8_t* data, std::size_t size) {
     const char* text = reinterpret_cast<const char*>(data);
     const char* end = text + size;
-    while (text < end) {
-        const char* cr = static_cast<const char*>(std::memchr(text, '\r', std::size_t(end - text)));
-        if (cr == nullptr) {
-            observer_->PlainText(text, std::size_t(end - text));
-            return;
-        }
-        if (cr > text)
-            observer_->PlainText(text, std::size_t(cr - text));
-        if (cr + 1 < end && cr[1] == '\n') {
-            text = cr + 1;
-        } else {
-            observer_->PlainText("\n", 1);
-            text = cr + 1;
-        }
+    const char* cr = static_cast<const char*>(std::memchr(text, '\r', size));
+    if (cr == nullptr) {
+        observer_->PlainText(text, size);
+        return;
     }
+    plainScratch_.resize(size);
+    char* out = plainScratch_.data();
+    while (cr != nullptr) {
+        std::memcpy(out, text, std::size_t(cr - text));
+        out += cr - text;
+        if (cr + 1 < end && cr[1] == '\n') {
+            text = cr + 1; // the LF is copied with what follows
+        } else {
+            *out++ = '\n';
+            text = cr + 1;
+        }
+        cr = static_cast<const char*>(std::memchr(text, '\r', std::size_t(end - text)));
+    }
+    std::memcpy(out, text, std::size_t(end - text));
+    out += end - text;
+    observer_->PlainText(plainScratch_.data(), std::size_t(out - plainScratch_.data()));
 }
 
 // The parser counts lines and columns without the runs taken around it; this

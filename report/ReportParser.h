@@ -104,6 +104,7 @@ private:
     XmlObserver* observer_ = nullptr;
     std::uint64_t ordinal_ = 0;       // StartElement events so far
     std::uint64_t activeOrdinal_ = 0; // that of the element being decoded
+    std::vector<char> plainScratch_;  // a plain run with its line ends made LF
 
     // Line and column mapping past skipped runs: the parser's position at the
     // last skip and the document's true position after it.

@@ -112,7 +112,8 @@ Canonicalizer::Canonicalizer(C14nAlgorithm algorithm, ByteSink& out,
 void Canonicalizer::Inherit(std::vector<std::pair<std::string, std::string>> xmlAttributes) {
     if (algorithm_.method == C14nMethod::Exclusive)
         return;
-    for (auto& [local, value] : xmlAttributes) {
+    for (auto& attribute : xmlAttributes) {
+        const std::string& local = attribute.first;
         if (algorithm_.method == C14nMethod::Inclusive11) {
             // 1.1 joins inherited xml:base values into one URI; that is not done
             // here, so such a subset is not canonicalized at all.
@@ -124,7 +125,7 @@ void Canonicalizer::Inherit(std::vector<std::pair<std::string, std::string>> xml
         const bool nearer = std::any_of(inherited_.begin(), inherited_.end(),
                                         [&](const auto& a) { return a.first == local; });
         if (!nearer)
-            inherited_.emplace_back(std::move(local), std::move(value));
+            inherited_.push_back(std::move(attribute));
     }
 }
 
@@ -195,12 +196,13 @@ void Canonicalizer::StartElement(const char* name, const char** atts, const Name
         Put("\"");
     }
     if (apex) {
-        for (const auto& [local, value] : inherited_) {
+        for (const auto& inherited : inherited_) {
+            const std::string& local = inherited.first;
             const bool own = std::any_of(attributes.begin(), attributes.end(), [&](const Attribute& a) {
                 return a.name.uri == kXmlNamespace && a.name.local == local;
             });
             if (!own)
-                attributes.push_back({QName{kXmlNamespace, local, "xml"}, value});
+                attributes.push_back({QName{kXmlNamespace, local, "xml"}, inherited.second});
         }
     }
     std::sort(attributes.begin(), attributes.end(), [](const Attribute& a, const Attribute& b) {

@@ -24,7 +24,7 @@ constexpr std::size_t kMaxReferences = 64;
 constexpr std::size_t kMaxSignedInfoBytes = 256 * 1024;
 constexpr std::size_t kMaxCertificates = 16;
 constexpr std::size_t kMaxValueText = 64 * 1024; // one Base64 value, one time
-constexpr std::size_t kMaxIds = 100000;
+constexpr std::size_t kMaxIds = 10000;
 constexpr std::size_t kMaxCertDigests = 16;
 
 bool IsDsig(const QName& name, std::string_view local) {
@@ -165,6 +165,8 @@ struct Digester {
     std::unique_ptr<Base64Stage> base64;
     int skipDepth = 0; // inside the signature an enveloped-signature transform takes out
 };
+
+} // namespace
 
 class Check : public report::XmlObserver {
 public:
@@ -872,6 +874,8 @@ SignatureReport Check::Evaluate() {
     return report;
 }
 
+namespace {
+
 // Runs the second read where the first could not digest everything.
 void SecondPassIfNeeded(Check& check, const std::filesystem::path& report) {
     if (!check.EndPass())
@@ -893,6 +897,26 @@ const char* StatusName(Status status) {
         break;
     }
     return "unknown";
+}
+
+SignatureCheck::SignatureCheck() : check_(std::make_unique<Check>()) {}
+SignatureCheck::~SignatureCheck() = default;
+
+report::XmlObserver& SignatureCheck::Observer() {
+    return *check_;
+}
+
+bool SignatureCheck::NeedsSecondRead() {
+    return check_->EndPass();
+}
+
+void SignatureCheck::BeginSecondRead() {
+    check_->BeginSecondPass();
+}
+
+SignatureReport SignatureCheck::Result() {
+    check_->EndPass();
+    return check_->Evaluate();
 }
 
 SignatureReport CheckReport(const std::filesystem::path& report) {
