@@ -13,7 +13,8 @@
 #  - the summary's creation and save times are SOURCE_DATE_EPOCH (wixl takes the
 #    clock's; faketime sets it when it is installed);
 #  - the preference components get their conditions (wixl 0.101 takes no
-#    Condition inside a Component).
+#    Condition inside a Component), and their properties are made secure
+#    (wixl takes no Secure attribute).
 
 # The messages of the package, by the stand-ins the .wxs names them with.
 set(messages
@@ -35,6 +36,7 @@ endif()
 
 find_program(WIXL wixl REQUIRED)
 find_program(MSIBUILD msibuild REQUIRED)
+find_program(MSIINFO msiinfo REQUIRED)
 find_program(FAKETIME faketime)
 
 string(UUID productCode NAMESPACE ${UPGRADE_CODE} NAME "Tolv.Viewer ${VERSION_TEXT} x64"
@@ -96,12 +98,25 @@ foreach(entry IN LISTS messages)
 endforeach()
 # The verb's text, by its stand-in.
 msi_query("UPDATE `Registry` SET `Value` = 'İmza bilgisi' WHERE `Value` = 'SignatureInfoVerb'")
-foreach(pair "BrowserSetting;BROWSER" "SavePDFSetting;SAVEPDF" "FrameSetting;FRAME"
-             "CheckSignatureSetting;CHECKSIGNATURE")
+# The preferences the command line sets, each with the component that writes
+# it. They are secure custom properties: Windows Installer hands only those
+# from the user's msiexec to the elevated install, so without it an install
+# under UAC would succeed and drop them.
+set(preferences BrowserSetting=BROWSER SavePDFSetting=SAVEPDF FrameSetting=FRAME
+                CheckSignatureSetting=CHECKSIGNATURE)
+execute_process(COMMAND ${MSIINFO} export ${OUTPUT} Property OUTPUT_VARIABLE properties
+                COMMAND_ERROR_IS_FATAL ANY)
+string(REGEX MATCH "\nSecureCustomProperties\t([^\r\n]*)" found "${properties}")
+set(secure ${CMAKE_MATCH_1}) # wixl's own: the upgrade's action properties
+foreach(entry IN LISTS preferences)
+    string(REPLACE "=" ";" pair ${entry})
     list(GET pair 0 component)
     list(GET pair 1 property)
     msi_query("UPDATE `Component` SET `Condition` = '${property}' WHERE `Component` = '${component}'")
+    string(APPEND secure ";${property}")
 endforeach()
+string(REGEX REPLACE "^;" "" secure "${secure}")
+msi_query("UPDATE `Property` SET `Value` = '${secure}' WHERE `Property` = 'SecureCustomProperties'")
 
 # Name (the summary's subject), author, platform;language and package code.
 execute_process(
