@@ -129,10 +129,8 @@ def _window_title(pid):
 KEYSYM = {"Return": 0xFF0D, "Escape": 0xFF1B}
 
 
-def _close_windows(pid):
-    """Asks the process's windows to close, as a title bar's close button does."""
-    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid)],
-                         capture_output=True, text=True).stdout.split()
+def close_windows(ids):
+    """Asks these X windows to close, as a title bar's close button does."""
     screen = display.Display()
     protocols = screen.intern_atom("WM_PROTOCOLS")
     delete = screen.intern_atom("WM_DELETE_WINDOW")
@@ -156,7 +154,9 @@ def _answer(process, alert, nodes, answer):
         return
     if answer == "close":
         for _ in range(10):  # under load the request may come before the box can take it
-            _close_windows(process.pid)
+            close_windows(subprocess.run(
+                ["xdotool", "search", "--onlyvisible", "--pid", str(process.pid)],
+                capture_output=True, text=True).stdout.split())
             try:
                 process.wait(timeout=1)
                 return

@@ -53,6 +53,9 @@ struct Row {
     std::string text;
 };
 
+// The end-to-end tests read the whole box for the samples; these are the
+// lines they do not reach: a trusted chain, a certificate without a full
+// validity, a claimed time that is not a time, no certificate at all.
 TEST(SummaryTest, TheBoxSaysWhatTheCheckFound) {
     SignatureReport unknown;
     unknown.reason = "raporda imza yok";
@@ -62,17 +65,14 @@ TEST(SummaryTest, TheBoxSaysWhatTheCheckFound) {
     oddTime.signingTime.reset();
     oddTime.signingTimeText = "dün";
 
-    const std::string details = "İmzalayan: Örnek İmzacı\nSertifikayı veren: Tolv Test Kök\n"
-                                "Sertifika geçerlilik süresi: 01.12.2024 03:00 – 01.12.2027 02:59\n"
-                                "İmza zamanı (imzalayanın beyanı): 18.03.2024 10:15\n";
     const Row rows[] = {
-        {"intact", Signed(Status::Intact, false), SummaryIcon::Information,
-         "İmza geçerli: rapor imzalandığından beri değiştirilmemiş.\n\n" + details + kUntrusted +
-             "\n\n" + kLimits},
         {"altered, trusted", Signed(Status::Altered, true), SummaryIcon::Warning,
-         "İmza bozuk: rapor imzalandıktan sonra değiştirilmiş.\n\n" + details +
-             "Sertifika zinciri bu bilgisayarın güvendiği bir kök sertifikaya ulaşıyor.\n\n" +
-             kLimits},
+         "İmza bozuk: rapor imzalandıktan sonra değiştirilmiş.\n\nİmzalayan: Örnek İmzacı\n"
+         "Sertifikayı veren: Tolv Test Kök\n"
+         "Sertifika geçerlilik süresi: 01.12.2024 03:00 – 01.12.2027 02:59\n"
+         "İmza zamanı (imzalayanın beyanı): 18.03.2024 10:15\n"
+         "Sertifika zinciri bu bilgisayarın güvendiği bir kök sertifikaya ulaşıyor.\n\n" +
+             std::string(kLimits)},
         {"unknown, no certificate", unknown, SummaryIcon::Question,
          std::string("İmza denetlenemedi: raporda imza yok.\n\n") + kLimits},
         {"unknown, half a validity, a time as written", oddTime, SummaryIcon::Question,
