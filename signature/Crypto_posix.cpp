@@ -14,6 +14,7 @@
 
 #include <ctime>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 namespace tolv::signature {
@@ -152,6 +153,9 @@ VerifyOutcome Unusable(std::string reason) {
 // The key as the scheme needs it, or why it cannot be used.
 std::optional<VerifyOutcome> CheckKey(EVP_PKEY* key, const std::string& type,
                                       SignatureScheme scheme) {
+    // OpenSSL does not decode an EC point that is off its curve.
+    if (!key && type.rfind("EC P-", 0) == 0)
+        return Unusable("Sertifikadaki EC anahtarının noktası geçersiz");
     if (!key)
         return Unusable("Sertifikadaki açık anahtar okunamadı");
     const bool rsa = EVP_PKEY_get_base_id(key) == EVP_PKEY_RSA;
@@ -165,7 +169,7 @@ std::optional<VerifyOutcome> CheckKey(EVP_PKEY* key, const std::string& type,
         return Unusable("Sertifikadaki anahtarın eğrisi desteklenmiyor");
     UniquePkeyCtx check(EVP_PKEY_CTX_new(key, nullptr));
     if (ec && (!check || EVP_PKEY_public_check(check.get()) != 1))
-        return Unusable("Sertifikadaki EC anahtarının noktası eğri üzerinde değil");
+        return Unusable("Sertifikadaki EC anahtarının noktası geçersiz");
     return std::nullopt;
 }
 
@@ -216,6 +220,8 @@ std::optional<CertificateInfo> ReadCertificate(std::span<const std::uint8_t> der
     info.keyType = KeyType(certificate.get());
     if (const EVP_PKEY* key = X509_get0_pubkey(certificate.get()))
         info.keyBits = static_cast<unsigned>(EVP_PKEY_get_bits(key));
+    else if (info.keyType.rfind("EC P-", 0) == 0) // a point off its curve
+        info.keyBits = static_cast<unsigned>(std::stoul(info.keyType.substr(5)));
     return info;
 }
 
