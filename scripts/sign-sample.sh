@@ -14,7 +14,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 openssl req -x509 -newkey rsa:3072 -sha256 -nodes -utf8 -days 3650 \
-  -subj "/CN=Örnek İmzacı/O=Tolv Örnek/C=TR" \
+  -subj "/C=TR/O=Tolv Örnek/CN=Örnek İmzacı" \
   -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 python3 scripts/make-report.py samples/sample.Tolv --sign "$work/key.pem" "$work/cert.pem"
 cp "$work/cert.pem" samples/sample-signer.pem
