@@ -305,11 +305,11 @@ std::optional<VerifyOutcome> CheckKey(const CERT_PUBLIC_KEY_INFO& key, const Key
                                       SignatureScheme scheme) {
     if (scheme == SignatureScheme::Ecdsa ? !kind.curve : !kind.rsa) {
         if (scheme == SignatureScheme::Ecdsa && kind.type == szOID_ECC_PUBLIC_KEY)
-            return Unusable("Sertifikadaki anahtarın eğrisi desteklenmiyor");
-        return Unusable("Sertifikadaki anahtarın türü (" + kind.type + ") imza yöntemine uymuyor");
+            return Unusable("sertifikadaki anahtarın eğrisi desteklenmiyor");
+        return Unusable("sertifikadaki anahtarın türü (" + kind.type + ") imza yöntemine uymuyor");
     }
     if (kind.curve && !PointOnCurve(key.PublicKey, *kind.curve))
-        return Unusable("Sertifikadaki EC anahtarının noktası geçersiz");
+        return Unusable("sertifikadaki EC anahtarının noktası geçersiz");
     if (kind.rsa && kind.bits > kMaxRsaBits)
         return Unusable("RSA anahtarı çok büyük (" + std::to_string(kind.bits) + " bit; en çok " +
                         std::to_string(kMaxRsaBits) + " bit desteklenir)");
@@ -368,14 +368,14 @@ VerifyOutcome VerifySignature(std::span<const std::uint8_t> certificate,
                               std::span<const std::uint8_t> value) {
     const UniqueCertificate parsed = ParseCertificate(certificate);
     if (!parsed)
-        return Unusable("İmzacının sertifikası okunamadı");
+        return Unusable("imzacının sertifikası okunamadı");
     const KeyKind kind = KindOf(parsed.get());
     if (auto unusable =
             CheckKey(parsed.get()->pCertInfo->SubjectPublicKeyInfo, kind, algorithm.scheme))
         return *unusable;
     const wchar_t* hashId = AlgorithmId(algorithm.hash);
     if (!hashId)
-        return Unusable("Bu sistem SHA-224 özetini hesaplayamıyor");
+        return Unusable("bu sistem SHA-224 özetini hesaplayamıyor");
 
     UniqueKey key;
     if (!CryptImportPublicKeyInfoEx2(X509_ASN_ENCODING,

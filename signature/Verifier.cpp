@@ -619,7 +619,15 @@ void Check::StartDigester(std::size_t reference, const char* name, const char** 
     auto d = std::make_unique<Digester>();
     d->reference = reference;
     d->apexDepth = ref.wholeDocument ? 0 : depth_;
-    d->sink = std::make_unique<HashSink>(ref.hash);
+    try {
+        d->sink = std::make_unique<HashSink>(ref.hash);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception&) {
+        // Windows' CNG has no SHA-224, for one.
+        Unknown(std::string("bu sistem ") + HashName(ref.hash) + " özetini hesaplayamıyor");
+        return;
+    }
     if (ref.base64) {
         d->base64 = std::make_unique<Base64Stage>(*d->sink);
     } else {
@@ -839,7 +847,14 @@ SignatureReport Check::Evaluate() {
         const auto expected = DecodeBase64(entry.value);
         if (!expected)
             return unknown("imzalayan sertifikasının özeti geçerli Base64 değil");
-        auto hasher = NewHasher(*hash);
+        std::unique_ptr<Hasher> hasher;
+        try {
+            hasher = NewHasher(*hash);
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception&) {
+            return unknown(std::string("bu sistem ") + HashName(*hash) + " özetini hesaplayamıyor");
+        }
         hasher->Update(certificates[signer].data(), certificates[signer].size());
         certificateListed = certificateListed || hasher->Finish() == *expected;
     }
