@@ -26,4 +26,17 @@ std::wstring ReportPath(std::wstring_view argumentText) {
     return std::wstring(argumentText);
 }
 
+std::optional<std::wstring> SignatureInfoPath(std::wstring_view argumentText) {
+    const std::wstring_view word = kSignatureInfoSwitch;
+    if (!argumentText.starts_with(word) || argumentText.size() <= word.size())
+        return std::nullopt;
+    const wchar_t next = argumentText[word.size()];
+    if (next != L' ' && next != L'\t')
+        return std::nullopt;
+    const std::wstring_view rest = TrimBlanks(argumentText.substr(word.size()));
+    if (rest.empty())
+        return std::nullopt;
+    return ReportPath(rest);
+}
+
 } // namespace tolv

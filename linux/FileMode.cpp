@@ -7,6 +7,8 @@
 #include "linux/Texts.h"
 #include "report/File.h"
 #include "report/ReportReader.h"
+#include "signature/Summary.h"
+#include "signature/Verifier.h"
 
 #include <glib.h>
 
@@ -61,6 +63,19 @@ bool ShowPdf(const Settings& settings, const std::filesystem::path& pdf) {
     return RunAndWait(BrowserArgv(program, FileUri(pdf), settings.frame));
 }
 
+// Writes the PDF, and with the check on looks at the signature in the same
+// read: a broken one asks the user first, and Hayır discards the new PDF.
+report::PdfResult WritePdf(const Settings& settings, const std::string& report,
+                           const std::filesystem::path& pdf) {
+    if (!settings.checkSignature)
+        return report::WritePdfFromReport(report, pdf);
+    const auto decide = [](const signature::SignatureReport& check) {
+        return check.status != signature::Status::Altered ||
+               AskYesNo(signature::kAlteredWarning, BoxKind::Warning);
+    };
+    return signature::WritePdfAndCheck(report, pdf, decide).pdf;
+}
+
 } // namespace
 
 int ViewReport(const std::string& report) {
@@ -69,7 +84,9 @@ int ViewReport(const std::string& report) {
     // Absolute, so that the browser's URL is; the reader gets it as given.
     const std::filesystem::path pdf = std::filesystem::absolute(path);
     MadeFile madeFile(made ? pdf : std::filesystem::path());
-    const report::PdfResult result = report::WritePdfFromReport(report, pdf);
+    const report::PdfResult result = WritePdf(settings, report, pdf);
+    if (result.outcome == report::PdfResult::Outcome::Declined)
+        return 1; // the user chose not to see a report whose signature is broken
     if (result.outcome == report::PdfResult::Outcome::NotWritten) {
         ShowMessage(NotWrittenText(pdf, result.reason), BoxKind::Error);
         return 1;
@@ -83,6 +100,23 @@ int ViewReport(const std::string& report) {
         ShowMessage(kBrowserFailed, BoxKind::Error);
         return 1;
     }
+    return 0;
+}
+
+int ShowSignatureInfo(const std::string& report) {
+    const signature::SignatureReport check = signature::CheckReport(report);
+    BoxKind kind = BoxKind::Question;
+    switch (signature::IconOf(check.status)) {
+    case signature::SummaryIcon::Information:
+        kind = BoxKind::Information;
+        break;
+    case signature::SummaryIcon::Warning:
+        kind = BoxKind::Warning;
+        break;
+    case signature::SummaryIcon::Question:
+        break;
+    }
+    ShowMessage(signature::SummaryText(check), kind);
     return 0;
 }
 

@@ -7,8 +7,13 @@
 namespace tolv::linux_edition {
 
 // The program's exit code: 0 when the browser ran and ended well, 1 after a
-// failure box. Throws on anything unexpected (a report that cannot be read
+// failure box or when the user chose not to see a report whose signature is
+// broken. Throws on anything unexpected (a report that cannot be read
 // among them), for the caller's box.
 int ViewReport(const std::string& report);
+
+// "İmza bilgisi": checks the report's signature and shows what was found in
+// one box; 0 once it is closed. Throws when the report cannot be read.
+int ShowSignatureInfo(const std::string& report);
 
 } // namespace tolv::linux_edition

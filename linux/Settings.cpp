@@ -156,7 +156,7 @@ std::vector<std::filesystem::path> SettingsFiles() {
 
 Settings LoadSettings(const std::vector<std::filesystem::path>& files) {
     std::optional<BrowserChoice> browser;
-    std::optional<bool> savePDF, frame;
+    std::optional<bool> savePDF, frame, checkSignature;
     for (const auto& file : files) {
         UniqueKeyFile keyFile = LoadKeyFile(file, G_KEY_FILE_NONE);
         if (!keyFile)
@@ -167,8 +167,10 @@ Settings LoadSettings(const std::vector<std::filesystem::path>& files) {
         }
         TakeSwitch(keyFile.get(), kSavePDFKey, savePDF);
         TakeSwitch(keyFile.get(), kFrameKey, frame);
+        TakeSwitch(keyFile.get(), kCheckSignatureKey, checkSignature);
     }
-    return Settings{browser, savePDF.value_or(false), frame.value_or(false)};
+    return Settings{browser, savePDF.value_or(false), frame.value_or(false),
+                    checkSignature.value_or(true)};
 }
 
 std::string SaveSettings(const Settings& settings, const std::filesystem::path& link) {

@@ -8,6 +8,9 @@
 //   SavePDF=1          0 off, any other number on (the Windows edition's rule);
 //                      true/false, yes/no, on/off as well
 //   Frame=0            likewise
+//   CheckSignature=1   likewise; 0 turns the signature check of file mode off
+//                      (for administrators: the preferences window neither
+//                      shows nor writes it)
 //
 // A file that cannot be read, a Browser value that is none of the three and a
 // switch that is neither a number nor one of those words are skipped, as if
@@ -28,12 +31,14 @@ struct Settings {
     std::optional<BrowserChoice> browser;
     bool savePDF = false;
     bool frame = false;
+    bool checkSignature = true;
 };
 
 inline constexpr char kSettingsGroup[] = "Viewer";
 inline constexpr char kBrowserKey[] = "Browser";
 inline constexpr char kSavePDFKey[] = "SavePDF";
 inline constexpr char kFrameKey[] = "Frame";
+inline constexpr char kCheckSignatureKey[] = "CheckSignature";
 
 // An on/off setting: true, yes, on / false, no, off (any letter case, blanks
 // around ignored), or a number read by the Windows edition's rule (0 off, any

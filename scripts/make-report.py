@@ -3,20 +3,27 @@
 write them: an enveloping XML signature whose ds:Object with an Encoding
 attribute holds the PDF in Base64, broken into 76-character CRLF lines.
 
-Nothing is really signed: digest, signature value and certificate are made up
-(deterministically), since the viewer never verifies them. The same arguments
-always give the same bytes.
+Without --sign nothing is really signed: digest, signature value and
+certificate are made up (deterministically), and the viewer's check answers
+that it cannot check such a report (the certificate cannot be read). The same
+arguments always give the same bytes. With --sign the report is signed for
+real by xmlsec1 with the given key and certificate (scripts/sign-sample.sh).
 
   make-report.py OUT.Tolv                    small one-page PDF with a Turkish line
   make-report.py OUT.Tolv --pdf FILE         embed FILE
   make-report.py OUT.Tolv --pdf-size BYTES   synthetic PDF of about BYTES
   ... --write-pdf FILE                       also write the embedded PDF
+  ... --sign KEY.pem CERT.pem                sign it with xmlsec1
 """
 import argparse
 import base64
+import datetime
 import hashlib
+import os
 import random
+import subprocess
 import sys
+import tempfile
 
 TEXT = "Tolv İçerik Gösterici: örnek rapor, şiir gibi ağaç ığdır ÇĞİÖŞÜ"
 
@@ -72,19 +79,42 @@ def junk(seed, size):
     return base64.b64encode(random.Random(seed).randbytes(size))
 
 
-def make_report(pdf):
+def certificate_facts(cert):
+    """The SHA-256 of the certificate's DER, its issuer (RFC 2253) and its serial number."""
+    der = subprocess.run(["openssl", "x509", "-in", cert, "-outform", "DER"], check=True,
+                         capture_output=True).stdout
+    issuer = subprocess.run(["openssl", "x509", "-in", cert, "-noout", "-issuer", "-nameopt",
+                             "RFC2253,-esc_msb"], check=True, capture_output=True).stdout
+    serial = subprocess.run(["openssl", "x509", "-in", cert, "-noout", "-serial"], check=True,
+                            capture_output=True, text=True).stdout
+    return (base64.b64encode(hashlib.sha256(der).digest()),
+            issuer.strip().split(b"=", 1)[1].replace(b"&", b"&amp;").replace(b"<", b"&lt;"),
+            str(int(serial.strip().split("=", 1)[1], 16)).encode())
+
+
+def make_report(pdf, cert=None):
+    """The report; with cert, a template for xmlsec1 that names that certificate."""
     digest = lambda data: base64.b64encode(hashlib.sha256(data).digest())
     seed = hashlib.sha256(pdf).hexdigest()
+    signing_time = b"2024-03-18T10:15:42+03:00"
+    cert_digest = digest(b"cert" + seed.encode())
+    issuer = b"CN=Tolv Test Sertifika Hizmeti,O=Tolv,C=TR"
+    serial = b"12345678901234567890"
+    if cert:
+        cert_digest, issuer, serial = certificate_facts(cert)
+        # Istanbul's time of day, as a signing tool there would claim it.
+        now = datetime.datetime.now(datetime.timezone(datetime.timedelta(hours=3)))
+        signing_time = now.replace(microsecond=0).isoformat().encode()
     signed_props = (
         b'<xades:SignedProperties Id="Signature-1-SignedProperties">'
         b"<xades:SignedSignatureProperties>"
-        b"<xades:SigningTime>2024-03-18T10:15:42+03:00</xades:SigningTime>"
+        b"<xades:SigningTime>" + signing_time + b"</xades:SigningTime>"
         b"<xades:SigningCertificate><xades:Cert><xades:CertDigest>"
         b'<ds:DigestMethod Algorithm="http://www.w3.org/2001/04/xmlenc#sha256"/>'
-        b"<ds:DigestValue>" + digest(b"cert" + seed.encode()) + b"</ds:DigestValue>"
+        b"<ds:DigestValue>" + cert_digest + b"</ds:DigestValue>"
         b"</xades:CertDigest><xades:IssuerSerial>"
-        b"<ds:X509IssuerName>CN=Tolv Test Sertifika Hizmeti,O=Tolv,C=TR</ds:X509IssuerName>"
-        b"<ds:X509SerialNumber>12345678901234567890</ds:X509SerialNumber>"
+        b"<ds:X509IssuerName>" + issuer + b"</ds:X509IssuerName>"
+        b"<ds:X509SerialNumber>" + serial + b"</ds:X509SerialNumber>"
         b"</xades:IssuerSerial></xades:Cert></xades:SigningCertificate>"
         b"</xades:SignedSignatureProperties></xades:SignedProperties>"
     )
@@ -96,17 +126,19 @@ def make_report(pdf):
         b'    <ds:SignatureMethod Algorithm="http://www.w3.org/2001/04/xmldsig-more#rsa-sha256"/>',
         b'    <ds:Reference URI="#Object-PDF">',
         b'      <ds:DigestMethod Algorithm="http://www.w3.org/2001/04/xmlenc#sha256"/>',
-        b"      <ds:DigestValue>" + digest(pdf) + b"</ds:DigestValue>",
+        b"      <ds:DigestValue>" + (b"" if cert else digest(pdf)) + b"</ds:DigestValue>",
         b"    </ds:Reference>",
         b'    <ds:Reference Type="http://uri.etsi.org/01903#SignedProperties" URI="#Signature-1-SignedProperties">',
         b'      <ds:DigestMethod Algorithm="http://www.w3.org/2001/04/xmlenc#sha256"/>',
-        b"      <ds:DigestValue>" + digest(signed_props) + b"</ds:DigestValue>",
+        b"      <ds:DigestValue>" + (b"" if cert else digest(signed_props)) + b"</ds:DigestValue>",
         b"    </ds:Reference>",
         b"  </ds:SignedInfo>",
-        b'  <ds:SignatureValue Id="Signature-1-SignatureValue">' + b64_lines(random.Random(seed).randbytes(256)) + b"</ds:SignatureValue>",
+        b'  <ds:SignatureValue Id="Signature-1-SignatureValue">'
+        + (b"" if cert else b64_lines(random.Random(seed).randbytes(256))) + b"</ds:SignatureValue>",
         b"  <ds:KeyInfo>",
         b"    <ds:X509Data>",
-        b"      <ds:X509Certificate>" + b64_lines(random.Random(seed + "c").randbytes(1200)) + b"</ds:X509Certificate>",
+        b"      <ds:X509Certificate>"
+        + (b"" if cert else b64_lines(random.Random(seed + "c").randbytes(1200))) + b"</ds:X509Certificate>",
         b"    </ds:X509Data>",
         b"  </ds:KeyInfo>",
         b"  <ds:Object>",
@@ -122,6 +154,18 @@ def make_report(pdf):
     return b"\r\n".join(parts)
 
 
+def sign(template, key, cert):
+    """The report signed by xmlsec1: digests, signature value and certificate filled in."""
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "template.Tolv")
+        with open(path, "wb") as f:
+            f.write(template)
+        return subprocess.run(["xmlsec1", "--sign", "--privkey-pem", f"{key},{cert}",
+                               "--id-attr:Id", "Object", "--id-attr:Id",
+                               "http://uri.etsi.org/01903/v1.3.2#:SignedProperties", path],
+                              check=True, capture_output=True).stdout
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("output", help="report file to write")
@@ -129,6 +173,8 @@ def main():
     source.add_argument("--pdf", help="embed this file instead of the generated PDF")
     source.add_argument("--pdf-size", type=int, help="generate a PDF of about this many bytes")
     parser.add_argument("--write-pdf", help="also write the embedded PDF here")
+    parser.add_argument("--sign", nargs=2, metavar=("KEY", "CERT"),
+                        help="sign for real with xmlsec1, this PEM key and certificate")
     args = parser.parse_args()
 
     if args.pdf:
@@ -136,8 +182,11 @@ def main():
             pdf = f.read()
     else:
         pdf = make_pdf(args.pdf_size)
+    report = make_report(pdf, args.sign[1] if args.sign else None)
+    if args.sign:
+        report = sign(report, *args.sign)
     with open(args.output, "wb") as f:
-        f.write(make_report(pdf))
+        f.write(report)
     if args.write_pdf:
         with open(args.write_pdf, "wb") as f:
             f.write(pdf)

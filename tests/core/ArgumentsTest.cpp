@@ -57,4 +57,30 @@ TEST(ReportPathTest, OnePairOfQuotesAroundTheWholeTextGoesAndNothingElseChanges)
         EXPECT_EQ(tolv::ReportPath(row.argument), row.path);
 }
 
+TEST(SignatureInfoPathTest, OnlyTheSwitchAsTheFirstWordBeforeAPathCounts) {
+    const struct {
+        const wchar_t* argument;
+        const wchar_t* path; // null: not the switch, a report path as before
+    } rows[] = {
+        {L"/imza \"C:\\Raporlar\\a b.Tolv\"", L"C:\\Raporlar\\a b.Tolv"}, // the verb's command
+        {L"/imza C:\\Raporlar\\a b.Tolv", L"C:\\Raporlar\\a b.Tolv"},
+        {L"/imza \t  C:\\a.Tolv", L"C:\\a.Tolv"},
+        {L"/imza \"\"C:\\a.Tolv\"\"", L"\"C:\\a.Tolv\""}, // one pair only, as ReportPath
+        {L"/imza", nullptr},
+        {L"/imzaC:\\a.Tolv", nullptr},
+        {L"/IMZA C:\\a.Tolv", nullptr},
+        {L"\"/imza C:\\a.Tolv\"", nullptr},
+        {L"C:\\a.Tolv /imza", nullptr},
+        {L"-imza C:\\a.Tolv", nullptr},
+        {L"C:\\imza a.Tolv", nullptr},
+    };
+    for (const auto& row : rows) {
+        const std::optional<std::wstring> path = tolv::SignatureInfoPath(row.argument);
+        if (row.path == nullptr)
+            EXPECT_FALSE(path) << testing::PrintToString(std::wstring(row.argument));
+        else
+            EXPECT_EQ(path, std::optional<std::wstring>(row.path));
+    }
+}
+
 } // namespace

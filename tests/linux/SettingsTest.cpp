@@ -44,6 +44,7 @@ struct LoadCase {
     std::optional<BrowserChoice> browser;
     bool savePDF;
     bool frame;
+    bool checkSignature = true; // absent: on
 };
 void PrintTo(const LoadCase& c, std::ostream* out) {
     *out << c.name;
@@ -64,6 +65,7 @@ TEST_P(LoadSettingsTest, TakesEachSettingFromTheFirstFileThatHasIt) {
     EXPECT_EQ(settings.browser, c.browser);
     EXPECT_EQ(settings.savePDF, c.savePDF);
     EXPECT_EQ(settings.frame, c.frame);
+    EXPECT_EQ(settings.checkSignature, c.checkSignature);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -98,7 +100,11 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"NotUtf8", "[Viewer]\nBrowser=\xff\xfe\nSavePDF=1\xff\n", nullptr, std::nullopt,
                  true, false},
         LoadCase{"OtherGroup", "[Tolv]\nBrowser=edge\nFrame=1\n", nullptr, std::nullopt, false,
-                 false}),
+                 false},
+        LoadCase{"CheckSignatureOffForEveryone", nullptr, "[Viewer]\nCheckSignature=0\n",
+                 std::nullopt, false, false, false},
+        LoadCase{"CheckSignatureUserOverAdmin", "[Viewer]\nCheckSignature=no\n",
+                 "[Viewer]\nCheckSignature=1\n", std::nullopt, false, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadSettingsTest, FolderInPlaceOfTheFileIsSkipped) {

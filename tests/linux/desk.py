@@ -12,6 +12,7 @@ import time
 
 import pyatspi
 from gi.repository import Gio, GLib
+from Xlib import X, display, protocol
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FAKE = os.path.join(HERE, "fake_browser.py")
@@ -176,9 +177,56 @@ def _window_title(pid):
     return [t for t in titles if t]
 
 
-def read_box(process, timeout=20):
+KEYSYM = {"Return": 0xFF0D, "Escape": 0xFF1B}
+
+
+def close_windows(ids):
+    """Asks these X windows to close, as a title bar's close button does."""
+    screen = display.Display()
+    protocols = screen.intern_atom("WM_PROTOCOLS")
+    delete = screen.intern_atom("WM_DELETE_WINDOW")
+    for window_id in ids:
+        window = screen.create_resource_object("window", int(window_id))
+        event = protocol.event.ClientMessage(window=window, client_type=protocols,
+                                             data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+        window.send_event(event, event_mask=X.NoEventMask)
+    screen.flush()
+    screen.close()
+
+
+def _answer(process, alert, nodes, answer):
+    """Presses the button named answer (default: the first); "Return" and
+    "Escape" are pressed as keys, "close" closes the box's window."""
+    if answer in KEYSYM:
+        deadline = time.time() + 5
+        while not alert.getState().contains(pyatspi.STATE_ACTIVE) and time.time() < deadline:
+            time.sleep(0.1)
+        pyatspi.Registry.generateKeyboardEvent(KEYSYM[answer], None, pyatspi.KEY_SYM)
+        return
+    if answer == "close":
+        for _ in range(10):  # under load the request may come before the box can take it
+            close_windows(subprocess.run(
+                ["xdotool", "search", "--onlyvisible", "--pid", str(process.pid)],
+                capture_output=True, text=True).stdout.split())
+            try:
+                process.wait(timeout=1)
+                return
+            except subprocess.TimeoutExpired:
+                pass
+        return
+    buttons = [n for n in nodes if n.getRole() == pyatspi.ROLE_PUSH_BUTTON
+               and (answer is None or n.name == answer)]
+    if buttons:
+        action = buttons[0].queryAction()
+        for i in range(action.nActions):
+            if action.getName(i) == "click":
+                action.doAction(i)
+
+
+def read_box(process, timeout=20, answer=None):
     """Reads the message box of a running viewer through AT-SPI (kind, icon,
-    text, buttons) and the X server (title), then presses its OK button.
+    text, buttons) and the X server (title), then answers it (see _answer;
+    by default its first button, OK in a box that has only that).
     Returns None if no box appeared before the process ended or timed out."""
     deadline = time.time() + timeout
     while time.time() < deadline:
@@ -197,12 +245,7 @@ def read_box(process, timeout=20):
                 "title": titles[0],
                 "windows": len(titles),
             }
-            buttons = [n for n in nodes if n.getRole() == pyatspi.ROLE_PUSH_BUTTON]
-            if buttons:
-                action = buttons[0].queryAction()
-                for i in range(action.nActions):
-                    if action.getName(i) == "click":
-                        action.doAction(i)
+            _answer(process, alert, nodes, answer)
             return box
         if process.poll() is not None:
             return None
@@ -210,11 +253,14 @@ def read_box(process, timeout=20):
     return None
 
 
-def run_viewer(viewer, desk, args, cwd=None):
-    """Runs the viewer on the desk; answers (exit code, box or None)."""
-    process = subprocess.Popen([viewer] + args, env=desk.env(), cwd=cwd or desk.root,
-                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    box = read_box(process)
+def run_viewer(viewer, desk, args, cwd=None, answer=None, env=None):
+    """Runs the viewer on the desk (with env over the desk's environment) and
+    answers its box with the button named answer; answers (exit code, box or
+    None, output)."""
+    process = subprocess.Popen([viewer] + args, env=dict(desk.env(), **(env or {})),
+                               cwd=cwd or desk.root, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT)
+    box = read_box(process, answer=answer)
     try:
         output, _ = process.communicate(timeout=30)
     except subprocess.TimeoutExpired:

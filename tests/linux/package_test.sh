@@ -65,6 +65,16 @@ if desktop-file-validate "$unpacked"/usr/share/applications/*.desktop; then
 else
   echo "FAIL desktop entries"; status=1
 fi
+# The report's second verb, "İmza bilgisi", as the desktop action file managers list.
+viewer_entry=$unpacked/usr/share/applications/tr.org.tolv.Viewer.desktop
+if grep -qx 'Actions=imza;' "$viewer_entry" &&
+  sed -n '/^\[Desktop Action imza\]$/,/^\[/p' "$viewer_entry" |
+  grep -qx 'Exec=tolv-viewer --imza %f' &&
+  grep -qx 'Name\[tr\]=İmza bilgisi' "$viewer_entry"; then
+  echo "ok   the İmza bilgisi action"
+else
+  echo "FAIL the İmza bilgisi action"; status=1
+fi
 if appstreamcli validate --no-net "$unpacked"/usr/share/metainfo/tr.org.tolv.Viewer.metainfo.xml >"$out/appstream.log" 2>&1 &&
   grep -q "<mediatype>application/x-tolv</mediatype>" "$unpacked"/usr/share/metainfo/tr.org.tolv.Viewer.metainfo.xml; then
   echo "ok   metainfo valid, names application/x-tolv"

@@ -12,12 +12,15 @@ import pathlib
 import shutil
 import stat
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
 import pyatspi
-from Xlib import X, display, protocol
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desk import KEYSYM, close_windows  # noqa: E402
 
 VIEWER = os.environ["TOLV_VIEWER"]
 SAMPLE = os.environ["TOLV_SAMPLE"]
@@ -199,23 +202,6 @@ class Window:
         return self.window_ids()[-1]
 
 
-KEYSYM = {"Return": 0xFF0D, "Escape": 0xFF1B}
-
-
-def close_window(window_ids):
-    """Asks the window to close, as a title bar's close button does."""
-    screen = display.Display()
-    protocols = screen.intern_atom("WM_PROTOCOLS")
-    delete = screen.intern_atom("WM_DELETE_WINDOW")
-    for window_id in window_ids:
-        window = screen.create_resource_object("window", int(window_id))
-        event = protocol.event.ClientMessage(window=window, client_type=protocols,
-                                             data=(32, [delete, X.CurrentTime, 0, 0, 0]))
-        window.send_event(event, event_mask=X.NoEventMask)
-    screen.flush()
-    screen.close()
-
-
 def read_settings(path):
     parser = configparser.ConfigParser(interpolation=None)
     parser.optionxform = str
@@ -342,7 +328,7 @@ class PreferencesWindowTest(unittest.TestCase):
                     # an earlier request may come before it can take one.
                     self.assertTrue(wait_for(lambda: window.frame.getState().contains(
                         pyatspi.STATE_ACTIVE)), "the window never got the focus")
-                    close_window(window.window_ids())
+                    close_windows(window.window_ids())
                 self.assertEqual(window.ended(timeout=30), 0)
                 self.assertEqual(session.user_file.read_bytes(), before)
                 self.assertEqual(len(list(session.user_file.parent.iterdir())), 1)

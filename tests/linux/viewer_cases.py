@@ -4,12 +4,18 @@ scratch desk (settings files, fake browsers on PATH, a fake default PDF
 application), opens a report and checks which program was started, with which
 arguments and working folder, that it found the report's PDF byte for byte
 where the settings put it, and which message box the user saw (read back
-through AT-SPI, then dismissed with its OK button).
+through AT-SPI, then answered with its OK button, or Evet or Hayır). Some rows
+run "İmza bilgisi" (--imza) instead and check the box's lines.
 
 Run by ctest through scripts/linux-bench.sh.
 """
 import argparse
+import base64
+import datetime
+import hashlib
 import os
+import re
+import shutil
 import subprocess
 import sys
 import traceback
@@ -25,12 +31,24 @@ FRAME = ["--window-size=1200,650", "--window-position=250,100"]
 EXTRACTION_FAILED = "Tolv imza dosyasının PDF ayrıştırması başarısız."
 BROWSER_FAILED = "Tarayıcı entegrasyonu başarısız."
 UNEXPECTED = "Beklenmeyen hata: "
+ALTERED_WARNING = ("Bu raporun imzası bozuk: rapor imzalandıktan sonra değiştirilmiş ya da imzası "
+                   "zarar görmüş. İçeriğine güvenmeyin.\n\nRapor yine de açılsın mı?")
+LIMITS = ("Bu denetim imzanın yasal geçerliliğini, sertifikanın iptal durumunu ya da nitelikli "
+          "olup olmadığını göstermez.")
+UNTRUSTED = ("Sertifika zinciri bu bilgisayarın güvendiği bir kök sertifikaya ulaşmıyor; "
+             "imzalayanın kimliği bu bilgisayarca doğrulanamadı.")
+# The boxes show times in the local zone: Istanbul's offset, without its rules.
+TZ = "TRT-3"
+LOCAL = datetime.timezone(datetime.timedelta(hours=3))
 
 
 def case(name, program=None, frame=False, pdf="private", exit_code=0, box=None, report="good",
-         kept=(), **desk):
+         kept=(), answer=None, left=None, imza=False, **desk):
+    """kept: the files put in the private folder beforehand that must stay.
+    left: what a run that showed nothing leaves where the PDF goes: "none" (the
+    new private file is removed again) or "earlier" (an earlier desktop PDF)."""
     return dict(name=name, program=program, frame=frame, pdf=pdf, exit_code=exit_code, box=box,
-                report=report, kept=kept, desk=desk)
+                report=report, kept=kept, answer=answer, left=left, imza=imza, desk=desk)
 
 
 def error_box(text):
@@ -39,6 +57,14 @@ def error_box(text):
 
 
 DAY = 24 * 60 * 60
+
+
+WARNING_BOX = dict(kind="Warning", icon="Warning", text=ALTERED_WARNING, title=TITLE,
+                   buttons=["Hayır", "Evet"])
+
+
+def info_box(kind, text):
+    return dict(kind=kind, icon=kind, text=text, title=TITLE)
 
 
 CASES = [
@@ -131,10 +157,70 @@ CASES = [
          box=error_box(BROWSER_FAILED), browsers=CHROME_ALL, browser_exit=1),
     case("box: desktop application exit code 1", "fake-pdf-app", exit_code=1,
          box=error_box(BROWSER_FAILED), browser_exit=1),
+    # The signature check: only a broken signature asks, and only Evet shows.
+    case("signature: intact, no box", "chromium", report="intact", browsers=("chromium",)),
+    case("signature: no signature at all, no box", "chromium", report="unsigned",
+         browsers=("chromium",)),
+    case("signature: altered, Evet shows it", "chromium", report="altered", box=WARNING_BOX,
+         answer="Evet", browsers=("chromium",)),
+    case("signature: altered, Hayır shows nothing", None, exit_code=1, report="altered",
+         box=WARNING_BOX, answer="Hayır", left="none", browsers=("chromium",)),
+    case("signature: altered, Enter is Hayır", None, exit_code=1, report="altered",
+         box=WARNING_BOX, answer="Return", left="none", browsers=("chromium",)),
+    case("signature: altered, Esc is Hayır", None, exit_code=1, report="altered",
+         box=WARNING_BOX, answer="Escape", left="none", browsers=("chromium",)),
+    case("signature: altered, closing the box is Hayır", None, exit_code=1, report="altered",
+         box=WARNING_BOX, answer="close", left="none", browsers=("chromium",)),
+    case("signature: altered, Hayır keeps the earlier desktop PDF", None, exit_code=1,
+         pdf="Desktop", report="altered", box=WARNING_BOX, answer="Hayır", left="earlier",
+         browsers=("chromium",), user="[Viewer]\nSavePDF=1\n"),
+    case("signature: CheckSignature=0, altered shown without a box", "chromium",
+         report="altered", browsers=("chromium",), admin="[Viewer]\nCheckSignature=0\n"),
+    # "İmza bilgisi": one box, whatever the settings say.
+    case("İmza bilgisi: intact", None, imza=True, report="intact", box="intact"),
+    case("İmza bilgisi: altered, with CheckSignature=0", None, imza=True, report="altered",
+         box="altered", admin="[Viewer]\nCheckSignature=0\n"),
+    case("İmza bilgisi: no signature", None, imza=True, report="unsigned", box="unknown"),
 ]
 
 
-def make_reports(folder, make_report):
+def payload_of(report):
+    """The PDF a report carries, read independently of the viewer."""
+    with open(report, "rb") as f:
+        data = f.read()
+    match = re.search(rb'Encoding="[^"]*base64"[^>]*>(.*?)</ds:Object>', data, re.S)
+    return base64.b64decode(re.sub(rb"\s", b"", match.group(1)))
+
+
+def local_time(when):
+    return when.astimezone(LOCAL).strftime("%d.%m.%Y %H:%M")
+
+
+def signature_boxes(samples):
+    """The "İmza bilgisi" boxes of the signed sample and its changed copy, from
+    the certificate as openssl reads it and the signing time the sample claims."""
+    cert = os.path.join(samples, "sample-signer.pem")
+    dates = subprocess.run(["openssl", "x509", "-in", cert, "-noout", "-startdate", "-enddate"],
+                           capture_output=True, text=True, check=True).stdout.split("\n")
+    valid = [datetime.datetime.strptime(d.split("=", 1)[1], "%b %d %H:%M:%S %Y GMT")
+             .replace(tzinfo=datetime.timezone.utc) for d in dates[:2]]
+    with open(os.path.join(samples, "sample.Tolv"), encoding="utf-8") as f:
+        signed = re.search(r"<xades:SigningTime>([^<]+)<", f.read()).group(1)
+    details = ("\n\nİmzalayan: Örnek İmzacı\nSertifikayı veren: Örnek İmzacı\n"
+               f"Sertifika geçerlilik süresi: {local_time(valid[0])} – {local_time(valid[1])}\n"
+               "İmza zamanı (imzalayanın beyanı): "
+               f"{local_time(datetime.datetime.fromisoformat(signed))}\n{UNTRUSTED}\n\n{LIMITS}")
+    return {
+        "intact": info_box("Information", "İmza geçerli: rapor imzalandığından beri "
+                                          "değiştirilmemiş." + details),
+        "altered": info_box("Warning", "İmza bozuk: rapor imzalandıktan sonra değiştirilmiş."
+                            + details),
+        "unknown": dict(info_box("Question", None),
+                        pattern="İmza denetlenemedi: [^\n]+[^.\n]\\.\n\n" + re.escape(LIMITS)),
+    }
+
+
+def make_reports(folder, make_report, samples):
     os.makedirs(folder, exist_ok=True)
     good = os.path.join(folder, REPORT_NAME)
     payload = os.path.join(folder, "payload.pdf")
@@ -148,9 +234,21 @@ def make_reports(folder, make_report):
     broken = os.path.join(folder, "Bozuk.Tolv")
     with open(broken, "w", encoding="utf-8") as f:
         f.write('<?xml version="1.0"?>\n<ds:Signature><ds:Object Encoding="b64">JVBE\n')
-    reports = dict(good=good, nopdf=nopdf, broken=broken,
-                   missing=os.path.join(folder, "Yok.Tolv"))
-    return reports, sha256(payload)
+    intact = os.path.join(folder, "İmzalı Rapor.Tolv")
+    shutil.copyfile(os.path.join(samples, "sample.Tolv"), intact)
+    altered = os.path.join(folder, "Değiştirilmiş Rapor.Tolv")
+    shutil.copyfile(os.path.join(samples, "sample-altered.Tolv"), altered)
+    unsigned = os.path.join(folder, "İmzasız.Tolv")
+    with open(unsigned, "w", encoding="utf-8") as f:
+        f.write('<?xml version="1.0" encoding="UTF-8"?>\n<Rapor><ds:Object xmlns:ds='
+                '"http://www.w3.org/2000/09/xmldsig#" Encoding="base64">'
+                + base64.b64encode(payload_of(intact)).decode() + "</ds:Object></Rapor>\n")
+    reports = dict(good=good, nopdf=nopdf, broken=broken, intact=intact, altered=altered,
+                   unsigned=unsigned, missing=os.path.join(folder, "Yok.Tolv"))
+    payloads = {name: hashlib.sha256(payload_of(path)).hexdigest()
+                for name, path in reports.items() if name in ("intact", "altered", "unsigned")}
+    payloads["good"] = sha256(payload)
+    return reports, payloads
 
 
 def expected_pdf(c, desk, report):
@@ -170,9 +268,13 @@ def check_box(expected, box):
         return [] if box is None else [f"unexpected box {box}"]
     if box is None:
         return ["no message box"]
-    text_ok = box["text"] == expected["text"] if expected.get("exact") or not \
-        expected["text"].startswith(UNEXPECTED) else box["text"].startswith(expected["text"]) \
-        and len(box["text"]) > len(expected["text"])
+    if expected.get("pattern"):
+        text_ok = re.fullmatch(expected["pattern"], box["text"]) is not None
+        expected = dict(expected, text="/" + expected["pattern"] + "/")
+    else:
+        text_ok = box["text"] == expected["text"] if expected.get("exact") or not \
+            expected["text"].startswith(UNEXPECTED) else \
+            box["text"].startswith(expected["text"]) and len(box["text"]) > len(expected["text"])
     if not text_ok:
         problems.append(f"text {box['text']!r}, expected {expected['text']!r}")
     if box["kind"] != expected["kind"]:
@@ -182,18 +284,20 @@ def check_box(expected, box):
         problems.append(f"icons {box['icons']}, expected {icons}")
     if box["title"] != expected["title"]:
         problems.append(f"title {box['title']!r}, expected {expected['title']!r}")
-    if box["buttons"] != ["OK"] or box["windows"] != 1:
-        problems.append(f"buttons {box['buttons']} in {box['windows']} windows, expected one OK")
+    buttons = expected.get("buttons", ["OK"])
+    if box["buttons"] != buttons or box["windows"] != 1:
+        problems.append(f"buttons {box['buttons']} in {box['windows']} windows, "
+                        f"expected {buttons}")
     return problems
 
 
 def left_files(c, desk):
-    """What a report without a PDF left: nothing in the private folders or on
+    """What a run that wrote no PDF left: nothing in the private folders or on
     the desktop. And which of the files put in the private folder beforehand
     are not where they should be."""
     problems = []
     private = os.path.join(desk.runtime or desk.cache, "tolv-viewer")
-    if c["report"] != "good":
+    if c["report"] in ("nopdf", "broken", "missing") or c["imza"] or c["left"] == "none":
         for folder in (private, os.path.join(desk.home, "Desktop")):
             if os.path.isdir(folder) and os.listdir(folder):
                 problems.append(f"left {os.listdir(folder)} in {folder}")
@@ -203,21 +307,39 @@ def left_files(c, desk):
     return problems
 
 
-def check_case(c, viewer, work, reports, payload_sha):
+def check_earlier(pdf):
+    """A run that showed nothing left an earlier desktop PDF as it was, and no
+    scratch file beside it."""
+    with open(pdf, "rb") as f:
+        problems = [] if f.read() == b"%PDF-1.4 an earlier one" else ["the earlier desktop PDF changed"]
+    others = sorted(set(os.listdir(os.path.dirname(pdf))) - {os.path.basename(pdf)})
+    return problems + ([f"left beside the PDF: {others}"] if others else [])
+
+
+def check_case(c, viewer, work, reports, payloads, boxes):
     desk = Desk(os.path.join(work, "desk"), **c["desk"])
     report = reports.get(c["report"]) if c["report"] else None
+    if c["left"] == "earlier":
+        earlier = expected_pdf(c, desk, report)
+        os.makedirs(os.path.dirname(earlier), exist_ok=True)
+        with open(earlier, "wb") as f:
+            f.write(b"%PDF-1.4 an earlier one")
+    args = (["--imza"] if c["imza"] else []) + ([report] if report else [])
     bus = desk.start_bus() if c["desk"].get("dbus_app") else None
     try:
-        code, box, output = run_viewer(viewer, desk, [report] if report else [])
+        code, box, output = run_viewer(viewer, desk, args, answer=c["answer"], env={"TZ": TZ})
         # What the application got by the time the viewer ended.
         records = desk.records()
     finally:
         if bus:
             bus.terminate()
             bus.wait()
-    if c["box"] and box:
-        c = dict(c, box=dict(c["box"], text=c["box"]["text"].format(home=desk.home)))
-    problems = check_box(c["box"], box) + left_files(c, desk)
+    expected_box = boxes[c["box"]] if isinstance(c["box"], str) else c["box"]
+    if expected_box and box:
+        expected_box = dict(expected_box, text=expected_box["text"].replace("{home}", desk.home))
+    problems = check_box(expected_box, box) + left_files(c, desk)
+    if c["left"] == "earlier":
+        problems += check_earlier(expected_pdf(c, desk, report))
     if code != c["exit_code"]:
         problems.append(f"exit code {code}, expected {c['exit_code']}")
     if c["program"] is None:
@@ -243,7 +365,7 @@ def check_case(c, viewer, work, reports, payload_sha):
                 problems.append(f"browser ran in {record['cwd']}, expected the home folder")
         if record["argv"] != argv:
             problems.append(f"argv {record['argv']}, expected {argv}")
-        if record["sha256"] != payload_sha:
+        if record["sha256"] != payloads[c["report"]]:
             problems.append(f"the browser found {record.get('error') or 'another PDF'} "
                             f"at {record['path']}")
         # Private, or on the desktop of a home folder others may enter.
@@ -261,16 +383,19 @@ def main():
     parser.add_argument("--viewer", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--make-report", required=True)
+    parser.add_argument("--samples", required=True, help="the signed sample reports")
     parser.add_argument("-k", default="", help="run only the cases whose name holds this")
     args = parser.parse_args()
     args.viewer = os.path.abspath(args.viewer)
-    reports, payload_sha = make_reports(os.path.join(args.work, "reports"), args.make_report)
+    reports, payloads = make_reports(os.path.join(args.work, "reports"), args.make_report,
+                                     args.samples)
+    boxes = signature_boxes(args.samples)
     passed = failed = 0
     for c in CASES:
         if args.k not in c["name"]:
             continue
         try:
-            problems = check_case(c, args.viewer, args.work, reports, payload_sha)
+            problems = check_case(c, args.viewer, args.work, reports, payloads, boxes)
         except Exception:
             problems = [traceback.format_exc()]
         if problems:

@@ -24,12 +24,17 @@ public:
 private:
     std::wstring GetExecutablePath(const std::wstring& shortName) const;
     void ReadPreferences();
+    // Writes the PDF and checks the signature in the same read; a broken
+    // signature asks the user first, and No discards the new PDF.
+    bool WriteCheckedPdf(const std::wstring& report, const std::wstring& pdf);
 
     std::wstring PDFFile;
     std::wstring DesktopFolder;
     bool UseEdge = false;
     bool SavePDFOnDesktop = false;
     bool SeparateFrame = false;
+    bool CheckSignature = true;
+    bool Declined = false; // the user chose not to see a report with a broken signature
 };
 
 } // namespace tolv

@@ -9,6 +9,8 @@
 #include "windows/base/SettingPaths.h"
 #include "windows/base/ShellRegistry.h"
 #include "report/ReportReader.h"
+#include "signature/Summary.h"
+#include "signature/Verifier.h"
 
 #include <windows.h>
 #include <knownfolders.h>
@@ -78,7 +80,8 @@ void Browser::Show(const std::wstring& LetFileName) {
     const std::wstring pdfFolder = FolderOfFile(PDFFile);
     LeaveWorkingFolder();
     if (!written) {
-        ShowMessage(kExtractionFailed, kStyleError);
+        if (!Declined)
+            ShowMessage(kExtractionFailed, kStyleError);
         EndProgram();
     }
 
@@ -99,8 +102,10 @@ std::wstring Browser::CMDParameters(const int32_t& LetWidth, const int32_t& LetH
 
 bool Browser::PDFFileFromXADESFile(const std::wstring& LetXADESFile,
                                    const std::wstring& LetPDFFile) {
-    bool written = report::PDFFileFromXADESFile(std::filesystem::path(LetXADESFile),
-                                                std::filesystem::path(LetPDFFile));
+    bool written = CheckSignature
+                       ? WriteCheckedPdf(LetXADESFile, LetPDFFile)
+                       : report::PDFFileFromXADESFile(std::filesystem::path(LetXADESFile),
+                                                      std::filesystem::path(LetPDFFile));
     // One pass over whatever user-interface events are pending.
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -108,6 +113,19 @@ bool Browser::PDFFileFromXADESFile(const std::wstring& LetXADESFile,
         DispatchMessageW(&msg);
     }
     return written;
+}
+
+bool Browser::WriteCheckedPdf(const std::wstring& report, const std::wstring& pdf) {
+    const auto decide = [this](const signature::SignatureReport& check) {
+        if (check.status != signature::Status::Altered)
+            return true;
+        Declined =
+            ShowMessage(BoxText(signature::kAlteredWarning), kStyleWarning | kStyleYesNo) != IDYES;
+        return !Declined;
+    };
+    const signature::ViewResult result = signature::WritePdfAndCheck(
+        std::filesystem::path(report), std::filesystem::path(pdf), decide);
+    return result.pdf.outcome == report::PdfResult::Outcome::Written;
 }
 
 std::wstring Browser::GetExecutablePath(const std::wstring& shortName) const {
@@ -123,6 +141,11 @@ std::wstring Browser::GetExecutablePath(const std::wstring& shortName) const {
 void Browser::ReadPreferences() {
     std::wstring desktop = DesktopPath();
     DesktopFolder = AddBackslash(desktop, false);
+    // The administrators' switch is not one of the window's settings: it is
+    // read on its own, and only a value that says 0 turns the check off.
+    if (std::optional<std::wstring> check =
+            RegRead(kCheckSignatureSettingPath, RegistryView::Wow64_32))
+        CheckSignature = SettingIsOn(*check);
     // A setting that cannot be read ends the reading: it and the ones after it
     // stay off. Earlier 32-bit versions stored them in the 32-bit view.
     std::optional<std::wstring> value = RegRead(kBrowserSettingPath, RegistryView::Wow64_32);

@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include <exception>
+#include <optional>
 
 namespace {
 
@@ -31,7 +32,10 @@ HWND Main() {
     std::wstring argumentText = tolv::ArgumentText(GetCommandLineW());
     if (argumentText.empty())
         return tolv::RunSetupMode();
-    tolv::RunFileMode(argumentText);
+    if (std::optional<std::wstring> report = tolv::SignatureInfoPath(argumentText))
+        tolv::RunSignatureInfo(*report);
+    else
+        tolv::RunFileMode(argumentText);
     return nullptr;
 }
 

@@ -1,13 +1,25 @@
 #include "windows/base/MessageBox.h"
 
+#include "windows/base/StringConvert.h"
+
 #include <stdexcept>
 
 namespace tolv {
 
-void ShowMessage(const std::wstring& text, unsigned style, const wchar_t* caption, HWND owner) {
+int ShowMessage(const std::wstring& text, unsigned style, const wchar_t* caption, HWND owner) {
     if (caption == nullptr || *caption == L'\0')
         caption = kAppTitle;
-    MessageBoxW(owner, text.c_str(), caption, style | MB_OK);
+    return MessageBoxW(owner, text.c_str(), caption, style);
+}
+
+std::wstring BoxText(std::string_view lines) {
+    std::wstring text;
+    for (wchar_t c : Utf8ToWide(lines)) {
+        if (c == L'\n')
+            text += L'\r';
+        text += c;
+    }
+    return text;
 }
 
 std::wstring LoadResString(unsigned id) {

@@ -13,4 +13,9 @@ inline constexpr wchar_t kSavePDFSettingPath[] =
 inline constexpr wchar_t kFrameSettingPath[] =
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\Frame\\";
 
+// Beside them, for administrators only (the preferences window does not show
+// it): 0 turns the signature check of file mode off. Absent means on.
+inline constexpr wchar_t kCheckSignatureSettingPath[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\CheckSignature\\";
+
 } // namespace tolv

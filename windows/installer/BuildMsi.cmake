@@ -7,7 +7,7 @@
 # Builds the installer package with wixl and finishes what wixl 0.101 cannot
 # say, so that the same inputs give the same package byte for byte:
 #  - the database's code page (1254, Turkish) and every text outside ASCII: the
-#    product name and maker, and the messages below;
+#    product name and maker, the messages below and the verb's text;
 #  - the product code and the package code come from the bytes that go into
 #    the package (wixl would make both random), so that any other build of the
 #    same version, a signed release over a test package or a fix built without
@@ -22,7 +22,7 @@
 
 # The messages of the package, by the stand-ins the .wxs names them with.
 set(messages
-    "PreferenceValues=BROWSER, SAVEPDF ve FRAME yalnızca 0 ya da 1 olabilir."
+    "PreferenceValues=BROWSER, SAVEPDF, FRAME ve CHECKSIGNATURE yalnızca 0 ya da 1 olabilir."
     "NewerInstalled=Bu bilgisayarda bu programın daha yeni bir sürümü kurulu.")
 
 if(DEFINED SETTINGS)
@@ -110,11 +110,14 @@ foreach(entry IN LISTS messages)
     string(SUBSTRING "${entry}" ${cut} -1 text)
     msi_query("UPDATE `LaunchCondition` SET `Description` = '${text}' WHERE `Description` = '${standIn}'")
 endforeach()
+# The verb's text, by its stand-in.
+msi_query("UPDATE `Registry` SET `Value` = 'İmza bilgisi' WHERE `Value` = 'SignatureInfoVerb'")
 # The preferences the command line sets, each with the component that writes
 # it. They are secure custom properties: Windows Installer hands only those
 # from the user's msiexec to the elevated install, so without it an install
 # under UAC would succeed and drop them.
-set(preferences BrowserSetting=BROWSER SavePDFSetting=SAVEPDF FrameSetting=FRAME)
+set(preferences BrowserSetting=BROWSER SavePDFSetting=SAVEPDF FrameSetting=FRAME
+                CheckSignatureSetting=CHECKSIGNATURE)
 execute_process(COMMAND ${MSIINFO} export ${OUTPUT} Property OUTPUT_VARIABLE properties
                 COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCH "\nSecureCustomProperties\t([^\r\n]*)" found "${properties}")

@@ -4,6 +4,8 @@
 
 #include "windows/registry/Register.h"
 
+#include "core/Arguments.h"
+
 #include "windows/base/Handles.h"
 #include "windows/base/Process_win.h"
 #include "windows/base/StringConvert.h"
@@ -17,6 +19,11 @@
 namespace tolv {
 
 namespace {
+
+// The verb of "İmza bilgisi" beside open, as the MSI writes it too.
+constexpr wchar_t kInfoVerbKey[] = L"shell\\imza";
+constexpr wchar_t kInfoCommandKey[] = L"shell\\imza\\command";
+constexpr wchar_t kInfoVerbText[] = L"İmza bilgisi";
 
 // Machine-wide, under HKEY_LOCAL_MACHINE itself: through HKEY_CLASSES_ROOT a
 // key that already exists in the administrator's own HKEY_CURRENT_USER
@@ -54,6 +61,9 @@ bool Register::AssociateToApp(std::wstring LetAppPath, std::wstring LetExtension
     // the program takes its whole argument text as the report path.
     const std::wstring command = L"\"" + LetAppPath + L"\" %1";
     const std::wstring icon = LetAppPath + L",0";
+    // The second verb quotes %1: after the switch the path must stand apart.
+    const std::wstring infoCommand =
+        L"\"" + LetAppPath + L"\" " + kSignatureInfoSwitch + L" \"%1\"";
 
     // Each step runs only when the one before it succeeded; what was written
     // stays written.
@@ -69,6 +79,12 @@ bool Register::AssociateToApp(std::wstring LetAppPath, std::wstring LetExtension
     if ((failure = CreateClassKey(name, key)) != ERROR_SUCCESS)
         return false;
     failure = SetDefaultText(key.get(), L"DefaultIcon", icon);
+    // "open" stays the default verb: the shell key names none, and open is
+    // then the one a double-click takes.
+    if (failure == ERROR_SUCCESS)
+        failure = SetDefaultText(key.get(), kInfoVerbKey, kInfoVerbText);
+    if (failure == ERROR_SUCCESS)
+        failure = SetDefaultText(key.get(), kInfoCommandKey, infoCommand);
 
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
     return failure == ERROR_SUCCESS;

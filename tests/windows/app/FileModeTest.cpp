@@ -15,6 +15,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -95,9 +96,10 @@ protected:
         StoreDword(L"Frame", frame);
     }
 
-    RunResult RunViewer(const std::wstring& argumentText, const wchar_t* workingDir = nullptr) {
-        RunResult result =
-            RunAndWatch(Quoted(ProgramPath().wstring()) + L" " + argumentText, 60000, workingDir);
+    RunResult RunViewer(const std::wstring& argumentText, const wchar_t* workingDir = nullptr,
+                        int answer = IDOK) {
+        RunResult result = RunAndWatch(Quoted(ProgramPath().wstring()) + L" " + argumentText, 60000,
+                                       workingDir, answer);
         EXPECT_TRUE(result.started);
         EXPECT_FALSE(result.timedOut);
         return result;
@@ -583,6 +585,134 @@ TEST_F(FileModeTest, ALoneSurrogateInTheReportPathGoesToTheFileSystemAsItIs) {
     EXPECT_NE(result.boxes[0].text.find(shown), std::wstring::npos)
         << tolv::WideToUtf8(result.boxes[0].text);
 }
+
+// The samples: signed for real, and the same report changed after signing.
+fs::path SamplePath(const wchar_t* name) {
+    return fs::path(L"Z:" TOLV_SOURCE_DIR_W) / L"samples" / name;
+}
+
+constexpr wchar_t kAlteredWarning[] =
+    L"Bu raporun imzası bozuk: rapor imzalandıktan sonra değiştirilmiş ya da imzası zarar "
+    L"görmüş. İçeriğine güvenmeyin.\r\n\r\nRapor yine de açılsın mı?";
+constexpr wchar_t kLimits[] = L"Bu denetim imzanın yasal geçerliliğini, sertifikanın iptal "
+                              L"durumunu ya da nitelikli olup olmadığını göstermez.";
+
+struct SignatureCase {
+    const char* name;
+    const wchar_t* sample; // null: GoodReport, whose signature cannot be checked
+    bool desktop;          // SavePDF on, with an earlier PDF of the same name there
+    std::optional<DWORD> checkSignature;
+    int answer; // 0: no box; else the warning, answered IDYES or IDNO
+};
+
+void PrintTo(const SignatureCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SignatureCaseTest : public FileModeTest,
+                          public ::testing::WithParamInterface<SignatureCase> {};
+
+TEST_P(SignatureCaseTest, OnlyABrokenSignatureWarnsAndOnlyYesShowsTheReport) {
+    const SignatureCase& c = GetParam();
+    const std::string report = c.sample ? ReadBytes(SamplePath(c.sample)) : GoodReport();
+    WriteBytes(reports_.path() / L"r.Tolv", report);
+    SetPrefs(0, c.desktop ? 1 : 0, 0);
+    if (c.checkSignature)
+        StoreDword(L"CheckSignature", *c.checkSignature);
+    const fs::path desktopPdf = desktop_.folder() / L"r.Tolv.Pdf";
+    const std::string earlier = "%PDF-1.4 an earlier one";
+    if (c.desktop)
+        WriteBytes(desktopPdf, earlier);
+    const std::set<std::wstring> desktopBefore = NamesIn(desktop_.folder());
+
+    RunResult result =
+        RunViewer((reports_.path() / L"r.Tolv").wstring(), nullptr, c.answer ? c.answer : IDOK);
+    if (c.answer == 0) {
+        ExpectNoBoxes(result);
+    } else {
+        EXPECT_EQ(result.exitCode, 0u);
+        ASSERT_EQ(result.boxes.size(), 1u);
+        const BoxReport& box = result.boxes.front();
+        EXPECT_EQ(box.caption, tolv::kAppTitle);
+        EXPECT_EQ(box.text, kAlteredWarning);
+        EXPECT_EQ(box.icon, BoxIcon::Warning) << ToString(box.icon);
+        ASSERT_EQ(box.buttons.size(), 2u);
+        EXPECT_EQ(box.buttons[0].id, IDYES);
+        EXPECT_EQ(box.buttons[1].id, IDNO);
+        EXPECT_EQ(box.defaultButton, IDNO);
+    }
+    const fs::path pdf = c.desktop ? desktopPdf : OnlyTempFile();
+    if (c.answer == IDNO) {
+        EXPECT_TRUE(chrome_.Runs().empty());
+        EXPECT_EQ(ReadBytes(pdf), c.desktop ? earlier : std::string());
+        EXPECT_EQ(NamesIn(desktop_.folder()), desktopBefore) << "a scratch file stayed";
+        EXPECT_EQ(NamesIn(temp_.path()).size(), c.desktop ? 0u : 1u) << "a scratch file stayed";
+        return;
+    }
+    const std::vector<BrowserRun> runs = chrome_.Runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].commandLine, PlainCommand(chrome_, pdf));
+    EXPECT_EQ(runs[0].size, static_cast<long long>(PayloadOf(report).size()));
+    EXPECT_EQ(ReadBytes(pdf), PayloadOf(report));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reports, SignatureCaseTest,
+    ::testing::Values(SignatureCase{"Intact", L"sample.Tolv", false, std::nullopt, 0},
+                      SignatureCase{"CannotBeChecked", nullptr, false, std::nullopt, 0},
+                      SignatureCase{"AlteredYes", L"sample-altered.Tolv", false, std::nullopt,
+                                    IDYES},
+                      SignatureCase{"AlteredNo", L"sample-altered.Tolv", false, std::nullopt, IDNO},
+                      SignatureCase{"AlteredNoKeepsTheDesktopPdf", L"sample-altered.Tolv", true,
+                                    std::nullopt, IDNO},
+                      SignatureCase{"CheckSignatureZero", L"sample-altered.Tolv", false, 0, 0}),
+    [](const ::testing::TestParamInfo<SignatureCase>& info) { return info.param.name; });
+
+// "İmza bilgisi": one box, whatever the preferences say.
+struct InfoCase {
+    const char* name;
+    const wchar_t* sample; // null: GoodReport, whose signature cannot be checked
+    BoxIcon icon;
+    const wchar_t* status;
+};
+
+void PrintTo(const InfoCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SignatureInfoTest : public FileModeTest, public ::testing::WithParamInterface<InfoCase> {};
+
+TEST_P(SignatureInfoTest, OneBoxWithWhatTheCheckFound) {
+    const InfoCase& c = GetParam();
+    StoreDword(L"CheckSignature", 0);
+    const std::string report = c.sample ? ReadBytes(SamplePath(c.sample)) : GoodReport();
+    WriteBytes(reports_.path() / L"r r.Tolv", report);
+    RunResult result = RunViewer(L"/imza \"" + (reports_.path() / L"r r.Tolv").wstring() + L"\"");
+    EXPECT_EQ(result.exitCode, 0u);
+    ASSERT_EQ(result.boxes.size(), 1u);
+    const BoxReport& box = result.boxes.front();
+    EXPECT_EQ(box.caption, tolv::kAppTitle);
+    EXPECT_EQ(box.icon, c.icon) << ToString(box.icon);
+    ASSERT_EQ(box.buttons.size(), 1u);
+    EXPECT_EQ(box.buttons[0].id, IDOK);
+    EXPECT_TRUE(box.text.starts_with(c.status)) << tolv::WideToUtf8(box.text);
+    EXPECT_TRUE(box.text.ends_with(std::wstring(L"\r\n\r\n") + kLimits));
+    // The lines between are the portable summary's, read in full on Linux.
+    if (c.sample)
+        EXPECT_NE(box.text.find(L"\r\nİmzalayan: Örnek İmzacı\r\n"), std::wstring::npos);
+    EXPECT_TRUE(chrome_.Runs().empty());
+    EXPECT_TRUE(TolFilesIn(temp_.path()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reports, SignatureInfoTest,
+    ::testing::Values(
+        InfoCase{"Intact", L"sample.Tolv", BoxIcon::Information,
+                 L"İmza geçerli: rapor imzalandığından beri değiştirilmemiş.\r\n\r\n"},
+        InfoCase{"Altered", L"sample-altered.Tolv", BoxIcon::Warning,
+                 L"İmza bozuk: rapor imzalandıktan sonra değiştirilmiş.\r\n\r\n"},
+        InfoCase{"CannotBeChecked", nullptr, BoxIcon::Question, L"İmza denetlenemedi: "}),
+    [](const ::testing::TestParamInfo<InfoCase>& info) { return info.param.name; });
 
 TEST_F(FileModeTest, TheSampleReportIsShown) {
     const fs::path sample = fs::path(L"Z:" TOLV_SOURCE_DIR_W) / L"samples" / L"sample.Tolv";

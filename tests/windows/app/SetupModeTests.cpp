@@ -3,6 +3,7 @@
 // HKEY_LOCAL_MACHINE, and the notice for a user without administrator rights.
 
 #include "windows/base/MessageBox.h"
+#include "windows/base/StringConvert.h"
 #include "tests/windows/support/FakeBrowsers.h"
 #include "tests/windows/support/MessageBoxWatcher.h"
 #include "tests/windows/support/SampleReport.h"
@@ -12,6 +13,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -23,6 +25,8 @@ namespace {
 constexpr wchar_t kType[] = L"Tolv.Viewer.Exe";
 constexpr wchar_t kCommandKey[] = L"Tolv.Viewer.Exe\\shell\\open\\command";
 constexpr wchar_t kIconKey[] = L"Tolv.Viewer.Exe\\DefaultIcon";
+constexpr wchar_t kInfoVerbKey[] = L"Tolv.Viewer.Exe\\shell\\imza";
+constexpr wchar_t kInfoCommandKey[] = L"Tolv.Viewer.Exe\\shell\\imza\\command";
 constexpr wchar_t kAdminNotice[] =
     L"Arayüzü yönetici olarak başlatılmalıdır.\r\n"
     L"Uygulama üzerine sağ tıklayın ve açılan menüden 'Yönetiçi olarak çalıştır'ı seçin.\r\n"
@@ -72,15 +76,21 @@ protected:
         EXPECT_EQ(ReadClassText(L".Tolv"), kType);
         EXPECT_EQ(ReadClassText(kCommandKey), Command(program));
         EXPECT_EQ(ReadClassText(kIconKey), program + L",0");
+        // "İmza bilgisi" beside it; open stays the default verb.
+        EXPECT_EQ(ReadClassText(kInfoVerbKey), L"İmza bilgisi");
+        EXPECT_EQ(ReadClassText(kInfoCommandKey), L"\"" + program + L"\" /imza \"%1\"");
+        EXPECT_FALSE(ReadClassText(std::wstring(kType) + L"\\shell"));
     }
 
-    // Opens the report as a double-click does and waits for the program that
-    // the association started to end. Answers its exit code.
-    std::optional<DWORD> OpenReportInShell() {
+    // Opens the report as a double-click (or the verb's menu entry) does and
+    // waits for the program that the association started to end, reading its
+    // boxes into `boxes` when given. Answers its exit code.
+    std::optional<DWORD> OpenReportInShell(const wchar_t* verb = L"open",
+                                           std::vector<BoxReport>* boxes = nullptr) {
         SHELLEXECUTEINFOW info{};
         info.cbSize = sizeof(info);
         info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-        info.lpVerb = L"open";
+        info.lpVerb = verb;
         const std::wstring file = report_.wstring();
         info.lpFile = file.c_str();
         info.nShow = SW_SHOWNORMAL;
@@ -89,6 +99,8 @@ protected:
             return std::nullopt;
         }
         UniqueHandle process(info.hProcess);
+        if (boxes != nullptr)
+            *boxes = WatchProcess(process.get(), 30000);
         if (WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0)
             return std::nullopt;
         DWORD code = 0;
@@ -120,13 +132,16 @@ TEST_F(SetupMode, AssociatesReportsWithTheProgramAndRewritesOnTheNextRun) {
     const std::wstring program = ProgramPath().wstring();
     RunSetup(ProgramPath());
     ExpectAssociation(program);
-    // Nothing beyond the three values: no other verbs, no type name.
+    // Nothing beyond the association's values: the two verbs, no type name.
     EXPECT_EQ(SubKeys(kType).size(), 2u);
-    EXPECT_EQ(SubKeys(std::wstring(kType) + L"\\shell"), std::vector<std::wstring>{L"open"});
+    std::vector<std::wstring> verbs = SubKeys(std::wstring(kType) + L"\\shell");
+    std::sort(verbs.begin(), verbs.end());
+    EXPECT_EQ(verbs, (std::vector<std::wstring>{L"imza", L"open"}));
 
     SetDefaultText(HKEY_CLASSES_ROOT, L".Tolv", 0, L"başka");
     SetDefaultText(HKEY_CLASSES_ROOT, kCommandKey, 0, L"notepad.exe %1");
     SetDefaultText(HKEY_CLASSES_ROOT, kIconKey, 0, L"shell32.dll,3");
+    SetDefaultText(HKEY_CLASSES_ROOT, kInfoCommandKey, 0, L"notepad.exe %1");
     RunSetup(ProgramPath());
     ExpectAssociation(program);
 }
@@ -142,6 +157,16 @@ TEST_F(SetupMode, TheShellOpensAReportInFileMode) {
     ASSERT_TRUE(start.started);
     ASSERT_FALSE(start.timedOut);
     ExpectShownInChrome();
+
+    // The second verb, as its menu entry starts it: the signature's box, no browser.
+    browsers_.chrome.ClearRuns();
+    std::vector<BoxReport> boxes;
+    EXPECT_EQ(OpenReportInShell(L"imza", &boxes), 0u);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, kAppTitle);
+    EXPECT_TRUE(boxes[0].text.starts_with(L"İmza denetlenemedi: ")) << WideToUtf8(boxes[0].text);
+    EXPECT_EQ(boxes[0].icon, BoxIcon::Question) << ToString(boxes[0].icon);
+    EXPECT_TRUE(browsers_.chrome.Runs().empty());
 }
 
 TEST_F(SetupMode, APathWithBlanksIsQuotedSoTheShellStartsTheProgramNotItsFirstWord) {

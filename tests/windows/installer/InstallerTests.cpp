@@ -122,6 +122,8 @@ std::map<std::wstring, std::wstring> MachineAssociation() {
                                          L"Tolv.Viewer.Exe\\shell",
                                          L"Tolv.Viewer.Exe\\shell\\open",
                                          L"Tolv.Viewer.Exe\\shell\\open\\command",
+                                         L"Tolv.Viewer.Exe\\shell\\imza",
+                                         L"Tolv.Viewer.Exe\\shell\\imza\\command",
                                          L"Tolv.Viewer.Exe\\DefaultIcon"};
     for (const std::wstring& key : keys) {
         UniqueHkey opened;
@@ -230,11 +232,15 @@ TEST_F(Installer, InstallsTheProgramWithTheAssociationOfSetupModeAndUninstallsBo
         {L"Tolv.Viewer.Exe", L"(no default value)"},
         {L"Tolv.Viewer.Exe sub-key", L"DefaultIcon;shell;"},
         {L"Tolv.Viewer.Exe\\shell", L"(no default value)"},
-        {L"Tolv.Viewer.Exe\\shell sub-key", L"open;"},
+        {L"Tolv.Viewer.Exe\\shell sub-key", L"imza;open;"},
         {L"Tolv.Viewer.Exe\\shell\\open", L"(no default value)"},
         {L"Tolv.Viewer.Exe\\shell\\open sub-key", L"command;"},
         {L"Tolv.Viewer.Exe\\shell\\open\\command", L"REG_SZ \"" + program.wstring() + L"\" %1"},
-        {L"Tolv.Viewer.Exe\\DefaultIcon", L"REG_SZ " + program.wstring() + L",0"}};
+        {L"Tolv.Viewer.Exe\\DefaultIcon", L"REG_SZ " + program.wstring() + L",0"},
+        {L"Tolv.Viewer.Exe\\shell\\imza", L"REG_SZ İmza bilgisi"},
+        {L"Tolv.Viewer.Exe\\shell\\imza sub-key", L"command;"},
+        {L"Tolv.Viewer.Exe\\shell\\imza\\command",
+         L"REG_SZ \"" + program.wstring() + L"\" /imza \"%1\""}};
     EXPECT_EQ(written, expected) << Describe(written);
 
     // Setup mode of the same program writes exactly the same.
@@ -269,6 +275,7 @@ struct PropertyCase {
     const char* name;
     const wchar_t* properties;
     std::optional<DWORD> browser, savePDF, frame; // nothing: the value that was there stays
+    std::optional<DWORD> checkSignature = std::nullopt;
 };
 
 void PrintTo(const PropertyCase& c, std::ostream* out) {
@@ -284,6 +291,7 @@ TEST_P(InstallerProperties, SetExactlyThePreferencesGivenAndKeepThemOnUninstall)
     StoreDword(L"Browser", 0xFFFFFFFF);
     StoreDword(L"SavePDF", 2);
     StoreText(L"Frame", L"7");
+    StoreDword(L"CheckSignature", 5);
     const std::vector<BYTE> frameText{'7', 0, 0, 0};
 
     ASSERT_EQ(Install(kCurrent, c.properties), 0u);
@@ -294,10 +302,11 @@ TEST_P(InstallerProperties, SetExactlyThePreferencesGivenAndKeepThemOnUninstall)
             ExpectStored(L"Frame", REG_DWORD, DwordBytes(*c.frame));
         else
             ExpectStored(L"Frame", REG_SZ, frameText);
+        ExpectStored(L"CheckSignature", REG_DWORD, DwordBytes(c.checkSignature.value_or(5)));
     };
     expect();
     // Nothing lands in the 64-bit view, where the program does not look.
-    for (const wchar_t* setting : {L"Browser", L"SavePDF", L"Frame"})
+    for (const wchar_t* setting : {L"Browser", L"SavePDF", L"Frame", L"CheckSignature"})
         EXPECT_FALSE(ReadSetting(setting, k64)) << WideToUtf8(setting);
 
     // They are the machine's settings: uninstalling leaves them.
@@ -310,7 +319,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PropertyCase{"None", L"", std::nullopt, std::nullopt, std::nullopt},
                       PropertyCase{"AllThree", L"BROWSER=1 SAVEPDF=0 FRAME=1", 1, 0, 1},
                       PropertyCase{"AllThreeTheOtherWay", L"BROWSER=0 SAVEPDF=1 FRAME=0", 0, 1, 0},
-                      PropertyCase{"OnlySavePDF", L"SAVEPDF=1", std::nullopt, 1, std::nullopt}),
+                      PropertyCase{"OnlySavePDF", L"SAVEPDF=1", std::nullopt, 1, std::nullopt},
+                      PropertyCase{"CheckSignatureOff", L"CHECKSIGNATURE=0 FRAME=0", std::nullopt,
+                                   std::nullopt, 0, 0},
+                      PropertyCase{"CheckSignatureOn", L"CHECKSIGNATURE=1", std::nullopt,
+                                   std::nullopt, std::nullopt, 1}),
     [](const ::testing::TestParamInfo<PropertyCase>& info) { return info.param.name; });
 
 // An administrator under UAC starts msiexec unelevated, and only secure
@@ -336,11 +349,15 @@ TEST(InstallerPackage, EveryPropertyTheCommandLineSetsIsSecure) {
 
 TEST_F(Installer, APropertyOtherThanZeroOrOneStopsTheInstall) {
     StoreDword(L"Browser", 0);
-    EXPECT_EQ(Install(kCurrent, L"BROWSER=1 FRAME=yes"), kInstallFailed);
-    EXPECT_FALSE(fs::exists(InstalledProgram()));
-    EXPECT_TRUE(InstalledProducts().empty());
-    ExpectStored(L"Browser", REG_DWORD, DwordBytes(0));
-    EXPECT_FALSE(ReadSetting(L"Frame"));
+    for (const wchar_t* properties : {L"BROWSER=1 FRAME=yes", L"BROWSER=1 CHECKSIGNATURE=2"}) {
+        SCOPED_TRACE(WideToUtf8(properties));
+        EXPECT_EQ(Install(kCurrent, properties), kInstallFailed);
+        EXPECT_FALSE(fs::exists(InstalledProgram()));
+        EXPECT_TRUE(InstalledProducts().empty());
+        ExpectStored(L"Browser", REG_DWORD, DwordBytes(0));
+        EXPECT_FALSE(ReadSetting(L"Frame"));
+        EXPECT_FALSE(ReadSetting(L"CheckSignature"));
+    }
 }
 
 TEST_F(Installer, AnUpgradeReplacesTheEarlierVersion) {

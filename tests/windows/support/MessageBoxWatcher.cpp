@@ -177,7 +177,7 @@ struct AnsweredBox {
 // Reads and answers each box of one process once, in the order they appear.
 class BoxAnswerer {
 public:
-    explicit BoxAnswerer(DWORD processId) : processId_(processId) {}
+    BoxAnswerer(DWORD processId, int answer) : processId_(processId), answer_(answer) {}
 
     void Poll(const std::function<void(BoxReport)>& onBox) {
         // A box is done once it is hidden; Wine destroys it only later.
@@ -186,7 +186,7 @@ public:
         });
         for (AnsweredBox& a : answered_) {
             if (GetTickCount64() - a.pressedAt >= kRepressMs) {
-                PressOk(a.box);
+                PressButton(a.box, answer_);
                 a.pressedAt = GetTickCount64();
             }
         }
@@ -196,13 +196,14 @@ public:
                 continue;
             // Reported before it is answered: whoever waits for the answer finds the report.
             onBox(ReadMessageBox(box));
-            PressOk(box);
+            PressButton(box, answer_);
             answered_.push_back({box, GetTickCount64()});
         }
     }
 
 private:
     DWORD processId_;
+    int answer_;
     std::vector<AnsweredBox> answered_;
 };
 
@@ -263,8 +264,11 @@ BoxReport ReadMessageBox(HWND box) {
     if (HWND text = GetDlgItem(box, kTextId))
         report.text = WindowText(text);
     for (HWND control : ChildControls(box)) {
-        if (IsWindowVisible(control) && _wcsicmp(ClassName(control).c_str(), L"Button") == 0)
+        if (IsWindowVisible(control) && _wcsicmp(ClassName(control).c_str(), L"Button") == 0) {
             report.buttons.push_back({GetDlgCtrlID(control), WindowText(control)});
+            if ((GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+                report.defaultButton = GetDlgCtrlID(control);
+        }
     }
     report.icon = ReadIcon(box);
     return report;
@@ -277,9 +281,18 @@ void PressOk(HWND box) {
                  reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
 }
 
+void PressButton(HWND box, int id) {
+    HWND button = GetDlgItem(box, id);
+    if (button == nullptr) {
+        PressOk(box);
+        return;
+    }
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
 bool AnswerBoxesUntilExit(HANDLE process, DWORD timeoutMs,
-                          const std::function<void(BoxReport)>& onBox) {
-    BoxAnswerer answerer(GetProcessId(process));
+                          const std::function<void(BoxReport)>& onBox, int answer) {
+    BoxAnswerer answerer(GetProcessId(process), answer);
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         answerer.Poll(onBox);
@@ -300,14 +313,15 @@ std::vector<BoxReport> WatchProcess(HANDLE process, DWORD timeoutMs) {
     return reports;
 }
 
-RunResult RunAndWatch(const std::wstring& commandLine, DWORD timeoutMs, const wchar_t* workingDir) {
+RunResult RunAndWatch(const std::wstring& commandLine, DWORD timeoutMs, const wchar_t* workingDir,
+                      int answer) {
     RunResult result;
     TestProcess process(commandLine, workingDir);
     if (!process.Started())
         return result;
     result.started = true;
     auto collect = [&result](BoxReport report) { result.boxes.push_back(std::move(report)); };
-    if (!AnswerBoxesUntilExit(process.Process(), timeoutMs, collect)) {
+    if (!AnswerBoxesUntilExit(process.Process(), timeoutMs, collect, answer)) {
         result.timedOut = true;
         TerminateProcess(process.Process(), 1);
     }

@@ -23,6 +23,7 @@ struct BoxReport {
     std::wstring text;
     BoxIcon icon;
     std::vector<BoxButton> buttons;
+    int defaultButton = 0; // the id of the button Enter presses; 0 when none is marked
 };
 
 struct RunResult {
@@ -33,10 +34,11 @@ struct RunResult {
 };
 
 // Starts commandLine with CreateProcessW (optional working directory), reads every message box
-// the process shows, presses OK on each (in order), and waits for the process to end. On timeout
-// the process is terminated and timedOut set.
+// the process shows, answers each (in order) with the button `answer` where the box has one and
+// with OK elsewhere, and waits for the process to end. On timeout the process is terminated and
+// timedOut set.
 RunResult RunAndWatch(const std::wstring& commandLine, DWORD timeoutMs = 60000,
-                      const wchar_t* workingDir = nullptr);
+                      const wchar_t* workingDir = nullptr, int answer = IDOK);
 
 // The same for a process someone else started (watches until it ends or the timeout passes).
 std::vector<BoxReport> WatchProcess(HANDLE process, DWORD timeoutMs = 60000);
@@ -47,5 +49,7 @@ std::vector<HWND> FindMessageBoxes(DWORD processId);
 std::optional<HWND> WaitForMessageBox(DWORD processId, DWORD timeoutMs);
 BoxReport ReadMessageBox(HWND box);
 void PressOk(HWND box); // button id 1 (IDOK), not its caption
+// The button of that id (IDYES, IDNO...), or OK when the box has none such.
+void PressButton(HWND box, int id);
 
 } // namespace tolv::test

@@ -3,9 +3,14 @@
 // per box as it appears (caption, text, icon, buttons; tab-separated, UTF-8, line breaks as \n)
 // and presses OK on each. Exit code 0 when the process ended, 1 on timeout,
 // 2 when the process cannot be watched.
+// MsgBoxWatch.exe --run PROGRAM ARGUMENT_TEXT
+// Starts PROGRAM with that argument text, as the association starts it, prints
+// its boxes the same way and answers each with No where it has one (OK
+// elsewhere); exits with PROGRAM's exit code (2 when it could not be run).
 
 #include "windows/base/StringConvert.h"
 #include "tests/windows/support/MessageBoxWatcher.h"
+#include "tests/windows/support/TestPaths.h"
 #include "tests/windows/support/WatchLoop.h"
 
 #include <cwchar>
@@ -55,6 +60,13 @@ void Print(const std::wstring& text) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 4 && std::wstring(argv[1]) == L"--run") {
+        const tolv::test::RunResult result = tolv::test::RunAndWatch(
+            tolv::test::Quoted(argv[2]) + L" " + argv[3], 120000, nullptr, IDNO);
+        for (const tolv::test::BoxReport& box : result.boxes)
+            Print(Describe(box));
+        return result.started && !result.timedOut ? static_cast<int>(result.exitCode) : 2;
+    }
     if (argc < 2 || argc > 3) {
         Print(L"usage: MsgBoxWatch PROCESS_ID [TIMEOUT_MS]\n");
         return 2;

@@ -51,6 +51,28 @@ inline std::string GoodReport() {
                   Base64(kPdf) + "\r\n</ds:Object>");
 }
 
+// The PDF that a report's payload carries, decoded here without the program's
+// reader: the text of the object with an Encoding attribute, blanks dropped.
+inline std::string PayloadOf(const std::string& report) {
+    static const std::string alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const size_t open = report.find('>', report.find("Encoding=")) + 1;
+    const std::string text = report.substr(open, report.find("</ds:Object>", open) - open);
+    std::string bytes;
+    unsigned bits = 0, count = 0;
+    for (char c : text) {
+        const size_t value = alphabet.find(c);
+        if (value == std::string::npos)
+            continue;
+        bits = (bits << 6) | static_cast<unsigned>(value);
+        if ((count += 6) >= 8) {
+            count -= 8;
+            bytes += static_cast<char>((bits >> count) & 0xFF);
+        }
+    }
+    return bytes;
+}
+
 // The browser was started once and found the sample PDF whole in its place.
 inline void ExpectOneRunWithTheSamplePdf(const FakeBrowserCopy& browser) {
     std::vector<BrowserRun> runs = browser.Runs();

@@ -11,7 +11,8 @@ namespace tolv::test {
 // Reads and answers every message box of the process, each once and in the order
 // they appear, handing each report to onBox, until the process ends (true) or
 // timeoutMs have passed (false).
+// answer: the button pressed where a box has it, OK elsewhere.
 bool AnswerBoxesUntilExit(HANDLE process, DWORD timeoutMs,
-                          const std::function<void(BoxReport)>& onBox);
+                          const std::function<void(BoxReport)>& onBox, int answer = IDOK);
 
 } // namespace tolv::test

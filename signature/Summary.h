@@ -1,0 +1,35 @@
+#pragma once
+// What the user is told of a report's signature: the warning of file mode and
+// the "İmza bilgisi" box. Both editions show these texts as they are.
+
+#include "signature/Verifier.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tolv::signature {
+
+// Asked before a report whose signature is broken is shown; No keeps it closed.
+inline constexpr char kAlteredWarning[] =
+    "Bu raporun imzası bozuk: rapor imzalandıktan sonra değiştirilmiş ya da imzası zarar "
+    "görmüş. İçeriğine güvenmeyin.\n\nRapor yine de açılsın mı?";
+
+// The caption of the verb, in the shell's menus and on the box.
+inline constexpr char kSignatureInfoTitle[] = "İmza bilgisi";
+
+enum class SummaryIcon { Information, Warning, Question };
+
+// Information for an intact signature, warning for a broken one, question
+// when it could not be checked.
+SummaryIcon IconOf(Status status);
+
+// A time as day.month.year hours:minutes in the user's local time zone;
+// empty when the system cannot express it.
+std::string LocalTimeText(std::int64_t secondsSince1970);
+
+// The lines of the "İmza bilgisi" box, separated by '\n': the verdict, what
+// the signer's certificate says where it could be read, and what the check
+// does not tell.
+std::string SummaryText(const SignatureReport& report);
+
+} // namespace tolv::signature
