@@ -335,7 +335,7 @@ def check_case(c, viewer, work, reports, payloads, boxes):
             bus.terminate()
             bus.wait()
     expected_box = boxes[c["box"]] if isinstance(c["box"], str) else c["box"]
-    if expected_box and box:
+    if expected_box and box and isinstance(expected_box.get("text"), str):
         expected_box = dict(expected_box, text=expected_box["text"].replace("{home}", desk.home))
     problems = check_box(expected_box, box) + left_files(c, desk)
     if c["left"] == "earlier":
