@@ -1,15 +1,18 @@
 #pragma once
 // Run-time choice of the vector code paths. Vector functions are compiled for
-// AVX2 one by one (TOLV_AVX2_FUNCTION) so that the rest of the program still
-// runs on any x86-64 processor, and on other processors they do not exist.
+// AVX2 or AVX-512 one by one (TOLV_AVX2_FUNCTION, TOLV_AVX512_FUNCTION) so that
+// the rest of the program still runs on any x86-64 processor, and on other
+// processors they do not exist.
 
 #if defined(__x86_64__) || defined(_M_X64)
 #define TOLV_HAVE_X86 1
 #include <immintrin.h>
 #if defined(__GNUC__) || defined(__clang__)
 #define TOLV_AVX2_FUNCTION __attribute__((target("avx2")))
+#define TOLV_AVX512_FUNCTION __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 #else
 #define TOLV_AVX2_FUNCTION
+#define TOLV_AVX512_FUNCTION
 #endif
 #else
 #define TOLV_HAVE_X86 0
@@ -23,6 +26,8 @@ namespace tolv::report {
 
 // True when the processor and the operating system support AVX2.
 bool CpuHasAvx2();
+// The same for AVX-512 with byte permutes (F, BW and VBMI).
+bool CpuHasAvx512Vbmi();
 
 // Index of the lowest set bit; mask must not be 0.
 inline unsigned LowestSetBit(unsigned mask) {
