@@ -1,31 +1,40 @@
 #include "report/ReportReader.h"
 
+#include "report/Extraction.h"
 #include "report/File.h"
+#include "report/Io.h"
 #include "report/ReportParser.h"
 
 #include <cerrno>
 #include <memory>
+#include <optional>
 
 namespace tolv::report {
 namespace {
 
-// The report is read in pieces of this size whatever its length, and the PDF
-// written as it is decoded, so memory use stays flat.
+// The report is read in pieces of this size whatever its length, a few pieces
+// ahead of the parser, and the PDF written a few blocks behind the decoder, so
+// memory use stays flat.
 constexpr std::size_t kReadSize = 1024 * 1024;
+constexpr std::size_t kReadAhead = 4;
+constexpr std::size_t kWriteSize = 1024 * 1024;
+constexpr std::size_t kWriteBehind = 3;
 
 // Decoded bytes go to a scratch file beside the PDF, which replaces the PDF
 // only when the caller commits it after the whole report has been read: a
 // report that turns out broken after its payload never destroys an earlier PDF.
 class FilePdfOutput : public PdfOutput {
 public:
-    FilePdfOutput(const std::filesystem::path& pdf, const std::filesystem::path& report)
-        : pdf_(pdf), report_(report) {}
+    // roomHint: what the PDF may take at most, reserved when the file opens.
+    FilePdfOutput(const std::filesystem::path& pdf, const std::filesystem::path& report,
+                  std::uint64_t roomHint, const FileTaps& taps)
+        : pdf_(pdf), report_(report), roomHint_(roomHint), taps_(taps) {}
     ~FilePdfOutput() override { Discard(); }
     FilePdfOutput(const FilePdfOutput&) = delete;
     FilePdfOutput& operator=(const FilePdfOutput&) = delete;
 
     bool Open() override {
-        file_.reset();
+        Stop();
         if (pdf_.empty())
             return Fail(FileErrorText(EINVAL));
         // Moving the PDF over the report would destroy the report.
@@ -37,31 +46,43 @@ public:
         file_ = scratch_.empty() ? CreateScratchFile(pdf_, scratch_) : OpenFile(scratch_, "wb");
         if (!file_)
             return Fail(FileErrorText(errno));
-        std::setvbuf(file_.get(), nullptr, _IONBF, 0); // the decoder writes large blocks
+        std::setvbuf(file_.get(), nullptr, _IONBF, 0); // written past stdio, by descriptor
+        ReserveRoom(file_.get(), roomHint_);
+        sink_ = std::make_unique<FileSink>(file_.get());
+        if (taps_.output)
+            sink_ = taps_.output(std::move(sink_));
+        writer_.emplace(*sink_, kWriteSize, kWriteBehind);
+        written_ = 0;
         return true;
     }
 
     bool Write(const std::uint8_t* data, std::size_t size) override {
-        if (!file_)
+        if (!writer_)
             return false;
-        errno = 0;
-        if (std::fwrite(data, 1, size, file_.get()) == size)
-            return true;
-        return Fail(FileErrorText(errno != 0 ? errno : EIO));
+        if (!writer_->Write(data, size))
+            return Fail(FileErrorText(writer_->Error()));
+        written_ += size;
+        return true;
     }
 
     bool Close() override {
         if (!file_)
             return false;
+        int error = writer_ ? writer_->Finish() : 0;
+        writer_.reset();
+        sink_.reset();
+        // The room reserved beyond the PDF's end goes back before anything else.
+        if (error == 0)
+            error = SetFileLength(file_.get(), written_);
         errno = 0;
-        if (std::fclose(file_.release()) == 0)
-            return true;
-        return Fail(FileErrorText(errno != 0 ? errno : EIO));
+        if (std::fclose(file_.release()) != 0 && error == 0)
+            error = errno != 0 ? errno : EIO;
+        return error == 0 || Fail(FileErrorText(error));
     }
 
     // Puts the finished scratch file in the PDF's place.
     bool Commit() {
-        file_.reset();
+        Stop();
         errno = 0;
         if (scratch_.empty() || !MoveOver(scratch_, pdf_))
             return Fail(FileErrorText(errno != 0 ? errno : EIO));
@@ -70,7 +91,7 @@ public:
     }
 
     void Discard() noexcept {
-        file_.reset();
+        Stop();
         if (scratch_.empty())
             return;
         std::error_code ignored;
@@ -86,10 +107,22 @@ private:
         return false;
     }
 
+    // Drops what is still being written and closes the file.
+    void Stop() noexcept {
+        writer_.reset();
+        sink_.reset();
+        file_.reset();
+    }
+
     std::filesystem::path pdf_;
     std::filesystem::path report_;
     std::filesystem::path scratch_;
+    std::uint64_t roomHint_;
+    const FileTaps& taps_;
     UniqueFile file_;
+    std::unique_ptr<ByteSink> sink_;
+    std::optional<WriteBehind> writer_;
+    std::uint64_t written_ = 0;
     std::string failure_;
 };
 
@@ -99,37 +132,34 @@ private:
 
 } // namespace
 
-PdfResult WritePdfFromReport(const std::filesystem::path& report,
-                             const std::filesystem::path& pdf) {
+PdfResult ExtractPdf(const std::filesystem::path& report, const std::filesystem::path& pdf,
+                     const FileTaps& taps) {
     const std::string name = PathText(report);
     std::error_code error;
     if (std::filesystem::is_directory(report, error))
         CannotRead(name, FileErrorText(EISDIR));
-    errno = 0;
-    UniqueFile input = OpenFile(report, "rb");
-    if (!input)
-        CannotRead(name, FileErrorText(errno));
-    std::setvbuf(input.get(), nullptr, _IONBF, 0);
+    int openError = 0;
+    std::unique_ptr<ReportInput> file = ReportInput::Open(report, openError);
+    if (!file)
+        CannotRead(name, FileErrorText(openError));
+    // Base64 gives at most three bytes for four characters.
+    const std::uint64_t room = file->Size() / 4 * 3 + 3;
+    std::unique_ptr<ByteSource> input = std::move(file);
+    if (taps.input)
+        input = taps.input(std::move(input));
 
-    FilePdfOutput output(pdf, report);
+    FilePdfOutput output(pdf, report, room, taps);
     bool found = false;
     {
         ReportParser parser(output, name);
-        const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReadSize]);
+        ReadAhead pieces(*input, kReadSize, kReadAhead);
         std::uint64_t total = 0;
-        for (;;) {
-            errno = 0;
-            const std::size_t n = std::fread(buffer.get(), 1, kReadSize, input.get());
-            if (n > 0) {
-                total += n;
-                parser.Feed(buffer.get(), n);
-            }
-            if (n < kReadSize) {
-                if (std::ferror(input.get()))
-                    CannotRead(name, FileErrorText(errno));
-                break;
-            }
+        for (ReadAhead::Piece piece; (piece = pieces.Next()).size > 0;) {
+            total += piece.size;
+            parser.Feed(piece.data, piece.size);
         }
+        if (const int readError = pieces.Error(); readError != 0)
+            CannotRead(name, FileErrorText(readError));
         if (total == 0)
             throw ReportError("Rapor dosyası boş: " + name);
         found = parser.Finish();
@@ -144,6 +174,11 @@ PdfResult WritePdfFromReport(const std::filesystem::path& report,
         result.reason = output.FailureReason();
     }
     return result;
+}
+
+PdfResult WritePdfFromReport(const std::filesystem::path& report,
+                             const std::filesystem::path& pdf) {
+    return ExtractPdf(report, pdf, FileTaps{});
 }
 
 bool PDFFileFromXADESFile(const std::filesystem::path& LetXADESFile,
