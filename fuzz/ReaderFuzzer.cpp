@@ -1,14 +1,13 @@
 // libFuzzer target: the whole reader on any bytes, fed in pieces whose sizes
 // come from the input too. Errors are expected; crashes, hangs and leaks are not.
 // The path around the tokenizer and the plain path must agree, and so must the
-// threaded one (read ahead and written behind, in small pieces and blocks).
+// pieces the reader puts together from short reads of a file.
 
-#include "report/Pipeline.h"
+#include "report/Io.h"
 #include "report/ReportParser.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,41 +44,6 @@ private:
     std::size_t size_, step_, at_ = 0;
 };
 
-class MemorySink : public tolv::report::ByteSink {
-public:
-    int Write(const std::uint8_t* data, std::size_t size) noexcept override {
-        bytes.insert(bytes.end(), data, data + size);
-        return 0;
-    }
-    std::vector<std::uint8_t> bytes;
-};
-
-// Collect, with the bytes written behind on a thread in blocks of a few bytes.
-class CollectBehind : public tolv::report::PdfOutput {
-public:
-    explicit CollectBehind(std::size_t block) : block_(block) {}
-    bool Open() override {
-        writer_.reset();
-        sink_.bytes.clear();
-        writer_.emplace(sink_, block_, 2);
-        return true;
-    }
-    bool Write(const std::uint8_t* data, std::size_t size) override {
-        return writer_ && writer_->Write(data, size);
-    }
-    bool Close() override {
-        const bool ok = writer_ && writer_->Finish() == 0;
-        writer_.reset();
-        return ok;
-    }
-    const std::vector<std::uint8_t>& Bytes() const { return sink_.bytes; }
-
-private:
-    std::size_t block_;
-    MemorySink sink_;
-    std::optional<tolv::report::WriteBehind> writer_;
-};
-
 struct Outcome {
     bool error = false;
     std::string message;
@@ -105,22 +69,24 @@ Outcome Read(const std::uint8_t* data, std::size_t size, std::size_t piece, bool
     return outcome;
 }
 
-Outcome ReadThreaded(const std::uint8_t* data, std::size_t size, std::size_t piece,
-                     std::size_t step) {
+// Pieces put together from reads of a few bytes each, as the reader does.
+Outcome ReadShort(const std::uint8_t* data, std::size_t size, std::size_t piece, std::size_t step) {
     MemorySource source(data, size, step);
-    CollectBehind output(step);
+    Collect output;
     Outcome outcome;
     try {
         tolv::report::ReportParser parser(output, "fuzz");
-        tolv::report::ReadAhead pieces(source, piece, 2);
-        for (tolv::report::ReadAhead::Piece p; (p = pieces.Next()).size > 0;)
-            parser.Feed(p.data, p.size);
+        std::vector<std::uint8_t> buffer(piece);
+        for (std::size_t n = piece; n == piece;) {
+            tolv::report::ReadPiece(source, buffer.data(), piece, n);
+            parser.Feed(buffer.data(), n);
+        }
         outcome.found = parser.Finish();
     } catch (const tolv::report::ReportError& error) {
         outcome.error = true;
         outcome.message = error.what();
     }
-    outcome.pdf = output.Bytes();
+    outcome.pdf = output.bytes;
     return outcome;
 }
 
@@ -142,10 +108,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (fast.error != whole.error || fast.found != whole.found ||
         (!fast.error && fast.pdf != whole.pdf))
         std::abort();
-    // The same pieces, read and written on the helper threads: the same in all.
-    const Outcome threaded = ReadThreaded(data + 1, size - 1, piece, 1 + data[0] % 7);
-    if (fast.error != threaded.error || fast.found != threaded.found ||
-        fast.message != threaded.message || (!fast.error && fast.pdf != threaded.pdf))
+    // The same pieces, put together from short reads: the same in all.
+    const Outcome shortReads = ReadShort(data + 1, size - 1, piece, 1 + data[0] % 7);
+    if (fast.error != shortReads.error || fast.found != shortReads.found ||
+        fast.message != shortReads.message || (!fast.error && fast.pdf != shortReads.pdf))
         std::abort();
     return 0;
 }

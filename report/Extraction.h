@@ -3,7 +3,7 @@
 // test may stand between it and its files (to make a read or a write fail
 // part way through a large report).
 
-#include "report/Pipeline.h"
+#include "report/Io.h"
 #include "report/ReportReader.h"
 
 #include <filesystem>

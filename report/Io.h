@@ -1,16 +1,35 @@
 #pragma once
 // The reader's files by descriptor, without the C library's buffers: the report
-// is read and the PDF written in large blocks, on the helper threads of
-// Pipeline.h. Errors are errno values, as there.
+// is read in pieces of a fixed size and the PDF written in the decoder's large
+// blocks, each straight from and into the reader's own buffers.
 
-#include "report/Pipeline.h"
-
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 
 namespace tolv::report {
+
+// Errors are errno values (0: none) on every system, so that one table of
+// reasons serves all of them (FileErrorText).
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Reads up to size bytes; got is 0 only at the end.
+    virtual int Read(std::uint8_t* data, std::size_t size, std::size_t& got) noexcept = 0;
+};
+
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // Writes all of data.
+    virtual int Write(const std::uint8_t* data, std::size_t size) noexcept = 0;
+};
+
+// Fills data with size bytes, or fewer at the end of the source, so that the
+// parser is fed the same pieces however the system splits the reads.
+int ReadPiece(ByteSource& source, std::uint8_t* data, std::size_t size, std::size_t& got);
 
 // A report opened for reading from its start to its end.
 class ReportInput final : public ByteSource {

@@ -7,18 +7,13 @@
 
 #include <cerrno>
 #include <memory>
-#include <optional>
 
 namespace tolv::report {
 namespace {
 
-// The report is read in pieces of this size whatever its length, a few pieces
-// ahead of the parser, and the PDF written a few blocks behind the decoder, so
-// memory use stays flat.
+// The report is read in pieces of this size whatever its length, and the PDF
+// written as it is decoded, so memory use stays flat.
 constexpr std::size_t kReadSize = 1024 * 1024;
-constexpr std::size_t kReadAhead = 4;
-constexpr std::size_t kWriteSize = 1024 * 1024;
-constexpr std::size_t kWriteBehind = 3;
 
 // Decoded bytes go to a scratch file beside the PDF, which replaces the PDF
 // only when the caller commits it after the whole report has been read: a
@@ -51,16 +46,15 @@ public:
         sink_ = std::make_unique<FileSink>(file_.get());
         if (taps_.output)
             sink_ = taps_.output(std::move(sink_));
-        writer_.emplace(*sink_, kWriteSize, kWriteBehind);
         written_ = 0;
         return true;
     }
 
     bool Write(const std::uint8_t* data, std::size_t size) override {
-        if (!writer_)
+        if (!sink_)
             return false;
-        if (!writer_->Write(data, size))
-            return Fail(FileErrorText(writer_->Error()));
+        if (const int error = sink_->Write(data, size); error != 0)
+            return Fail(FileErrorText(error));
         written_ += size;
         return true;
     }
@@ -68,12 +62,9 @@ public:
     bool Close() override {
         if (!file_)
             return false;
-        int error = writer_ ? writer_->Finish() : 0;
-        writer_.reset();
         sink_.reset();
-        // The room reserved beyond the PDF's end goes back before anything else.
-        if (error == 0)
-            error = SetFileLength(file_.get(), written_);
+        // The room reserved beyond the PDF's end goes back.
+        int error = SetFileLength(file_.get(), written_);
         errno = 0;
         if (std::fclose(file_.release()) != 0 && error == 0)
             error = errno != 0 ? errno : EIO;
@@ -107,9 +98,7 @@ private:
         return false;
     }
 
-    // Drops what is still being written and closes the file.
     void Stop() noexcept {
-        writer_.reset();
         sink_.reset();
         file_.reset();
     }
@@ -121,7 +110,6 @@ private:
     const FileTaps& taps_;
     UniqueFile file_;
     std::unique_ptr<ByteSink> sink_;
-    std::optional<WriteBehind> writer_;
     std::uint64_t written_ = 0;
     std::string failure_;
 };
@@ -152,14 +140,20 @@ PdfResult ExtractPdf(const std::filesystem::path& report, const std::filesystem:
     bool found = false;
     {
         ReportParser parser(output, name);
-        ReadAhead pieces(*input, kReadSize, kReadAhead);
+        const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReadSize]);
         std::uint64_t total = 0;
-        for (ReadAhead::Piece piece; (piece = pieces.Next()).size > 0;) {
-            total += piece.size;
-            parser.Feed(piece.data, piece.size);
+        for (;;) {
+            std::size_t n = 0;
+            const int readError = ReadPiece(*input, buffer.get(), kReadSize, n);
+            if (n > 0) {
+                total += n;
+                parser.Feed(buffer.get(), n);
+            }
+            if (readError != 0)
+                CannotRead(name, FileErrorText(readError));
+            if (n < kReadSize)
+                break;
         }
-        if (const int readError = pieces.Error(); readError != 0)
-            CannotRead(name, FileErrorText(readError));
         if (total == 0)
             throw ReportError("Rapor dosyası boş: " + name);
         found = parser.Finish();

@@ -62,4 +62,18 @@ bool CpuHasAvx512Vbmi() {
 #endif
 }
 
+bool CpuHasAvx512Vbmi2() {
+#if TOLV_HAVE_X86 && (defined(__GNUC__) || defined(__clang__))
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+               __builtin_cpu_supports("avx512vbmi2");
+    }();
+    return has;
+#else
+    // The one user of it is compiled with GCC or Clang only.
+    return false;
+#endif
+}
+
 } // namespace tolv::report

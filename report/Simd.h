@@ -10,9 +10,12 @@
 #if defined(__GNUC__) || defined(__clang__)
 #define TOLV_AVX2_FUNCTION __attribute__((target("avx2")))
 #define TOLV_AVX512_FUNCTION __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+#define TOLV_AVX512_VBMI2_FUNCTION                                                                 \
+    __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt,lzcnt")))
 #else
 #define TOLV_AVX2_FUNCTION
 #define TOLV_AVX512_FUNCTION
+#define TOLV_AVX512_VBMI2_FUNCTION
 #endif
 #else
 #define TOLV_HAVE_X86 0
@@ -28,6 +31,8 @@ namespace tolv::report {
 bool CpuHasAvx2();
 // The same for AVX-512 with byte permutes (F, BW and VBMI).
 bool CpuHasAvx512Vbmi();
+// And with byte compression (F, BW and VBMI2).
+bool CpuHasAvx512Vbmi2();
 
 // Index of the lowest set bit; mask must not be 0.
 inline unsigned LowestSetBit(unsigned mask) {
