@@ -18,6 +18,6 @@ struct FileTaps {
 };
 
 PdfResult ExtractPdf(const std::filesystem::path& report, const std::filesystem::path& pdf,
-                     const FileTaps& taps);
+                     const ReadHooks& hooks, const FileTaps& taps);
 
 } // namespace tolv::report

@@ -118,11 +118,18 @@ private:
     throw ReportError("Rapor dosyası okunamadı: " + name + " (" + reason + ")");
 }
 
-} // namespace
+// A PDF that goes nowhere: the observer's read still learns which element the
+// reader would take.
+class NullPdfOutput : public PdfOutput {
+public:
+    bool Open() override { return true; }
+    bool Write(const std::uint8_t*, std::size_t) override { return true; }
+    bool Close() override { return true; }
+};
 
-PdfResult ExtractPdf(const std::filesystem::path& report, const std::filesystem::path& pdf,
-                     const FileTaps& taps) {
-    const std::string name = PathText(report);
+// Sets size to the report's length.
+std::unique_ptr<ByteSource> OpenReport(const std::filesystem::path& report, const std::string& name,
+                                       const FileTaps& taps, std::uint64_t& size) {
     std::error_code error;
     if (std::filesystem::is_directory(report, error))
         CannotRead(name, FileErrorText(EISDIR));
@@ -130,38 +137,57 @@ PdfResult ExtractPdf(const std::filesystem::path& report, const std::filesystem:
     std::unique_ptr<ReportInput> file = ReportInput::Open(report, openError);
     if (!file)
         CannotRead(name, FileErrorText(openError));
-    // Base64 gives at most three bytes for four characters.
-    const std::uint64_t room = file->Size() / 4 * 3 + 3;
+    size = file->Size();
     std::unique_ptr<ByteSource> input = std::move(file);
     if (taps.input)
         input = taps.input(std::move(input));
+    return input;
+}
 
-    FilePdfOutput output(pdf, report, room, taps);
+// Feeds the whole report to parser; true when an element's PDF was written.
+bool ReadInto(ByteSource& input, const std::string& name, ReportParser& parser) {
+    const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReadSize]);
+    std::uint64_t total = 0;
+    for (;;) {
+        std::size_t n = 0;
+        const int readError = ReadPiece(input, buffer.get(), kReadSize, n);
+        if (n > 0) {
+            total += n;
+            parser.Feed(buffer.get(), n);
+        }
+        if (readError != 0)
+            CannotRead(name, FileErrorText(readError));
+        if (n < kReadSize)
+            break;
+    }
+    if (total == 0)
+        throw ReportError("Rapor dosyası boş: " + name);
+    return parser.Finish();
+}
+
+} // namespace
+
+PdfResult ExtractPdf(const std::filesystem::path& report, const std::filesystem::path& pdf,
+                     const ReadHooks& hooks, const FileTaps& taps) {
+    const std::string name = PathText(report);
+    std::uint64_t size = 0;
+    std::unique_ptr<ByteSource> input = OpenReport(report, name, taps, size);
+    // Base64 gives at most three bytes for four characters.
+    FilePdfOutput output(pdf, report, size / 4 * 3 + 3, taps);
     bool found = false;
     {
-        ReportParser parser(output, name);
-        const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReadSize]);
-        std::uint64_t total = 0;
-        for (;;) {
-            std::size_t n = 0;
-            const int readError = ReadPiece(*input, buffer.get(), kReadSize, n);
-            if (n > 0) {
-                total += n;
-                parser.Feed(buffer.get(), n);
-            }
-            if (readError != 0)
-                CannotRead(name, FileErrorText(readError));
-            if (n < kReadSize)
-                break;
-        }
-        if (total == 0)
-            throw ReportError("Rapor dosyası boş: " + name);
-        found = parser.Finish();
+        ReportParser::Options options;
+        options.observer = hooks.observer;
+        ReportParser parser(output, name, options);
+        found = ReadInto(*input, name, parser);
     }
     input.reset();
 
     PdfResult result;
-    if (found && output.Commit()) {
+    if (found && hooks.beforeCommit && !hooks.beforeCommit()) {
+        output.Discard();
+        result.outcome = PdfResult::Outcome::Declined;
+    } else if (found && output.Commit()) {
         result.outcome = PdfResult::Outcome::Written;
     } else if (!output.FailureReason().empty()) {
         result.outcome = PdfResult::Outcome::NotWritten;
@@ -172,7 +198,23 @@ PdfResult ExtractPdf(const std::filesystem::path& report, const std::filesystem:
 
 PdfResult WritePdfFromReport(const std::filesystem::path& report,
                              const std::filesystem::path& pdf) {
-    return ExtractPdf(report, pdf, FileTaps{});
+    return ExtractPdf(report, pdf, ReadHooks{}, FileTaps{});
+}
+
+PdfResult WritePdfFromReport(const std::filesystem::path& report, const std::filesystem::path& pdf,
+                             const ReadHooks& hooks) {
+    return ExtractPdf(report, pdf, hooks, FileTaps{});
+}
+
+void ReadReport(const std::filesystem::path& report, XmlObserver& observer) {
+    const std::string name = PathText(report);
+    std::uint64_t size = 0;
+    std::unique_ptr<ByteSource> input = OpenReport(report, name, FileTaps{}, size);
+    NullPdfOutput output;
+    ReportParser::Options options;
+    options.observer = &observer;
+    ReportParser parser(output, name, options);
+    ReadInto(*input, name, parser);
 }
 
 bool PDFFileFromXADESFile(const std::filesystem::path& LetXADESFile,

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
+
+#include "report/XmlEvents.h"
 
 namespace tolv::report {
 
@@ -18,6 +21,7 @@ struct PdfResult {
         Written,    // the PDF is complete at its path
         NoPdf,      // no qualifying element decodes to anything
         NotWritten, // one did, but its PDF could not be written
+        Declined,   // one did, and the caller chose not to keep it
     };
     Outcome outcome = Outcome::NoPdf;
     std::string reason; // for NotWritten: why, in Turkish, UTF-8
@@ -29,6 +33,18 @@ struct PdfResult {
 // left as it was and no scratch file stays behind. Throws ReportError when
 // the report cannot be read or is not a well-formed XML document.
 PdfResult WritePdfFromReport(const std::filesystem::path& report, const std::filesystem::path& pdf);
+
+// What else may ride on the same read: an observer of the document's events,
+// and a last word before a complete PDF takes its place (false: Declined).
+struct ReadHooks {
+    XmlObserver* observer = nullptr;
+    std::function<bool()> beforeCommit;
+};
+PdfResult WritePdfFromReport(const std::filesystem::path& report, const std::filesystem::path& pdf,
+                             const ReadHooks& hooks);
+
+// Reads the report only, for its events; no PDF is written. Throws as above.
+void ReadReport(const std::filesystem::path& report, XmlObserver& observer);
 
 // The same, as the viewer asks it: true when the PDF was written at
 // LetPDFFile, false when there was none that could be written.

@@ -18,24 +18,26 @@ WINDOWS = ["windows/base", "windows/registry", "windows/ui", "windows/resources"
 ALLOWED = {
     "core": ["core"],
     "report": ["report"],
-    "tools": PORTABLE + ["tools"],
-    "bench": PORTABLE,
-    "fuzz": PORTABLE,
+    "signature": PORTABLE + ["signature"],
+    "tools": PORTABLE + ["signature", "tools"],
+    "bench": PORTABLE + ["signature"],
+    "fuzz": PORTABLE + ["signature"],
     "windows/base": ["core", "windows/base"],
     "windows/registry": ["core", "windows/base", "windows/registry"],
     "windows/ui": ["core", "windows/base", "windows/registry", "windows/resources", "windows/ui"],
     "windows/resources": ["windows/resources"],
-    "windows/app": PORTABLE + WINDOWS,
+    "windows/app": PORTABLE + ["signature"] + WINDOWS,
     "windows/installer": ["windows/installer"],
-    "linux": PORTABLE + ["linux"],
+    "linux": PORTABLE + ["signature", "linux"],
     "tests/core": PORTABLE + ["tests/core"],
     "tests/report": PORTABLE + ["tests/report"],
-    "tests/windows": PORTABLE + WINDOWS + ["tests/windows"],
-    "tests/linux": PORTABLE + ["linux", "tests/linux"],
+    "tests/signature": PORTABLE + ["signature", "tests/signature"],
+    "tests/windows": PORTABLE + ["signature"] + WINDOWS + ["tests/windows"],
+    "tests/linux": PORTABLE + ["signature", "linux", "tests/linux"],
     "tests": ["tests"],
 }
-WINDOWS_HEADERS = re.compile(r"<(windows|winreg|shellapi|shlobj|commctrl|objbase|winuser|winnt|io|direct)\.h>", re.I)
-LINUX_HEADERS = re.compile(r"<(gtk|gio|glib|gdk)[/.-]|<(unistd|fcntl|iconv)\.h>|<sys/")
+WINDOWS_HEADERS = re.compile(r"<(windows|winreg|shellapi|shlobj|commctrl|objbase|winuser|winnt|io|direct|bcrypt|wincrypt|ncrypt)\.h>", re.I)
+LINUX_HEADERS = re.compile(r"<(gtk|gio|glib|gdk)[/.-]|<(unistd|fcntl|iconv)\.h>|<sys/|<openssl/")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"][^>"]+[>"])')
 SOURCES = (".c", ".cpp", ".h", ".hpp", ".rc")
 
@@ -54,7 +56,8 @@ def check(path):
     layer = layer_of(rel)
     if layer is None:
         return []
-    portable = layer in ("core", "report", "tools", "bench", "fuzz", "tests/core", "tests/report")
+    portable = layer in ("core", "report", "signature", "tools", "bench", "fuzz", "tests/core",
+                         "tests/report", "tests/signature")
     platform_file = path.stem.endswith(("_win", "_linux", "_posix"))
     problems = []
     for number, line in enumerate(path.read_text(encoding="utf-8", errors="replace").splitlines(), 1):

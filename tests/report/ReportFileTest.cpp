@@ -166,7 +166,7 @@ TEST_F(ReportFile, AReadOrWriteFailingMidwayLeavesTheEarlierPdfAndNoScratchFile)
         };
         std::string reading, writing;
         try {
-            const PdfResult result = ExtractPdf(dir_ / "a.Tolv", dir_ / "a.Tolv.Pdf", taps);
+            const PdfResult result = ExtractPdf(dir_ / "a.Tolv", dir_ / "a.Tolv.Pdf", ReadHooks{}, taps);
             EXPECT_EQ(result.outcome, PdfResult::Outcome::NotWritten);
             writing = result.reason;
         } catch (const ReportError& error) {

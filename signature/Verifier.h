@@ -1,0 +1,86 @@
+#pragma once
+// The check of a report's own XML signature (XML-DSig, as XAdES uses it):
+// whether the report was changed after signing, and who signed it.
+
+#include "report/ReportReader.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tolv::signature {
+
+enum class Status {
+    Intact,  // every digest and the signature value verify, and they cover the PDF
+    Altered, // something that could be checked does not match
+    Unknown, // the check could not be made; reason says why
+};
+
+struct SignatureReport {
+    Status status = Status::Unknown;
+    // Why, in Turkish, without a final full stop: for Unknown the cause, for
+    // Altered what does not match.
+    std::string reason;
+
+    // Of the signer's certificate, when there is one that could be read.
+    std::string signer;
+    std::string issuer;
+    std::optional<std::int64_t> notBefore; // seconds since 1970-01-01 UTC
+    std::optional<std::int64_t> notAfter;
+    // XAdES SigningTime: the signer's own claim, as written and as a time.
+    std::string signingTimeText;
+    std::optional<std::int64_t> signingTime;
+    // Algorithms by short name ("rsa-sha256", "sha256", "c14n", "exc-c14n"...).
+    std::string signatureMethod;
+    std::string digestMethods;  // of the references, comma-separated, no repeats
+    std::string canonicalization;
+    bool usesSha1 = false;
+    // The signer's chain reaches a root this computer trusts (no revocation
+    // look-up). Information only: it never changes status.
+    bool trusted = false;
+};
+
+// "intact", "altered", "unknown".
+const char* StatusName(Status status);
+
+// The check as a consumer of the reader's events, for callers that run the
+// reads themselves (the fuzzer, tests on documents in memory): give it one
+// read of the whole document; while NeedsSecondRead, BeginSecondRead and give
+// it the whole document again; then Result.
+class Check;
+class SignatureCheck {
+public:
+    SignatureCheck();
+    ~SignatureCheck();
+    SignatureCheck(const SignatureCheck&) = delete;
+    SignatureCheck& operator=(const SignatureCheck&) = delete;
+
+    report::XmlObserver& Observer();
+    bool NeedsSecondRead();
+    void BeginSecondRead();
+    SignatureReport Result();
+
+private:
+    std::unique_ptr<Check> check_;
+};
+
+// Checks the report at path; reads it once, twice when the signature comes
+// after what it signs. Throws report::ReportError when the report cannot be
+// read or is not well-formed XML.
+SignatureReport CheckReport(const std::filesystem::path& report);
+
+// Writes the PDF as report::WritePdfFromReport does and checks the signature
+// in the same read (a second read only where the order needs it). decide sees
+// the check before the PDF takes its place: false discards the new PDF (an
+// earlier one stays as it was; outcome NotWritten with an empty reason).
+struct ViewResult {
+    report::PdfResult pdf;
+    SignatureReport signature;
+};
+ViewResult WritePdfAndCheck(const std::filesystem::path& report, const std::filesystem::path& pdf,
+                            const std::function<bool(const SignatureReport&)>& decide);
+
+} // namespace tolv::signature
