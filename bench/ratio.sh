@@ -3,7 +3,8 @@
 # The reader against the machine's own copy of the same bytes, on the report
 # carrying a 128 MB PDF, in one interleaved run of RUNS rounds (default 21):
 # the copy is `cat REPORT >/dev/null` plus `cp PDF OUT`, the extraction is
-# tolv-extract REPORT OUT. Then the Windows build under Wine against Wine's own
+# tolv-extract REPORT OUT, and the same with the signature check riding on the
+# read (tolv-extract --check). Then the Windows build under Wine against Wine's own
 # copy (cmd's copy, the same two files), each one Wine process started on a
 # warm wineserver. Prints the medians, the ratios and the extraction's peak
 # RSS. TOLV_BENCH_WINE=0 leaves Wine out.
@@ -26,11 +27,12 @@ fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j2 --target tolv-extract >/dev/null
 
-# NAME SECONDS RSS_KIB [FLOOR_SECONDS]
+# NAME SECONDS RSS_KIB [FLOOR_SECONDS [EXTRACTION_SECONDS]]
 row() {
-  awk -v n="$1" -v s="$2" -v r="$3" -v f="${4:-}" 'BEGIN {
+  awk -v n="$1" -v s="$2" -v r="$3" -v f="${4:-}" -v e="${5:-}" 'BEGIN {
     printf "%-28s %8.4f s", n, s
     if (f != "") printf "  %5.2fx the copy  peak RSS %5.1f MiB", s / f, r / 1024
+    if (e != "") printf "  %5.2fx extraction", s / e
     printf "\n" }'
 }
 
@@ -38,12 +40,17 @@ echo "128 MB PDF, median of $runs interleaved runs (load: $(cut -d' ' -f1-3 /pro
 cd "$out"
 results=$(python3 "$root/bench/interleave.py" "$runs" \
   "copy=cat '$report' >/dev/null; cp '$pdf' floor.pdf" \
-  "extract='$build/tolv-extract' '$report' extract.pdf")
-cmp -s extract.pdf "$pdf" || { echo "ratio: tolv-extract wrote different bytes" >&2; exit 1; }
+  "extract='$build/tolv-extract' '$report' extract.pdf" \
+  "check='$build/tolv-extract' --check '$report' check.pdf >/dev/null")
+for written in extract.pdf check.pdf; do
+  cmp -s "$written" "$pdf" || { echo "ratio: tolv-extract wrote different bytes" >&2; exit 1; }
+done
 read -r _ copy _ _ <<<"$(grep '^copy ' <<<"$results")"
 read -r _ extract rss _ <<<"$(grep '^extract ' <<<"$results")"
+read -r _ check checkRss _ <<<"$(grep '^check ' <<<"$results")"
 row "copy (cat + cp)" "$copy" 0
 row "tolv-extract" "$extract" "$rss" "$copy"
+row "tolv-extract --check" "$check" "$checkRss" "$copy" "$extract"
 
 [ "${TOLV_BENCH_WINE:-1}" = 0 ] && exit 0
 winbuild=$out/windows
