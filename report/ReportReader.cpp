@@ -5,6 +5,7 @@
 #include "report/Io.h"
 #include "report/ReportParser.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 
@@ -20,10 +21,11 @@ constexpr std::size_t kReadSize = 1024 * 1024;
 // report that turns out broken after its payload never destroys an earlier PDF.
 class FilePdfOutput : public PdfOutput {
 public:
-    // roomHint: what the PDF may take at most, reserved when the file opens.
+    // The room the PDF may take at most is reserved when the file opens: what
+    // the rest of the report decodes to, read counting what has been read.
     FilePdfOutput(const std::filesystem::path& pdf, const std::filesystem::path& report,
-                  std::uint64_t roomHint, const FileTaps& taps)
-        : pdf_(pdf), report_(report), roomHint_(roomHint), taps_(taps) {}
+                  std::uint64_t reportSize, const std::uint64_t& read, const FileTaps& taps)
+        : pdf_(pdf), report_(report), reportSize_(reportSize), read_(read), taps_(taps) {}
     ~FilePdfOutput() override { Discard(); }
     FilePdfOutput(const FilePdfOutput&) = delete;
     FilePdfOutput& operator=(const FilePdfOutput&) = delete;
@@ -42,7 +44,13 @@ public:
         if (!file_)
             return Fail(FileErrorText(errno));
         std::setvbuf(file_.get(), nullptr, _IONBF, 0); // written past stdio, by descriptor
-        ReserveRoom(file_.get(), roomHint_);
+        // Base64 gives at most three bytes for four characters: those of the
+        // report from the piece being parsed on, and the decoder's own buffer
+        // of bytes decoded before. Too small a room would bring nothing: the
+        // file would be written out at the rename all the same.
+        const std::uint64_t rest = reportSize_ - std::min(reportSize_, read_) + kReadSize;
+        ReserveRoom(file_.get(), std::min(std::min(rest, reportSize_) / 4 * 3 + kReadSize,
+                                          reportSize_ / 4 * 3 + 3));
         sink_ = std::make_unique<FileSink>(file_.get());
         if (taps_.output)
             sink_ = taps_.output(std::move(sink_));
@@ -106,7 +114,8 @@ private:
     std::filesystem::path pdf_;
     std::filesystem::path report_;
     std::filesystem::path scratch_;
-    std::uint64_t roomHint_;
+    std::uint64_t reportSize_;
+    const std::uint64_t& read_;
     const FileTaps& taps_;
     UniqueFile file_;
     std::unique_ptr<ByteSink> sink_;
@@ -145,14 +154,15 @@ std::unique_ptr<ByteSource> OpenReport(const std::filesystem::path& report, cons
 }
 
 // Feeds the whole report to parser; true when an element's PDF was written.
-bool ReadInto(ByteSource& input, const std::string& name, ReportParser& parser) {
+// read counts the bytes as they come.
+bool ReadInto(ByteSource& input, const std::string& name, ReportParser& parser,
+              std::uint64_t& read) {
     const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReadSize]);
-    std::uint64_t total = 0;
     for (;;) {
         std::size_t n = 0;
         const int readError = ReadPiece(input, buffer.get(), kReadSize, n);
         if (n > 0) {
-            total += n;
+            read += n;
             parser.Feed(buffer.get(), n);
         }
         if (readError != 0)
@@ -160,7 +170,7 @@ bool ReadInto(ByteSource& input, const std::string& name, ReportParser& parser) 
         if (n < kReadSize)
             break;
     }
-    if (total == 0)
+    if (read == 0)
         throw ReportError("Rapor dosyası boş: " + name);
     return parser.Finish();
 }
@@ -172,14 +182,14 @@ PdfResult ExtractPdf(const std::filesystem::path& report, const std::filesystem:
     const std::string name = PathText(report);
     std::uint64_t size = 0;
     std::unique_ptr<ByteSource> input = OpenReport(report, name, taps, size);
-    // Base64 gives at most three bytes for four characters.
-    FilePdfOutput output(pdf, report, size / 4 * 3 + 3, taps);
+    std::uint64_t read = 0;
+    FilePdfOutput output(pdf, report, size, read, taps);
     bool found = false;
     {
         ReportParser::Options options;
         options.observer = hooks.observer;
         ReportParser parser(output, name, options);
-        found = ReadInto(*input, name, parser);
+        found = ReadInto(*input, name, parser, read);
     }
     input.reset();
 
@@ -214,7 +224,8 @@ void ReadReport(const std::filesystem::path& report, XmlObserver& observer) {
     ReportParser::Options options;
     options.observer = &observer;
     ReportParser parser(output, name, options);
-    ReadInto(*input, name, parser);
+    std::uint64_t read = 0;
+    ReadInto(*input, name, parser, read);
 }
 
 bool PDFFileFromXADESFile(const std::filesystem::path& LetXADESFile,
