@@ -102,6 +102,31 @@ TOLV_AVX2_FUNCTION std::size_t PlainRunLengthAvx2(const std::uint8_t* data, std:
     }
     return i + PlainRunLengthScalar(data + i, size - i);
 }
+
+// 0x80 for the bytes 0-127 that are not plain; bytes from 128 up carry the
+// bit themselves.
+constexpr std::array<std::uint8_t, 128> MakeNotPlainTable() {
+    std::array<std::uint8_t, 128> table{};
+    for (unsigned i = 0; i < 128; ++i)
+        table[i] = Plain(i) ? 0 : 0x80;
+    return table;
+}
+
+alignas(64) constexpr std::array<std::uint8_t, 128> kNotPlain = MakeNotPlainTable();
+
+TOLV_AVX512_FUNCTION std::size_t PlainRunLengthAvx512(const std::uint8_t* data, std::size_t size) {
+    const __m512i low = _mm512_load_si512(kNotPlain.data());
+    const __m512i high = _mm512_load_si512(kNotPlain.data() + 64);
+    std::size_t i = 0;
+    for (; i + 64 <= size; i += 64) {
+        const __m512i text = _mm512_loadu_si512(data + i);
+        const std::uint64_t bad =
+            _mm512_movepi8_mask(_mm512_or_si512(_mm512_permutex2var_epi8(low, text, high), text));
+        if (bad != 0)
+            return i + LowestSetBit64(bad);
+    }
+    return i + PlainRunLengthScalar(data + i, size - i);
+}
 #endif
 
 #if TOLV_HAVE_X86 && (defined(__GNUC__) || defined(__clang__))
@@ -160,6 +185,8 @@ bool IsPlainByte(std::uint8_t byte) {
 
 std::size_t PlainRunLength(const std::uint8_t* data, std::size_t size) {
 #if TOLV_HAVE_X86
+    if (CpuHasAvx512Vbmi())
+        return PlainRunLengthAvx512(data, size);
     if (CpuHasAvx2())
         return PlainRunLengthAvx2(data, size);
 #endif

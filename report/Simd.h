@@ -45,4 +45,14 @@ inline unsigned LowestSetBit(unsigned mask) {
 #endif
 }
 
+inline unsigned LowestSetBit64(unsigned long long mask) {
+#if defined(_MSC_VER) && !defined(__clang__)
+    unsigned long index;
+    _BitScanForward64(&index, mask);
+    return unsigned(index);
+#else
+    return unsigned(__builtin_ctzll(mask));
+#endif
+}
+
 } // namespace tolv::report
