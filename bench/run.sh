@@ -8,7 +8,8 @@
 # decoder's own throughput in memory, and tolv-extract on the 16 MB report
 # declared in other encodings (its text is ASCII, so the same file is valid in
 # each): the fast path in single-byte encodings and EUC-JP, the plain one in
-# Shift_JIS.
+# Shift_JIS. Last, bench/ratio.sh: the reader against the machine's own copy,
+# interleaved, natively and under Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${TOLV_BENCH_DIR:-$root/build/bench}
@@ -65,3 +66,5 @@ for encoding in UTF-8 windows-1254 ISO-8859-2 EUC-JP Shift_JIS; do
 done
 echo
 "$build/decoder-bench"
+echo
+"$root/bench/ratio.sh"

@@ -1,8 +1,10 @@
 // libFuzzer target: the whole reader on any bytes, fed in pieces whose sizes
 // come from the input too. Errors are expected; crashes, hangs and leaks are not.
 // The path around the tokenizer and the plain path must agree, and so must
-// the signature check that rides on each.
+// the signature check that rides on each, and the pieces the reader puts
+// together from short reads of a file.
 
+#include "report/Io.h"
 #include "report/ReportParser.h"
 #include "signature/Verifier.h"
 
@@ -25,6 +27,23 @@ public:
     }
     bool Close() override { return true; }
     std::vector<std::uint8_t> bytes;
+};
+
+// Gives the bytes back in reads of a few bytes at a time.
+class MemorySource : public tolv::report::ByteSource {
+public:
+    MemorySource(const std::uint8_t* data, std::size_t size, std::size_t step)
+        : data_(data), size_(size), step_(step) {}
+    int Read(std::uint8_t* data, std::size_t size, std::size_t& got) noexcept override {
+        got = std::min({size, step_, size_ - at_});
+        std::copy_n(data_ + at_, got, data);
+        at_ += got;
+        return 0;
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_, step_, at_ = 0;
 };
 
 struct Outcome {
@@ -68,6 +87,27 @@ Outcome Read(const std::uint8_t* data, std::size_t size, std::size_t piece, bool
     return outcome;
 }
 
+// Pieces put together from reads of a few bytes each, as the reader does.
+Outcome ReadShort(const std::uint8_t* data, std::size_t size, std::size_t piece, std::size_t step) {
+    MemorySource source(data, size, step);
+    Collect output;
+    Outcome outcome;
+    try {
+        tolv::report::ReportParser parser(output, "fuzz");
+        std::vector<std::uint8_t> buffer(piece);
+        for (std::size_t n = piece; n == piece;) {
+            tolv::report::ReadPiece(source, buffer.data(), piece, n);
+            parser.Feed(buffer.data(), n);
+        }
+        outcome.found = parser.Finish();
+    } catch (const tolv::report::ReportError& error) {
+        outcome.error = true;
+        outcome.message = error.what();
+    }
+    outcome.pdf = output.bytes;
+    return outcome;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -85,6 +125,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Outcome whole = Read(data + 1, size - 1, size, false);
     if (fast.error != whole.error || fast.found != whole.found ||
         (!fast.error && (fast.pdf != whole.pdf || fast.signature != whole.signature)))
+        std::abort();
+    // The same pieces, put together from short reads: the same in all.
+    const Outcome shortReads = ReadShort(data + 1, size - 1, piece, 1 + data[0] % 7);
+    if (fast.error != shortReads.error || fast.found != shortReads.found ||
+        fast.message != shortReads.message || (!fast.error && fast.pdf != shortReads.pdf))
         std::abort();
     return 0;
 }

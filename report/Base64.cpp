@@ -102,6 +102,57 @@ TOLV_AVX2_FUNCTION std::size_t DecodeGroupsAvx2(const std::uint8_t* in, std::siz
     }
     return std::size_t(out - start) + DecodeGroupsScalar(in, groups, out);
 }
+
+// The values of the characters 0-63 and 64-127 for a two-table byte permute;
+// 0x80 marks a character outside the alphabet, and every character from 128
+// up carries that bit itself.
+constexpr std::array<std::int8_t, 128> MakePermuteTable() {
+    std::array<std::int8_t, 128> table{};
+    for (std::size_t i = 0; i < table.size(); ++i)
+        table[i] = kValue[i] < 0 ? std::int8_t(-128) : kValue[i];
+    return table;
+}
+
+alignas(64) constexpr std::array<std::int8_t, 128> kPermuteTable = MakePermuteTable();
+
+// The three bytes of each 32-bit lane, high byte first; the last 16 are unused.
+constexpr std::array<std::uint8_t, 64> MakePackOrder() {
+    std::array<std::uint8_t, 64> order{};
+    for (std::size_t i = 0; i < 48; ++i)
+        order[i] = std::uint8_t(i / 3 * 4 + 2 - i % 3);
+    return order;
+}
+
+alignas(64) constexpr std::array<std::uint8_t, 64> kPackOrder = MakePackOrder();
+
+// 64 characters at a time, on the same terms as the AVX2 path: a block with
+// anything outside the alphabet goes through the scalar groups.
+TOLV_AVX512_FUNCTION std::size_t DecodeGroupsAvx512(const std::uint8_t* in, std::size_t groups,
+                                                    std::uint8_t* out) {
+    const __m512i low = _mm512_load_si512(kPermuteTable.data());
+    const __m512i high = _mm512_load_si512(kPermuteTable.data() + 64);
+    const __m512i order = _mm512_load_si512(kPackOrder.data());
+    const __m512i mergePairs = _mm512_set1_epi32(0x01400140);
+    const __m512i mergeQuads = _mm512_set1_epi32(0x00011000);
+    const __mmask64 kept = 0x0000FFFFFFFFFFFFull;
+
+    std::uint8_t* const start = out;
+    while (groups >= 16) {
+        const __m512i text = _mm512_loadu_si512(in);
+        const __m512i values = _mm512_permutex2var_epi8(low, text, high);
+        if (_mm512_movepi8_mask(_mm512_or_si512(values, text)) != 0) {
+            out += DecodeGroupsScalar(in, 16, out);
+        } else {
+            const __m512i pairs = _mm512_maddubs_epi16(values, mergePairs);
+            const __m512i quads = _mm512_madd_epi16(pairs, mergeQuads);
+            _mm512_mask_storeu_epi8(out, kept, _mm512_maskz_permutexvar_epi8(kept, order, quads));
+            out += 48;
+        }
+        in += 64;
+        groups -= 16;
+    }
+    return std::size_t(out - start) + DecodeGroupsScalar(in, groups, out);
+}
 #endif
 
 } // namespace
@@ -110,16 +161,25 @@ int Base64Value(int code) {
     return code >= 0 && code < 256 ? kValue[std::size_t(code)] : -1;
 }
 
-bool Base64SimdAvailable() {
-#if TOLV_HAVE_X86
-    return CpuHasAvx2();
-#else
-    return false;
-#endif
+bool Base64Decoder::Available(Engine engine) {
+    switch (engine) {
+    case Engine::Avx2:
+        return TOLV_HAVE_X86 && CpuHasAvx2();
+    case Engine::Avx512Vbmi:
+        return TOLV_HAVE_X86 && CpuHasAvx512Vbmi();
+    default:
+        return true;
+    }
 }
 
-Base64Decoder::Base64Decoder(Engine engine)
-    : simd_(engine == Engine::Auto && Base64SimdAvailable()) {}
+Base64Decoder::Base64Decoder(Engine engine) : path_(Engine::Scalar) {
+    if (engine != Engine::Auto)
+        path_ = Available(engine) ? engine : Engine::Scalar;
+    else if (Available(Engine::Avx512Vbmi))
+        path_ = Engine::Avx512Vbmi;
+    else if (Available(Engine::Avx2))
+        path_ = Engine::Avx2;
+}
 
 void Base64Decoder::Reset() {
     pendingCount_ = 0;
@@ -129,7 +189,9 @@ void Base64Decoder::Reset() {
 std::size_t Base64Decoder::DecodeGroups(const std::uint8_t* in, std::size_t groups,
                                         std::uint8_t* out) {
 #if TOLV_HAVE_X86
-    if (simd_)
+    if (path_ == Engine::Avx512Vbmi)
+        return DecodeGroupsAvx512(in, groups, out);
+    if (path_ == Engine::Avx2)
         return DecodeGroupsAvx2(in, groups, out);
 #endif
     return DecodeGroupsScalar(in, groups, out);

@@ -27,9 +27,12 @@ void Base64Decode(std::vector<std::uint8_t>& data);
 // any point, and the bytes are those of one call on the whole text.
 class Base64Decoder {
 public:
-    enum class Engine { Auto, Scalar };
+    // Auto takes the fastest path this processor runs; the others are for
+    // tests and the benchmark, and a path the processor lacks runs as Scalar.
+    enum class Engine { Auto, Scalar, Avx2, Avx512Vbmi };
 
     explicit Base64Decoder(Engine engine = Engine::Auto);
+    static bool Available(Engine engine);
 
     // Room that Decode needs at out for n more characters (includes slack for
     // wide stores).
@@ -42,18 +45,15 @@ public:
     void Reset();
 
     std::uint64_t Produced() const { return produced_; }
-    bool UsesSimd() const { return simd_; }
+    Engine Path() const { return path_; }
 
 private:
     std::size_t DecodeGroups(const std::uint8_t* in, std::size_t groups, std::uint8_t* out);
 
-    bool simd_;
+    Engine path_;
     int pendingCount_ = 0;
     std::int8_t pending_[4] = {};
     std::uint64_t produced_ = 0;
 };
-
-// True when this processor runs the vector path.
-bool Base64SimdAvailable();
 
 } // namespace tolv::report

@@ -86,6 +86,12 @@ void PayloadDecoder::AddRaw(const std::uint8_t* data, std::size_t size, TextPosi
     }
     const std::uint8_t* const end = data + size;
     while (data < end) {
+        if (pendingBlanks_ == 0 && end - data >= 64) {
+            const std::size_t taken = TakeLines(data, std::size_t(end - data), position);
+            data += taken;
+            if (taken > 0)
+                continue;
+        }
         const std::uint8_t* blank = FindBlankOrControl(data, end);
         if (blank > data) {
             PutBlanksIfInside();
@@ -109,6 +115,23 @@ void PayloadDecoder::AddRaw(const std::uint8_t* data, std::size_t size, TextPosi
         }
         data = blank + 1;
     }
+}
+
+// Lines without blanks go to the staging buffer in one step, their line ends
+// left out; a blank (with what follows it) takes the way through Put.
+std::size_t PayloadDecoder::TakeLines(const std::uint8_t* data, std::size_t size,
+                                      TextPosition& position) {
+    if (kStagingSize - staged_ < 64) {
+        DecodeStaged(staging_.get(), staged_);
+        staged_ = 0;
+    }
+    std::size_t stored = 0;
+    const std::size_t taken = CopyTextOfLines(data, std::min(size, kStagingSize - staged_),
+                                              staging_.get() + staged_, stored, position);
+    staged_ += stored;
+    if (stored > 0)
+        inside_ = true;
+    return taken;
 }
 
 void PayloadDecoder::Put(const std::uint8_t* data, std::size_t size) {

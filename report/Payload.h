@@ -49,6 +49,7 @@ public:
 private:
     void PutBlanksIfInside();
     void Put(const std::uint8_t* data, std::size_t size);
+    std::size_t TakeLines(const std::uint8_t* data, std::size_t size, TextPosition& position);
     void DecodeStaged(const std::uint8_t* data, std::size_t size);
     void FlushOutput();
 

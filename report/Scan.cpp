@@ -102,6 +102,79 @@ TOLV_AVX2_FUNCTION std::size_t PlainRunLengthAvx2(const std::uint8_t* data, std:
     }
     return i + PlainRunLengthScalar(data + i, size - i);
 }
+
+// 0x80 for the bytes 0-127 that are not plain; bytes from 128 up carry the
+// bit themselves.
+constexpr std::array<std::uint8_t, 128> MakeNotPlainTable() {
+    std::array<std::uint8_t, 128> table{};
+    for (unsigned i = 0; i < 128; ++i)
+        table[i] = Plain(i) ? 0 : 0x80;
+    return table;
+}
+
+alignas(64) constexpr std::array<std::uint8_t, 128> kNotPlain = MakeNotPlainTable();
+
+TOLV_AVX512_FUNCTION std::size_t PlainRunLengthAvx512(const std::uint8_t* data, std::size_t size) {
+    const __m512i low = _mm512_load_si512(kNotPlain.data());
+    const __m512i high = _mm512_load_si512(kNotPlain.data() + 64);
+    std::size_t i = 0;
+    for (; i + 64 <= size; i += 64) {
+        const __m512i text = _mm512_loadu_si512(data + i);
+        const std::uint64_t bad =
+            _mm512_movepi8_mask(_mm512_or_si512(_mm512_permutex2var_epi8(low, text, high), text));
+        if (bad != 0)
+            return i + LowestSetBit64(bad);
+    }
+    return i + PlainRunLengthScalar(data + i, size - i);
+}
+#endif
+
+#if TOLV_HAVE_X86 && (defined(__GNUC__) || defined(__clang__))
+#define TOLV_HAVE_COPY_TEXT 1
+// Line ends are counted in bulk the way TextPosition counts them one by one:
+// every CR ends a line, an LF only when no CR comes right before it.
+TOLV_AVX512_VBMI2_FUNCTION std::size_t CopyTextOfLinesAvx512(const std::uint8_t* data,
+                                                             std::size_t size, std::uint8_t* out,
+                                                             std::size_t& stored,
+                                                             TextPosition& position) {
+    const __m512i cr = _mm512_set1_epi8('\r');
+    const __m512i lf = _mm512_set1_epi8('\n');
+    const __m512i space = _mm512_set1_epi8(' ');
+    const __m512i tab = _mm512_set1_epi8('\t');
+    std::uint8_t* const start = out;
+    std::size_t taken = 0;
+    for (; size - taken >= 64; taken += 64) {
+        const __m512i text = _mm512_loadu_si512(data + taken);
+        if ((_mm512_cmpeq_epi8_mask(text, space) | _mm512_cmpeq_epi8_mask(text, tab)) != 0)
+            break;
+        const std::uint64_t crs = _mm512_cmpeq_epi8_mask(text, cr);
+        const std::uint64_t ends = crs | _mm512_cmpeq_epi8_mask(text, lf);
+        // Writes 64 bytes of which the characters count; the room is there.
+        _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(~ends, text));
+        out += 64 - __builtin_popcountll(ends);
+        if (ends == 0) {
+            position.column += 64;
+            position.afterCr = false;
+            continue;
+        }
+        const std::uint64_t afterCr = crs << 1 | std::uint64_t(position.afterCr);
+        position.line +=
+            std::uint64_t(__builtin_popcountll(crs) + __builtin_popcountll(ends & ~crs & ~afterCr));
+        const std::uint64_t last = std::uint64_t(1) << 63;
+        if ((crs & last) != 0) {
+            const std::uint64_t before = ends & ~last;
+            position.columnBeforeCr =
+                before != 0 ? std::uint64_t(__builtin_clzll(before)) - 1 : position.column + 63;
+            position.column = 0;
+            position.afterCr = true;
+        } else {
+            position.column = std::uint64_t(__builtin_clzll(ends));
+            position.afterCr = false;
+        }
+    }
+    stored = std::size_t(out - start);
+    return taken;
+}
 #endif
 
 } // namespace
@@ -112,6 +185,8 @@ bool IsPlainByte(std::uint8_t byte) {
 
 std::size_t PlainRunLength(const std::uint8_t* data, std::size_t size) {
 #if TOLV_HAVE_X86
+    if (CpuHasAvx512Vbmi())
+        return PlainRunLengthAvx512(data, size);
     if (CpuHasAvx2())
         return PlainRunLengthAvx2(data, size);
 #endif
@@ -133,6 +208,20 @@ const std::uint8_t* FindBlankOrControl(const std::uint8_t* data, const std::uint
     while (data < end && static_cast<std::int8_t>(*data) >= 0x21)
         ++data;
     return data;
+}
+
+std::size_t CopyTextOfLines(const std::uint8_t* data, std::size_t size, std::uint8_t* out,
+                            std::size_t& stored, TextPosition& position) {
+    stored = 0;
+#ifdef TOLV_HAVE_COPY_TEXT
+    if (CpuHasAvx512Vbmi2())
+        return CopyTextOfLinesAvx512(data, size, out, stored, position);
+#endif
+    (void)data;
+    (void)size;
+    (void)out;
+    (void)position;
+    return 0;
 }
 
 void AdvanceOverPlain(const std::uint8_t* data, std::size_t size, TextPosition& position) {

@@ -47,4 +47,12 @@ struct TextPosition {
 // Moves position over plain bytes.
 void AdvanceOverPlain(const std::uint8_t* data, std::size_t size, TextPosition& position);
 
+// Copies plain bytes to out without their CR and LF, in blocks of 64 as long
+// as a block holds no space or tab, and moves position over what it took.
+// Returns how many bytes it took (a multiple of 64, at most size); stored
+// tells how many went to out, which must have room for size bytes. Takes
+// nothing where the processor lacks AVX-512 VBMI2.
+std::size_t CopyTextOfLines(const std::uint8_t* data, std::size_t size, std::uint8_t* out,
+                            std::size_t& stored, TextPosition& position);
+
 } // namespace tolv::report

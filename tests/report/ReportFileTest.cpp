@@ -1,3 +1,4 @@
+#include "report/Extraction.h"
 #include "report/File.h"
 #include "report/ReportReader.h"
 
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -111,6 +113,89 @@ TEST_F(ReportFile, AFailedReportLeavesTheEarlierPdfAsItWasAndNoScratchFile) {
         WriteAll(dir_ / "a.Tolv", row.doc);
         WriteAll(dir_ / "a.Tolv.Pdf", earlier);
         EXPECT_THROW(PDFFileFromXADESFile(dir_ / "a.Tolv", dir_ / "a.Tolv.Pdf"), ReportError);
+        EXPECT_EQ(ReadAll(dir_ / "a.Tolv.Pdf"), ToBytes(earlier));
+        EXPECT_EQ(NamesIn(dir_), (std::vector<std::string>{"a.Tolv", "a.Tolv.Pdf"}));
+    }
+}
+
+// Reads or writes up to a point, then fails as a bad sector or a full disk does.
+class FailingSource : public ByteSource {
+public:
+    FailingSource(std::unique_ptr<ByteSource> inner, std::uint64_t after, int error)
+        : inner_(std::move(inner)), left_(after), error_(error) {}
+    int Read(std::uint8_t* data, std::size_t size, std::size_t& got) noexcept override {
+        if (left_ == 0)
+            return error_;
+        const int error =
+            inner_->Read(data, std::size_t(std::min<std::uint64_t>(size, left_)), got);
+        left_ -= got;
+        return error;
+    }
+
+private:
+    std::unique_ptr<ByteSource> inner_;
+    std::uint64_t left_;
+    int error_;
+};
+
+class FailingSink : public ByteSink {
+public:
+    FailingSink(std::unique_ptr<ByteSink> inner, std::uint64_t after, int error)
+        : inner_(std::move(inner)), left_(after), error_(error) {}
+    int Write(const std::uint8_t* data, std::size_t size) noexcept override {
+        const std::size_t n = std::size_t(std::min<std::uint64_t>(size, left_));
+        left_ -= n;
+        const int error = inner_->Write(data, n);
+        return error != 0 ? error : n < size ? error_ : 0;
+    }
+
+private:
+    std::unique_ptr<ByteSink> inner_;
+    std::uint64_t left_;
+    int error_;
+};
+
+// A read or a write that fails part way through a report larger than the
+// pieces and blocks in flight: the earlier PDF stays, no scratch file is left,
+// and the reason is the system's.
+TEST_F(ReportFile, AReadOrWriteFailingMidwayLeavesTheEarlierPdfAndNoScratchFile) {
+    const std::uint64_t pdfSize = fs::file_size("large.pdf");
+    const struct {
+        const char* name;
+        std::uint64_t readFailsAt, writeFailsAt;
+        int error;
+        const char* text;
+    } rows[] = {
+        {"bad sector", pdfSize * 2 / 3, UINT64_MAX, EIO,
+         "Rapor dosyası okunamadı: {} (okuma ya da yazma sırasında donanım hatası)"},
+        {"disk full", UINT64_MAX, pdfSize / 2, ENOSPC, "diskte yer kalmadı"},
+        {"disk full in the last block", UINT64_MAX, pdfSize - 10, ENOSPC, "diskte yer kalmadı"},
+        {"no room at all", UINT64_MAX, 0, ENOSPC, "diskte yer kalmadı"},
+    };
+    const std::string earlier = "%PDF-1.4 earlier, good run";
+    fs::copy_file("large.Tolv", dir_ / "a.Tolv");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WriteAll(dir_ / "a.Tolv.Pdf", earlier);
+        FileTaps taps;
+        taps.input = [&](std::unique_ptr<ByteSource> file) -> std::unique_ptr<ByteSource> {
+            return std::make_unique<FailingSource>(std::move(file), row.readFailsAt, row.error);
+        };
+        taps.output = [&](std::unique_ptr<ByteSink> file) -> std::unique_ptr<ByteSink> {
+            return std::make_unique<FailingSink>(std::move(file), row.writeFailsAt, row.error);
+        };
+        std::string reading, writing;
+        try {
+            const PdfResult result = ExtractPdf(dir_ / "a.Tolv", dir_ / "a.Tolv.Pdf", ReadHooks{}, taps);
+            EXPECT_EQ(result.outcome, PdfResult::Outcome::NotWritten);
+            writing = result.reason;
+        } catch (const ReportError& error) {
+            reading = error.what();
+        }
+        std::string text = row.text;
+        if (const auto at = text.find("{}"); at != std::string::npos)
+            text.replace(at, 2, PathText(dir_ / "a.Tolv"));
+        EXPECT_EQ(row.readFailsAt != UINT64_MAX ? reading : writing, text);
         EXPECT_EQ(ReadAll(dir_ / "a.Tolv.Pdf"), ToBytes(earlier));
         EXPECT_EQ(NamesIn(dir_), (std::vector<std::string>{"a.Tolv", "a.Tolv.Pdf"}));
     }

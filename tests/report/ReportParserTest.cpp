@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 namespace tolv::report::reporttest {
@@ -160,9 +161,9 @@ TEST(ReportParser, ErrorPositionsCountTheSkippedText) {
             }
         }
         // A report cut off right after a CR: the parser never counts that line end.
-        for (const auto& [cut, where] : {std::pair{"<r>x\r", "satır 1, sütun 5"},
-                                         std::pair{"<r>x\r\r", "satır 2, sütun 1"},
-                                         std::pair{"<r>x\r\n\r", "satır 2, sütun 1"}}) {
+        for (const auto& [cut, where] :
+             {std::pair{"<r>x\r", "satır 1, sütun 5"}, std::pair{"<r>x\r\r", "satır 2, sütun 1"},
+              std::pair{"<r>x\r\n\r", "satır 2, sütun 1"}}) {
             for (bool skip : {true, false}) {
                 ReportParser::Options options;
                 options.skipPlainRuns = skip;
@@ -173,6 +174,23 @@ TEST(ReportParser, ErrorPositionsCountTheSkippedText) {
                     EXPECT_THAT(error.what(), HasSubstr(where)) << piece << skip;
                 }
             }
+        }
+        // The same inside a payload, the CR closing a long run of text.
+        for (const char* lines : {"", "QUJD\r\n", "QUJD\r", "QUJD\n"}) {
+            const std::string cut = std::string("<r xmlns:ds=\"u\"><ds:Object Encoding=\"\">") +
+                                    lines + std::string(63 - std::strlen(lines), 'A') + "\r";
+            std::string errors[2];
+            for (bool skip : {false, true}) {
+                ReportParser::Options options;
+                options.skipPlainRuns = skip;
+                try {
+                    RunReport(cut, piece, options);
+                } catch (const ReportError& error) {
+                    errors[skip] = error.what();
+                }
+            }
+            EXPECT_THAT(errors[0], HasSubstr("satır"));
+            EXPECT_EQ(errors[1], errors[0]) << piece << " " << lines;
         }
         const std::string lateError =
             "<r xmlns:ds=\"u\"><ds:Object Encoding=\"\">" + payload + "AA&bogus;</ds:Object></r>";
@@ -229,8 +247,9 @@ TEST(ReportParser, EverySplitPointGivesTheSameBytes) {
         EXPECT_EQ(RunReport(doc, piece).pdf, expected.pdf) << piece;
 }
 
-// Random payloads with random disturbances: the path around the tokenizer and
-// the plain path must agree byte for byte, in pieces of any size.
+// Random payloads with random disturbances, sparse or dense: the path around
+// the tokenizer and the plain path must agree byte for byte, in pieces of any
+// size, and on where an error after the payload lies.
 TEST(ReportParser, SkippingAndPlainParsingAgreeOnRandomReports) {
     std::mt19937 random(7);
     const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -241,8 +260,9 @@ TEST(ReportParser, SkippingAndPlainParsingAgreeOnRandomReports) {
     for (int round = 0; round < 200; ++round) {
         std::string text;
         const int length = int(random() % 4000);
+        const unsigned rate = round % 2 == 0 ? 60 : 600;
         for (int i = 0; i < length; ++i) {
-            if (random() % 60 == 0)
+            if (random() % rate == 0)
                 text += extras[random() % extras.size()];
             else
                 text += alphabet[random() % 64];
@@ -257,6 +277,20 @@ TEST(ReportParser, SkippingAndPlainParsingAgreeOnRandomReports) {
         ASSERT_EQ(RunReport(doc, piece).pdf, expected.pdf) << doc;
         ASSERT_EQ(RunReport(doc, 0, scalar).pdf, expected.pdf) << doc;
         ASSERT_EQ(RunReport(doc).found, expected.found);
+
+        const std::string broken = Report("<ds:X>QUJD</ds:X>" + Base64Object(text) + "<b a=x/>");
+        std::string errors[2];
+        for (bool skip : {false, true}) {
+            ReportParser::Options options;
+            options.skipPlainRuns = skip;
+            try {
+                RunReport(broken, 0, options);
+            } catch (const ReportError& error) {
+                errors[skip] = error.what();
+            }
+        }
+        ASSERT_THAT(errors[0], HasSubstr("satır"));
+        ASSERT_EQ(errors[1], errors[0]) << broken;
     }
 }
 
