@@ -277,7 +277,7 @@ void ReportParser::Feed(const std::uint8_t* data, std::size_t size) {
     while (pos < size) {
         if (CanSkip()) {
             std::size_t run = PlainRunLength(data + pos, size - pos);
-            // An observer is given text with line ends made LF; a CR at the
+            // An observer reads a run's CR LF and lone CR as LF; a CR at the
             // end of a run may be the first half of a CR LF, so it is left to
             // the parser, which sees what follows.
             if (observer_ != nullptr && run > 0 && data[pos + run - 1] == '\r')
@@ -340,41 +340,12 @@ void ReportParser::Skip(const std::uint8_t* data, std::size_t size) {
         mapped_ = true;
     }
     if (observer_ != nullptr)
-        ObservePlain(data, size);
+        observer_->PlainText(reinterpret_cast<const char*>(data), size);
     if (activeDepth_ != 0)
         payload_.AddRaw(data, size, truePosition_);
     else
         AdvanceOverPlain(data, size, truePosition_);
     skipped_ += size;
-}
-
-// Gives the observer a run as the parser would have: CR LF and a lone CR
-// become LF. The run never ends with a CR (see Feed). One call for the run:
-// Base64 text has a line end every few dozen bytes.
-void ReportParser::ObservePlain(const std::uint8_t* data, std::size_t size) {
-    const char* text = reinterpret_cast<const char*>(data);
-    const char* end = text + size;
-    const char* cr = static_cast<const char*>(std::memchr(text, '\r', size));
-    if (cr == nullptr) {
-        observer_->PlainText(text, size);
-        return;
-    }
-    plainScratch_.resize(size);
-    char* out = plainScratch_.data();
-    while (cr != nullptr) {
-        std::memcpy(out, text, std::size_t(cr - text));
-        out += cr - text;
-        if (cr + 1 < end && cr[1] == '\n') {
-            text = cr + 1; // the LF is copied with what follows
-        } else {
-            *out++ = '\n';
-            text = cr + 1;
-        }
-        cr = static_cast<const char*>(std::memchr(text, '\r', std::size_t(end - text)));
-    }
-    std::memcpy(out, text, std::size_t(end - text));
-    out += end - text;
-    observer_->PlainText(plainScratch_.data(), std::size_t(out - plainScratch_.data()));
 }
 
 // The parser counts lines and columns without the runs taken around it; this

@@ -73,7 +73,6 @@ private:
     std::size_t NextParsePoint(const std::uint8_t* data, std::size_t pos, std::size_t size) const;
     void Parse(const std::uint8_t* data, std::size_t size, bool final);
     void Skip(const std::uint8_t* data, std::size_t size);
-    void ObservePlain(const std::uint8_t* data, std::size_t size);
     void MapPosition(std::uint64_t& line, std::uint64_t& column) const;
     [[noreturn]] void Fail(const char* lead, const std::string& reason, std::uint64_t line,
                            std::uint64_t column);
@@ -104,7 +103,6 @@ private:
     XmlObserver* observer_ = nullptr;
     std::uint64_t ordinal_ = 0;       // StartElement events so far
     std::uint64_t activeOrdinal_ = 0; // that of the element being decoded
-    std::vector<char> plainScratch_;  // a plain run with its line ends made LF
 
     // Line and column mapping past skipped runs: the parser's position at the
     // last skip and the document's true position after it.

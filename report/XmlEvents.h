@@ -23,14 +23,21 @@ public:
     virtual void EndElement() = 0;
     // Character data in UTF-8, line ends already LF; CDATA sections come as text.
     virtual void Text(const char* text, std::size_t size) = 0;
-    // Text known to hold only Base64 letters, '=' and white space (no CR: line
-    // ends are LF already), taken around the parser on the fast path.
-    virtual void PlainText(const char* text, std::size_t size) { Text(text, size); }
+    // Text known to hold only Base64 letters, '=' and white space, taken
+    // around the parser on the fast path as the file has it: its line ends may
+    // still be CR LF or a lone CR, each of which stands for one LF (a run
+    // never ends with a CR). Passed on raw, since whoever copies it anyway
+    // can drop the CRs on the way.
+    virtual void PlainText(const char* text, std::size_t size);
     virtual void Comment(const char* text) = 0;
     virtual void ProcessingInstruction(const char* target, const char* data) = 0;
     // The element the PDF was taken from, by its place in document order: the
     // n-th StartElement, counted from 1. Called once, when it is known.
     virtual void PayloadElement(std::uint64_t ordinal) = 0;
 };
+
+// Line ends made LF, in pieces.
+void ForEachLine(const char* text, std::size_t size,
+                 void (*put)(void* context, const char* text, std::size_t size), void* context);
 
 } // namespace tolv::report

@@ -1,5 +1,7 @@
 #include "signature/Canonicalizer.h"
 
+#include "report/XmlEvents.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -29,6 +31,15 @@ struct Attribute {
 };
 
 } // namespace
+
+void ByteSink::WriteLines(const char* data, std::size_t size) {
+    report::ForEachLine(
+        data, size,
+        [](void* self, const char* piece, std::size_t n) {
+            static_cast<ByteSink*>(self)->Write(piece, n);
+        },
+        this);
+}
 
 std::optional<C14nAlgorithm> C14nFromUri(std::string_view uri) {
     for (const UriAlgorithm& entry : kAlgorithms)

@@ -18,6 +18,8 @@ class ByteSink {
 public:
     virtual ~ByteSink() = default;
     virtual void Write(const char* data, std::size_t size) = 0;
+    // The same with CR LF and a lone CR written as LF.
+    virtual void WriteLines(const char* data, std::size_t size);
 };
 
 class StringSink : public ByteSink {
@@ -93,8 +95,11 @@ public:
     void StartElement(const char* name, const char** atts, const NamespaceScope& scope);
     void EndElement();
     void Text(const char* text, std::size_t size);
-    // Text without markup characters or CR.
-    void PlainText(const char* text, std::size_t size) { out_.Write(text, size); }
+    // Text without markup characters, as XmlObserver::PlainText has it.
+    void PlainText(const char* text, std::size_t size) {
+        if (!openNames_.empty())
+            out_.WriteLines(text, size);
+    }
     void Comment(const char* text);
     void ProcessingInstruction(const char* target, const char* data);
 

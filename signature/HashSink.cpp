@@ -5,53 +5,75 @@
 namespace tolv::signature {
 namespace {
 
-constexpr std::size_t kBufferSize = 1024 * 1024;
-constexpr std::size_t kMaxBuffers = 4;
+// Small enough that a buffer is still in the shared cache when the worker
+// hashes it; measured against 64 KiB to 1 MiB buffers.
+constexpr std::size_t kBufferSize = 256 * 1024;
+constexpr std::size_t kMaxBuffers = 8;
 
 } // namespace
 
-HashSink::HashSink(HashAlgorithm algorithm) : hasher_(NewHasher(algorithm)) {}
+HashSink::HashSink(HashAlgorithm algorithm) : hasher_(NewHasher(algorithm)) {
+    filling_.bytes.reset(new char[kBufferSize]);
+    buffers_ = 1;
+}
 
 HashSink::~HashSink() {
-    if (worker_.joinable()) {
-        {
-            std::lock_guard lock(mutex_);
-            done_ = true;
-        }
-        changed_.notify_all();
-        worker_.join();
+    Stop();
+}
+
+void HashSink::Stop() {
+    if (!worker_.joinable())
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        done_ = true;
     }
+    changed_.notify_all();
+    worker_.join();
 }
 
 void HashSink::Write(const char* data, std::size_t size) {
     while (size > 0) {
-        if (filling_.capacity() == 0)
-            filling_.reserve(kBufferSize);
-        const std::size_t n = std::min(size, kBufferSize - filling_.size());
-        filling_.insert(filling_.end(), data, data + n);
+        const std::size_t n = std::min(size, kBufferSize - filling_.size);
+        std::memcpy(filling_.bytes.get() + filling_.size, data, n);
+        filling_.size += n;
         data += n;
         size -= n;
-        if (filling_.size() == kBufferSize)
-            Hand(std::move(filling_));
+        if (filling_.size == kBufferSize)
+            Hand();
+    }
+}
+
+void HashSink::WriteLines(const char* data, std::size_t size) {
+    const char* end = data + size;
+    while (data < end) {
+        const char* cr = static_cast<const char*>(std::memchr(data, '\r', std::size_t(end - data)));
+        const char* stop = cr != nullptr ? cr : end;
+        Write(data, std::size_t(stop - data));
+        if (cr == nullptr)
+            return;
+        if (cr + 1 == end || cr[1] != '\n')
+            Write("\n", 1);
+        data = cr + 1; // a CR LF's LF goes with what follows
     }
 }
 
 // Small digests never start the thread; the first full buffer does.
-void HashSink::Hand(std::vector<char> buffer) {
+void HashSink::Hand() {
     std::unique_lock lock(mutex_);
     if (!worker_.joinable())
         worker_ = std::thread([this] { Work(); });
-    full_.push_back(std::move(buffer));
-    ++buffers_;
+    full_.push_back(std::move(filling_));
     changed_.notify_all();
     changed_.wait(lock, [this] { return !spare_.empty() || buffers_ < kMaxBuffers; });
     if (!spare_.empty()) {
         filling_ = std::move(spare_.back());
         spare_.pop_back();
-        filling_.clear();
     } else {
-        filling_ = std::vector<char>();
+        filling_.bytes.reset(new char[kBufferSize]);
+        ++buffers_;
     }
+    filling_.size = 0;
 }
 
 void HashSink::Work() {
@@ -60,10 +82,10 @@ void HashSink::Work() {
         changed_.wait(lock, [this] { return !full_.empty() || done_; });
         if (full_.empty())
             return;
-        std::vector<char> buffer = std::move(full_.front());
+        Buffer buffer = std::move(full_.front());
         full_.pop_front();
         lock.unlock();
-        hasher_->Update(buffer.data(), buffer.size());
+        hasher_->Update(buffer.bytes.get(), buffer.size);
         lock.lock();
         spare_.push_back(std::move(buffer));
         changed_.notify_all();
@@ -71,16 +93,9 @@ void HashSink::Work() {
 }
 
 Bytes HashSink::Finish() {
-    if (worker_.joinable()) {
-        {
-            std::lock_guard lock(mutex_);
-            done_ = true;
-        }
-        changed_.notify_all();
-        worker_.join();
-    }
-    hasher_->Update(filling_.data(), filling_.size());
-    filling_.clear();
+    Stop();
+    hasher_->Update(filling_.bytes.get(), filling_.size);
+    filling_.size = 0;
     return hasher_->Finish();
 }
 

@@ -23,19 +23,26 @@ public:
     HashSink& operator=(const HashSink&) = delete;
 
     void Write(const char* data, std::size_t size) override;
+    // Copies straight into the buffer, dropping the CRs on the way.
+    void WriteLines(const char* data, std::size_t size) override;
     Bytes Finish();
 
 private:
-    void Hand(std::vector<char> buffer);
+    struct Buffer {
+        std::unique_ptr<char[]> bytes;
+        std::size_t size = 0;
+    };
+    void Hand();
     void Work();
+    void Stop();
 
     std::unique_ptr<Hasher> hasher_;
-    std::vector<char> filling_;
+    Buffer filling_;
     // Filled buffers on their way to the worker, and emptied ones coming back.
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<std::vector<char>> full_;
-    std::vector<std::vector<char>> spare_;
+    std::deque<Buffer> full_;
+    std::vector<Buffer> spare_;
     std::size_t buffers_ = 0;
     bool done_ = false;
     std::thread worker_;

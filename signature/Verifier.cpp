@@ -5,6 +5,7 @@
 #include "signature/HashSink.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -114,6 +115,15 @@ class Base64Stage {
 public:
     explicit Base64Stage(ByteSink& out) : out_(out) {}
     void Text(const char* text, std::size_t size) {
+        static const std::array<std::int8_t, 256> values = [] {
+            std::array<std::int8_t, 256> table{};
+            table.fill(-1);
+            const char* alphabet =
+                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+            for (int i = 0; i < 64; ++i)
+                table[std::uint8_t(alphabet[i])] = std::int8_t(i);
+            return table;
+        }();
         for (std::size_t i = 0; i < size; ++i) {
             const char c = text[i];
             if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
@@ -122,12 +132,12 @@ public:
                 padded_ = true;
                 continue;
             }
-            const std::optional<Bytes> value = DecodeBase64(std::string(4, 'A').replace(0, 1, 1, c));
-            if (!value || padded_) {
+            const int value = values[std::uint8_t(c)];
+            if (value < 0 || padded_) {
                 bad_ = true;
                 return;
             }
-            group_ = (group_ << 6) | (value->at(0) >> 2);
+            group_ = (group_ << 6) | std::uint32_t(value);
             if (++count_ == 4) {
                 const char bytes[3] = {char(group_ >> 16), char(group_ >> 8), char(group_)};
                 out_.Write(bytes, 3);
@@ -530,8 +540,13 @@ void Check::OnText(const char* text, std::size_t size, bool plain) {
         else if (d.c14n)
             d.c14n->Text(text, size);
     });
-    if (signedInfoDepth_ > 0)
+    if (signedInfoDepth_ > 0 && plain) {
+        StringSink lines; // SignedInfo is canonicalized later, from LF line ends
+        lines.WriteLines(text, size);
+        Record(Recorded::Kind::Text, {std::move(lines.text)});
+    } else if (signedInfoDepth_ > 0) {
         Record(Recorded::Kind::Text, {std::string(text, size)});
+    }
     if (collecting_ != nullptr)
         Collect(text, size);
 }
