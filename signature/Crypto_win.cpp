@@ -395,6 +395,10 @@ VerifyOutcome VerifySignature(std::span<const std::uint8_t> certificate,
     } catch (const std::runtime_error&) {
         return Unusable("Windows imzalanan verinin özetini hesaplayamıyor");
     }
+    // ECDSA signs the leftmost bits of a digest longer than the curve's
+    // order (SHA-512 on P-256); Wine's CNG refuses the longer one.
+    if (kind.curve && digest.size() > (kind.bits + 7) / 8)
+        digest.resize((kind.bits + 7) / 8);
     BCRYPT_PKCS1_PADDING_INFO pkcs1{hashId};
     BCRYPT_PSS_PADDING_INFO pss{hashId, static_cast<ULONG>(digest.size())};
     void* padding = nullptr;
