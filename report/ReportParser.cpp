@@ -46,7 +46,7 @@ bool HasEncoding(const XML_Char** atts) {
 
 ReportParser::ReportParser(PdfOutput& output, std::string name, Options options)
     : parser_(XML_ParserCreateNS(nullptr, kSeparator)), payload_(output, options.engine),
-      name_(std::move(name)), options_(options) {
+      name_(std::move(name)), options_(options), observer_(options.observer) {
     if (parser_ == nullptr)
         throw std::bad_alloc();
     XML_SetReturnNSTriplet(parser_, XML_TRUE);
@@ -63,6 +63,11 @@ ReportParser::ReportParser(PdfOutput& output, std::string name, Options options)
     // installed, and parameter entities are not parsed. expat's protection
     // against entity amplification stays at its defaults.
     XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
+    if (observer_ != nullptr) {
+        XML_SetStartNamespaceDeclHandler(parser_, OnNamespace);
+        XML_SetCommentHandler(parser_, OnComment);
+        XML_SetProcessingInstructionHandler(parser_, OnProcessingInstruction);
+    }
 }
 
 ReportParser::~ReportParser() {
@@ -99,6 +104,30 @@ void XMLCALL ReportParser::OnText(void* self, const XML_Char* text, int size) {
         p.NoteEvent();
         if (p.activeDepth_ != 0)
             p.payload_.AddText(text, std::size_t(size));
+        if (p.observer_ != nullptr)
+            p.observer_->Text(text, std::size_t(size));
+    });
+}
+
+void XMLCALL ReportParser::OnNamespace(void* self, const XML_Char* prefix, const XML_Char* uri) {
+    Guarded(self, [&](ReportParser& p) {
+        p.NoteEvent();
+        p.observer_->Namespace(prefix != nullptr ? prefix : "", uri != nullptr ? uri : "");
+    });
+}
+
+void XMLCALL ReportParser::OnComment(void* self, const XML_Char* text) {
+    Guarded(self, [&](ReportParser& p) {
+        p.NoteEvent();
+        p.observer_->Comment(text);
+    });
+}
+
+void XMLCALL ReportParser::OnProcessingInstruction(void* self, const XML_Char* target,
+                                                   const XML_Char* data) {
+    Guarded(self, [&](ReportParser& p) {
+        p.NoteEvent();
+        p.observer_->ProcessingInstruction(target, data);
     });
 }
 
@@ -115,10 +144,13 @@ void XMLCALL ReportParser::OnCdataEnd(void* self) {
 }
 
 void XMLCALL ReportParser::OnDoctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*,
-                                     int) {
-    auto* p = static_cast<ReportParser*>(self);
-    p->NoteEvent();
-    p->sawDoctype_ = true;
+                                     int hasInternalSubset) {
+    Guarded(self, [&](ReportParser& p) {
+        p.NoteEvent();
+        p.sawDoctype_ = true;
+        if (p.observer_ != nullptr)
+            p.observer_->Doctype(hasInternalSubset != 0);
+    });
 }
 
 void XMLCALL ReportParser::OnDefault(void* self, const XML_Char*, int) {
@@ -163,18 +195,27 @@ void ReportParser::Start(const XML_Char* name, const XML_Char** atts) {
               std::to_string(kMaxOpenTagBytes / (1024 * 1024)) + " MB sınırı aşıldı)");
         return;
     }
+    ++ordinal_;
     if (depth_ == 2 && !found_ && IsCandidate(name) && HasEncoding(atts)) {
         activeDepth_ = depth_;
+        activeOrdinal_ = ordinal_;
         payload_.Begin();
     }
+    if (observer_ != nullptr)
+        observer_->StartElement(name, atts);
 }
 
 void ReportParser::End() {
     NoteEvent();
+    if (observer_ != nullptr)
+        observer_->EndElement();
     if (activeDepth_ == depth_) {
         activeDepth_ = 0;
-        if (payload_.End() == PayloadDecoder::Outcome::Written)
+        if (payload_.End() == PayloadDecoder::Outcome::Written) {
             found_ = true;
+            if (observer_ != nullptr)
+                observer_->PayloadElement(activeOrdinal_);
+        }
     }
     if (!openTagBytes_.empty()) {
         openTagTotal_ -= openTagBytes_.back();
@@ -235,7 +276,12 @@ void ReportParser::Feed(const std::uint8_t* data, std::size_t size) {
     std::size_t pos = 0;
     while (pos < size) {
         if (CanSkip()) {
-            const std::size_t run = PlainRunLength(data + pos, size - pos);
+            std::size_t run = PlainRunLength(data + pos, size - pos);
+            // An observer is given text with line ends made LF; a CR at the
+            // end of a run may be the first half of a CR LF, so it is left to
+            // the parser, which sees what follows.
+            if (observer_ != nullptr && run > 0 && data[pos + run - 1] == '\r')
+                --run;
             if (run > 0) {
                 if (options_.skipPlainRuns)
                     Skip(data + pos, run);
@@ -293,11 +339,42 @@ void ReportParser::Skip(const std::uint8_t* data, std::size_t size) {
         fedAtSkip_ = fed_;
         mapped_ = true;
     }
+    if (observer_ != nullptr)
+        ObservePlain(data, size);
     if (activeDepth_ != 0)
         payload_.AddRaw(data, size, truePosition_);
     else
         AdvanceOverPlain(data, size, truePosition_);
     skipped_ += size;
+}
+
+// Gives the observer a run as the parser would have: CR LF and a lone CR
+// become LF. The run never ends with a CR (see Feed). One call for the run:
+// Base64 text has a line end every few dozen bytes.
+void ReportParser::ObservePlain(const std::uint8_t* data, std::size_t size) {
+    const char* text = reinterpret_cast<const char*>(data);
+    const char* end = text + size;
+    const char* cr = static_cast<const char*>(std::memchr(text, '\r', size));
+    if (cr == nullptr) {
+        observer_->PlainText(text, size);
+        return;
+    }
+    plainScratch_.resize(size);
+    char* out = plainScratch_.data();
+    while (cr != nullptr) {
+        std::memcpy(out, text, std::size_t(cr - text));
+        out += cr - text;
+        if (cr + 1 < end && cr[1] == '\n') {
+            text = cr + 1; // the LF is copied with what follows
+        } else {
+            *out++ = '\n';
+            text = cr + 1;
+        }
+        cr = static_cast<const char*>(std::memchr(text, '\r', std::size_t(end - text)));
+    }
+    std::memcpy(out, text, std::size_t(end - text));
+    out += end - text;
+    observer_->PlainText(plainScratch_.data(), std::size_t(out - plainScratch_.data()));
 }
 
 // The parser counts lines and columns without the runs taken around it; this

@@ -6,6 +6,7 @@
 #include "report/Payload.h"
 #include "report/ReportReader.h"
 #include "report/Scan.h"
+#include "report/XmlEvents.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,6 +25,8 @@ public:
         // same runs are handed to the parser in the same pieces instead: the
         // results must not differ, not even in the positions of errors.
         bool skipPlainRuns = true;
+        // Sees every event of the document, in order, as the parser reads it.
+        XmlObserver* observer = nullptr;
     };
 
     // name is what error descriptions call the report (its path).
@@ -53,7 +56,11 @@ private:
     static void XMLCALL OnCdataStart(void* self);
     static void XMLCALL OnCdataEnd(void* self);
     static void XMLCALL OnDoctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*,
-                                  int);
+                                  int hasInternalSubset);
+    static void XMLCALL OnNamespace(void* self, const XML_Char* prefix, const XML_Char* uri);
+    static void XMLCALL OnComment(void* self, const XML_Char* text);
+    static void XMLCALL OnProcessingInstruction(void* self, const XML_Char* target,
+                                                const XML_Char* data);
     static void XMLCALL OnDefault(void* self, const XML_Char*, int);
     template <class Handler> static void Guarded(void* self, Handler handler);
 
@@ -66,6 +73,7 @@ private:
     std::size_t NextParsePoint(const std::uint8_t* data, std::size_t pos, std::size_t size) const;
     void Parse(const std::uint8_t* data, std::size_t size, bool final);
     void Skip(const std::uint8_t* data, std::size_t size);
+    void ObservePlain(const std::uint8_t* data, std::size_t size);
     void MapPosition(std::uint64_t& line, std::uint64_t& column) const;
     [[noreturn]] void Fail(const char* lead, const std::string& reason, std::uint64_t line,
                            std::uint64_t column);
@@ -93,6 +101,10 @@ private:
     std::uint64_t openTagTotal_ = 0;
     int activeDepth_ = 0;
     bool found_ = false;
+    XmlObserver* observer_ = nullptr;
+    std::uint64_t ordinal_ = 0;       // StartElement events so far
+    std::uint64_t activeOrdinal_ = 0; // that of the element being decoded
+    std::vector<char> plainScratch_;  // a plain run with its line ends made LF
 
     // Line and column mapping past skipped runs: the parser's position at the
     // last skip and the document's true position after it.

@@ -97,11 +97,17 @@ private:
     throw ReportError("Rapor dosyası okunamadı: " + name + " (" + reason + ")");
 }
 
-} // namespace
 
-PdfResult WritePdfFromReport(const std::filesystem::path& report,
-                             const std::filesystem::path& pdf) {
-    const std::string name = PathText(report);
+// A PDF that goes nowhere: the observer's read still learns which element the
+// reader would take.
+class NullPdfOutput : public PdfOutput {
+public:
+    bool Open() override { return true; }
+    bool Write(const std::uint8_t*, std::size_t) override { return true; }
+    bool Close() override { return true; }
+};
+
+UniqueFile OpenReport(const std::filesystem::path& report, const std::string& name) {
     std::error_code error;
     if (std::filesystem::is_directory(report, error))
         CannotRead(name, FileErrorText(EISDIR));
@@ -110,40 +116,73 @@ PdfResult WritePdfFromReport(const std::filesystem::path& report,
     if (!input)
         CannotRead(name, FileErrorText(errno));
     std::setvbuf(input.get(), nullptr, _IONBF, 0);
+    return input;
+}
 
+// Feeds the whole report to parser; true when an element's PDF was written.
+bool ReadInto(std::FILE* input, const std::string& name, ReportParser& parser) {
+    const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReadSize]);
+    std::uint64_t total = 0;
+    for (;;) {
+        errno = 0;
+        const std::size_t n = std::fread(buffer.get(), 1, kReadSize, input);
+        if (n > 0) {
+            total += n;
+            parser.Feed(buffer.get(), n);
+        }
+        if (n < kReadSize) {
+            if (std::ferror(input))
+                CannotRead(name, FileErrorText(errno));
+            break;
+        }
+    }
+    if (total == 0)
+        throw ReportError("Rapor dosyası boş: " + name);
+    return parser.Finish();
+}
+
+} // namespace
+
+PdfResult WritePdfFromReport(const std::filesystem::path& report,
+                             const std::filesystem::path& pdf) {
+    return WritePdfFromReport(report, pdf, ReadHooks{});
+}
+
+PdfResult WritePdfFromReport(const std::filesystem::path& report, const std::filesystem::path& pdf,
+                             const ReadHooks& hooks) {
+    const std::string name = PathText(report);
+    UniqueFile input = OpenReport(report, name);
     FilePdfOutput output(pdf, report);
     bool found = false;
     {
-        ReportParser parser(output, name);
-        const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReadSize]);
-        std::uint64_t total = 0;
-        for (;;) {
-            errno = 0;
-            const std::size_t n = std::fread(buffer.get(), 1, kReadSize, input.get());
-            if (n > 0) {
-                total += n;
-                parser.Feed(buffer.get(), n);
-            }
-            if (n < kReadSize) {
-                if (std::ferror(input.get()))
-                    CannotRead(name, FileErrorText(errno));
-                break;
-            }
-        }
-        if (total == 0)
-            throw ReportError("Rapor dosyası boş: " + name);
-        found = parser.Finish();
+        ReportParser::Options options;
+        options.observer = hooks.observer;
+        ReportParser parser(output, name, options);
+        found = ReadInto(input.get(), name, parser);
     }
     input.reset();
 
     PdfResult result;
-    if (found && output.Commit()) {
+    if (found && hooks.beforeCommit && !hooks.beforeCommit()) {
+        output.Discard();
+        result.outcome = PdfResult::Outcome::Declined;
+    } else if (found && output.Commit()) {
         result.outcome = PdfResult::Outcome::Written;
     } else if (!output.FailureReason().empty()) {
         result.outcome = PdfResult::Outcome::NotWritten;
         result.reason = output.FailureReason();
     }
     return result;
+}
+
+void ReadReport(const std::filesystem::path& report, XmlObserver& observer) {
+    const std::string name = PathText(report);
+    UniqueFile input = OpenReport(report, name);
+    NullPdfOutput output;
+    ReportParser::Options options;
+    options.observer = &observer;
+    ReportParser parser(output, name, options);
+    ReadInto(input.get(), name, parser);
 }
 
 bool PDFFileFromXADESFile(const std::filesystem::path& LetXADESFile,

@@ -23,6 +23,9 @@ public:
     virtual void EndElement() = 0;
     // Character data in UTF-8, line ends already LF; CDATA sections come as text.
     virtual void Text(const char* text, std::size_t size) = 0;
+    // Text known to hold only Base64 letters, '=' and white space (no CR: line
+    // ends are LF already), taken around the parser on the fast path.
+    virtual void PlainText(const char* text, std::size_t size) { Text(text, size); }
     virtual void Comment(const char* text) = 0;
     virtual void ProcessingInstruction(const char* target, const char* data) = 0;
     // The element the PDF was taken from, by its place in document order: the

@@ -1,6 +1,891 @@
 #include "signature/Verifier.h"
 
+#include "signature/Algorithms.h"
+#include "signature/Canonicalizer.h"
+#include "signature/HashSink.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+
 namespace tolv::signature {
+namespace {
+
+constexpr std::string_view kDsig = "http://www.w3.org/2000/09/xmldsig#";
+constexpr std::string_view kXadesPrefix = "http://uri.etsi.org/01903/";
+constexpr std::string_view kExcC14n = "http://www.w3.org/2001/10/xml-exc-c14n#";
+
+// Limits against hostile signatures: what the check keeps is bounded by them.
+constexpr std::size_t kMaxReferences = 64;
+constexpr std::size_t kMaxSignedInfoBytes = 256 * 1024;
+constexpr std::size_t kMaxCertificates = 16;
+constexpr std::size_t kMaxValueText = 64 * 1024; // one Base64 value, one time
+constexpr std::size_t kMaxIds = 100000;
+constexpr std::size_t kMaxCertDigests = 16;
+
+bool IsDsig(const QName& name, std::string_view local) {
+    return name.uri == kDsig && name.local == local;
+}
+
+bool IsXades(const QName& name, std::string_view local) {
+    return name.uri.substr(0, kXadesPrefix.size()) == kXadesPrefix && name.local == local;
+}
+
+const char* Attribute(const char** atts, std::string_view name) {
+    for (const char** a = atts; *a != nullptr; a += 2)
+        if (name == *a)
+            return a[1];
+    return nullptr;
+}
+
+// The ID-typed attributes a report may use, without a DTD to say so.
+const char* IdOf(const char** atts) {
+    for (const char** a = atts; *a != nullptr; a += 2) {
+        const QName name = SplitName(a[0]);
+        if ((name.uri.empty() && (name.local == "Id" || name.local == "ID" || name.local == "id")) ||
+            (name.uri == kXmlNamespace && name.local == "id"))
+            return a[1];
+    }
+    return nullptr;
+}
+
+std::vector<std::string> SplitPrefixes(const char* list) {
+    std::vector<std::string> result;
+    std::string current;
+    for (const char* p = list; *p != '\0'; ++p) {
+        if (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') {
+            if (!current.empty())
+                result.push_back(std::move(current));
+            current.clear();
+        } else {
+            current += *p;
+        }
+    }
+    if (!current.empty())
+        result.push_back(std::move(current));
+    return result;
+}
+
+// SignedInfo's events, kept to be canonicalized once its method is known.
+struct Recorded {
+    enum class Kind { Namespace, Start, End, Text, Comment, Pi } kind;
+    std::vector<std::string> strings;
+};
+
+struct Transform {
+    std::string algorithm;
+    std::vector<std::string> prefixes;
+};
+
+struct Reference {
+    std::string uri;
+    std::vector<Transform> transforms;
+    std::string digestMethod;
+    std::string digestText;
+
+    // Worked out when SignedInfo ends.
+    bool wholeDocument = false;
+    std::string id;
+    bool enveloped = false;
+    bool base64 = false;
+    C14nAlgorithm c14n;
+    std::vector<std::string> prefixes;
+    HashAlgorithm hash = HashAlgorithm::Sha256;
+    Bytes expected;
+    bool secondPass = false;
+
+    // The digest and what it covered, by element ordinals.
+    std::optional<Bytes> actual;
+    std::uint64_t firstOrdinal = 0, lastOrdinal = 0;
+    std::uint64_t excludedFirst = 0, excludedLast = 0;
+};
+
+struct CertDigest {
+    std::string method;
+    std::string value;
+};
+
+// Decodes the text of a base64 transform into the digest as it streams by.
+class Base64Stage {
+public:
+    explicit Base64Stage(ByteSink& out) : out_(out) {}
+    void Text(const char* text, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i) {
+            const char c = text[i];
+            if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
+                continue;
+            if (c == '=') {
+                padded_ = true;
+                continue;
+            }
+            const std::optional<Bytes> value = DecodeBase64(std::string(4, 'A').replace(0, 1, 1, c));
+            if (!value || padded_) {
+                bad_ = true;
+                return;
+            }
+            group_ = (group_ << 6) | (value->at(0) >> 2);
+            if (++count_ == 4) {
+                const char bytes[3] = {char(group_ >> 16), char(group_ >> 8), char(group_)};
+                out_.Write(bytes, 3);
+                group_ = 0;
+                count_ = 0;
+            }
+        }
+    }
+    bool Finish() {
+        if (count_ == 2) {
+            const char byte = char(group_ >> 4);
+            out_.Write(&byte, 1);
+        } else if (count_ == 3) {
+            const char bytes[2] = {char(group_ >> 10), char(group_ >> 2)};
+            out_.Write(bytes, 2);
+        }
+        return !bad_ && count_ != 1;
+    }
+
+private:
+    ByteSink& out_;
+    std::uint32_t group_ = 0;
+    int count_ = 0;
+    bool padded_ = false;
+    bool bad_ = false;
+};
+
+// One reference's digest, fed with the events of its element (or of the whole
+// document) as they pass.
+struct Digester {
+    std::size_t reference = 0;
+    int apexDepth = 0; // 0: the whole document
+    std::unique_ptr<HashSink> sink;
+    std::unique_ptr<Canonicalizer> c14n;
+    std::unique_ptr<Base64Stage> base64;
+    int skipDepth = 0; // inside the signature an enveloped-signature transform takes out
+};
+
+} // namespace
+
+class Check : public report::XmlObserver {
+public:
+    // Document events.
+    void Doctype(bool) override { Unknown("raporda bir belge türü bildirimi (DOCTYPE) var"); }
+    void Namespace(const char* prefix, const char* uri) override;
+    void StartElement(const char* name, const char** atts) override;
+    void EndElement() override;
+    void Text(const char* text, std::size_t size) override { OnText(text, size, false); }
+    void PlainText(const char* text, std::size_t size) override { OnText(text, size, true); }
+    void Comment(const char* text) override;
+    void ProcessingInstruction(const char* target, const char* data) override;
+    void PayloadElement(std::uint64_t ordinal) override {
+        if (pass_ == 1)
+            payload_ = ordinal;
+    }
+
+    // After the first read: true when a second read must digest what came
+    // before SignedInfo. Then BeginSecondPass, the read, EndPass again.
+    bool EndPass();
+    void BeginSecondPass();
+    SignatureReport Evaluate();
+
+private:
+    void Unknown(std::string reason) {
+        if (unknown_.empty())
+            unknown_ = std::move(reason);
+    }
+    void OnText(const char* text, std::size_t size, bool plain);
+    void Collect(const char* text, std::size_t size);
+    void StartInSignature(const QName& name, const char** atts, int relative);
+    void EndInSignature(int relative);
+    void Record(Recorded::Kind kind, std::vector<std::string> strings);
+    void ParseSignedInfo(const QName& name, const char** atts, int relative);
+    void PrepareReferences();
+    void StartDigester(std::size_t reference, const char* name, const char** atts);
+    void FinishDigester(Digester& digester);
+    template <class F> void ForDigesters(F f);
+    std::optional<std::string> CanonicalSignedInfo();
+    std::size_t ChooseSigner(const std::vector<std::optional<CertificateInfo>>& infos) const;
+
+    int pass_ = 1;
+    int depth_ = 0;
+    std::uint64_t ordinal_ = 0;
+    NamespaceScope scope_;
+    struct XmlAttribute {
+        int depth;
+        std::string local, value;
+    };
+    std::vector<XmlAttribute> xmlAttributes_;
+    std::unordered_set<std::string> ids_;
+
+    // The report's signature: where it is, and what it says.
+    int signatureDepth_ = 0;
+    bool signatureClosed_ = false;
+    std::uint64_t signatureOrdinal_ = 0, signatureLastOrdinal_ = 0;
+    int nestedSignatureDepth_ = 0; // a counter-signature inside it, ignored
+    std::string unknown_;
+
+    int signedInfoDepth_ = 0; // relative depth inside SignedInfo while reading it
+    int signedInfoCount_ = 0;
+    bool signedInfoDone_ = false;
+    std::vector<Recorded> signedInfo_;
+    std::size_t signedInfoBytes_ = 0;
+    std::vector<NamespaceScope::Binding> signedInfoContext_;
+    std::vector<std::pair<std::string, std::string>> signedInfoXml_;
+    std::string c14nMethod_;
+    std::vector<std::string> c14nPrefixes_;
+    std::string signatureMethod_;
+    std::vector<Reference> references_;
+    bool inTransform_ = false;
+
+    std::string signatureValue_;
+    std::vector<std::string> certificates_;
+    int keyInfoDepth_ = 0;
+    std::string signingTime_;
+    bool haveSigningTime_ = false;
+    int signingCertificateDepth_ = 0;
+    std::vector<CertDigest> certDigests_;
+
+    std::string* collecting_ = nullptr;
+    int collectingDepth_ = 0;
+
+    std::unordered_map<std::string, std::size_t> pendingIds_;
+    std::vector<std::unique_ptr<Digester>> digesters_;
+    std::uint64_t payload_ = 0;
+};
+
+void Check::Namespace(const char* prefix, const char* uri) {
+    scope_.Declare(prefix, uri);
+}
+
+template <class F> void Check::ForDigesters(F f) {
+    for (auto& digester : digesters_) {
+        try {
+            f(*digester);
+        } catch (const Unsupported& e) {
+            Unknown(std::string("desteklenmeyen kurallı biçimleme: ") + e.what());
+            digester->c14n.reset();
+        }
+    }
+}
+
+void Check::StartElement(const char* name, const char** atts) {
+    ++depth_;
+    ++ordinal_;
+    scope_.Push();
+    const QName qname = SplitName(name);
+    for (const char** a = atts; *a != nullptr; a += 2) {
+        const QName attribute = SplitName(a[0]);
+        if (attribute.uri == kXmlNamespace)
+            xmlAttributes_.push_back({depth_, std::string(attribute.local), a[1]});
+    }
+
+    const char* id = IdOf(atts);
+    if (pass_ == 1 && id != nullptr) {
+        if (!ids_.insert(id).second)
+            Unknown("aynı kimlik (Id) birden çok öğede var: " + std::string(id));
+        else if (ids_.size() > kMaxIds)
+            Unknown("raporda çok fazla kimlikli öğe var");
+    }
+
+    // The report's signature: the root, or the root's first ds:Signature child.
+    const bool isSignature = IsDsig(qname, "Signature");
+    if (signatureDepth_ == 0 && !signatureClosed_ && isSignature && (depth_ == 1 || depth_ == 2)) {
+        signatureDepth_ = depth_;
+        signatureOrdinal_ = ordinal_;
+    }
+
+    // Digests already under way see the element first.
+    ForDigesters([&](Digester& d) {
+        if (d.skipDepth > 0) {
+            ++d.skipDepth;
+            return;
+        }
+        const Reference& ref = references_[d.reference];
+        if (ref.enveloped && ordinal_ == signatureOrdinal_) {
+            d.skipDepth = 1;
+            return;
+        }
+        if (d.c14n)
+            d.c14n->StartElement(name, atts, scope_);
+    });
+    if (id != nullptr) {
+        const auto pending = pendingIds_.find(id);
+        if (pending != pendingIds_.end()) {
+            const std::size_t reference = pending->second;
+            pendingIds_.erase(pending);
+            StartDigester(reference, name, atts);
+        }
+    }
+
+    if (signatureDepth_ != 0 && !signatureClosed_ && depth_ >= signatureDepth_)
+        StartInSignature(qname, atts, depth_ - signatureDepth_);
+}
+
+void Check::StartInSignature(const QName& name, const char** atts, int relative) {
+    if (nestedSignatureDepth_ > 0) {
+        ++nestedSignatureDepth_;
+        return;
+    }
+    if (relative > 0 && IsDsig(name, "Signature")) {
+        nestedSignatureDepth_ = 1;
+        return;
+    }
+    if (pass_ != 1)
+        return;
+    if (signedInfoDepth_ > 0) {
+        ParseSignedInfo(name, atts, ++signedInfoDepth_);
+        return;
+    }
+    if (relative == 1 && IsDsig(name, "SignedInfo")) {
+        if (++signedInfoCount_ > 1) {
+            Unknown("imzada birden çok SignedInfo var");
+            return;
+        }
+        signedInfoDepth_ = 1;
+        // Its context: the namespaces and xml: attributes of its ancestors.
+        signedInfoContext_ = scope_.InScope(true);
+        for (const auto& attribute : xmlAttributes_)
+            if (attribute.depth < depth_)
+                signedInfoXml_.insert(signedInfoXml_.begin(), {attribute.local, attribute.value});
+        ParseSignedInfo(name, atts, 1);
+        return;
+    }
+    if (relative == 1 && IsDsig(name, "SignatureValue") && signatureValue_.empty()) {
+        collecting_ = &signatureValue_;
+        collectingDepth_ = depth_;
+    } else if (relative == 1 && IsDsig(name, "KeyInfo") && keyInfoDepth_ == 0) {
+        keyInfoDepth_ = depth_;
+    } else if (keyInfoDepth_ != 0 && depth_ == keyInfoDepth_ + 2 && IsDsig(name, "X509Certificate")) {
+        if (certificates_.size() >= kMaxCertificates) {
+            Unknown("imzada çok fazla sertifika var");
+            return;
+        }
+        certificates_.emplace_back();
+        collecting_ = &certificates_.back();
+        collectingDepth_ = depth_;
+    } else if (IsXades(name, "SigningTime") && !haveSigningTime_) {
+        haveSigningTime_ = true;
+        collecting_ = &signingTime_;
+        collectingDepth_ = depth_;
+    } else if (IsXades(name, "SigningCertificate") || IsXades(name, "SigningCertificateV2")) {
+        if (signingCertificateDepth_ == 0)
+            signingCertificateDepth_ = depth_;
+    } else if (signingCertificateDepth_ != 0 && IsXades(name, "CertDigest")) {
+        if (certDigests_.size() >= kMaxCertDigests) {
+            Unknown("imzalı özelliklerde çok fazla sertifika özeti var");
+            return;
+        }
+        certDigests_.emplace_back();
+    } else if (signingCertificateDepth_ != 0 && !certDigests_.empty() &&
+               IsDsig(name, "DigestMethod")) {
+        const char* algorithm = Attribute(atts, "Algorithm");
+        certDigests_.back().method = algorithm != nullptr ? algorithm : "";
+    } else if (signingCertificateDepth_ != 0 && !certDigests_.empty() &&
+               IsDsig(name, "DigestValue")) {
+        collecting_ = &certDigests_.back().value;
+        collectingDepth_ = depth_;
+    }
+}
+
+void Check::Record(Recorded::Kind kind, std::vector<std::string> strings) {
+    for (const std::string& s : strings)
+        signedInfoBytes_ += s.size() + 16;
+    if (signedInfoBytes_ > kMaxSignedInfoBytes) {
+        Unknown("SignedInfo çok büyük (en çok " + std::to_string(kMaxSignedInfoBytes / 1024) +
+                " KB)");
+        return;
+    }
+    signedInfo_.push_back({kind, std::move(strings)});
+}
+
+void Check::ParseSignedInfo(const QName& name, const char** atts, int relative) {
+    for (const auto& binding : scope_.Declared())
+        Record(Recorded::Kind::Namespace, {binding.prefix, binding.uri});
+    std::vector<std::string> start;
+    for (const char** a = atts; *a != nullptr; ++a)
+        start.emplace_back(*a);
+    // The element's own name goes first.
+    std::string full;
+    if (!name.uri.empty()) {
+        full = std::string(name.uri) + '\x01' + std::string(name.local);
+        if (!name.prefix.empty())
+            full += '\x01' + std::string(name.prefix);
+    } else {
+        full = std::string(name.local);
+    }
+    start.insert(start.begin(), std::move(full));
+    Record(Recorded::Kind::Start, std::move(start));
+
+    const char* algorithm = Attribute(atts, "Algorithm");
+    if (relative == 2 && IsDsig(name, "CanonicalizationMethod")) {
+        c14nMethod_ = algorithm != nullptr ? algorithm : "";
+    } else if (relative == 2 && IsDsig(name, "SignatureMethod")) {
+        signatureMethod_ = algorithm != nullptr ? algorithm : "";
+    } else if (relative == 2 && IsDsig(name, "Reference")) {
+        if (references_.size() >= kMaxReferences) {
+            Unknown("imzada çok fazla başvuru var (en çok " + std::to_string(kMaxReferences) + ")");
+            return;
+        }
+        references_.emplace_back();
+        const char* uri = Attribute(atts, "URI");
+        references_.back().uri = uri != nullptr ? uri : "\x01"; // absent: not even empty
+    } else if (relative == 4 && IsDsig(name, "Transform") && !references_.empty()) {
+        references_.back().transforms.push_back({algorithm != nullptr ? algorithm : "", {}});
+        inTransform_ = true;
+    } else if (name.uri == kExcC14n && name.local == "InclusiveNamespaces") {
+        const char* list = Attribute(atts, "PrefixList");
+        std::vector<std::string> prefixes = SplitPrefixes(list != nullptr ? list : "");
+        if (relative == 3)
+            c14nPrefixes_ = std::move(prefixes);
+        else if (relative == 5 && !references_.empty() && !references_.back().transforms.empty())
+            references_.back().transforms.back().prefixes = std::move(prefixes);
+    } else if (relative == 3 && IsDsig(name, "DigestMethod") && !references_.empty()) {
+        references_.back().digestMethod = algorithm != nullptr ? algorithm : "";
+    } else if (relative == 3 && IsDsig(name, "DigestValue") && !references_.empty()) {
+        collecting_ = &references_.back().digestText;
+        collectingDepth_ = depth_;
+    }
+}
+
+void Check::EndElement() {
+    ForDigesters([&](Digester& d) {
+        if (d.skipDepth > 0) {
+            if (--d.skipDepth == 0) {
+                Reference& ref = references_[d.reference];
+                ref.excludedFirst = signatureOrdinal_;
+                ref.excludedLast = ordinal_;
+            }
+            return;
+        }
+        if (d.c14n)
+            d.c14n->EndElement();
+    });
+    for (auto it = digesters_.begin(); it != digesters_.end();) {
+        if ((*it)->apexDepth == depth_) {
+            FinishDigester(**it);
+            it = digesters_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+
+    if (signatureDepth_ != 0 && !signatureClosed_ && depth_ >= signatureDepth_)
+        EndInSignature(depth_ - signatureDepth_);
+    if (collecting_ != nullptr && depth_ == collectingDepth_)
+        collecting_ = nullptr;
+
+    while (!xmlAttributes_.empty() && xmlAttributes_.back().depth == depth_)
+        xmlAttributes_.pop_back();
+    scope_.Pop();
+    --depth_;
+}
+
+void Check::EndInSignature(int relative) {
+    if (nestedSignatureDepth_ > 0) {
+        --nestedSignatureDepth_;
+        return;
+    }
+    if (relative == 0) {
+        signatureClosed_ = true;
+        signatureLastOrdinal_ = ordinal_;
+        return;
+    }
+    if (pass_ != 1)
+        return;
+    if (signedInfoDepth_ > 0) {
+        Record(Recorded::Kind::End, {});
+        if (signedInfoDepth_ == 4)
+            inTransform_ = false;
+        if (--signedInfoDepth_ == 0) {
+            signedInfoDone_ = true;
+            PrepareReferences();
+        }
+        return;
+    }
+    if (keyInfoDepth_ == depth_)
+        keyInfoDepth_ = -1; // the first KeyInfo only
+    if (signingCertificateDepth_ == depth_)
+        signingCertificateDepth_ = -1;
+}
+
+void Check::Collect(const char* text, std::size_t size) {
+    if (collecting_->size() + size > kMaxValueText) {
+        Unknown("imzadaki bir değer çok uzun");
+        collecting_ = nullptr;
+        return;
+    }
+    collecting_->append(text, size);
+}
+
+void Check::OnText(const char* text, std::size_t size, bool plain) {
+    ForDigesters([&](Digester& d) {
+        if (d.skipDepth > 0)
+            return;
+        if (d.base64)
+            d.base64->Text(text, size);
+        else if (d.c14n && plain)
+            d.c14n->PlainText(text, size);
+        else if (d.c14n)
+            d.c14n->Text(text, size);
+    });
+    if (signedInfoDepth_ > 0)
+        Record(Recorded::Kind::Text, {std::string(text, size)});
+    if (collecting_ != nullptr)
+        Collect(text, size);
+}
+
+void Check::Comment(const char* text) {
+    // Same-document references select their nodes without comments.
+    if (signedInfoDepth_ > 0)
+        Record(Recorded::Kind::Comment, {text});
+}
+
+void Check::ProcessingInstruction(const char* target, const char* data) {
+    ForDigesters([&](Digester& d) {
+        if (d.skipDepth == 0 && d.c14n)
+            d.c14n->ProcessingInstruction(target, data);
+    });
+    if (signedInfoDepth_ > 0)
+        Record(Recorded::Kind::Pi, {target, data});
+}
+
+void Check::PrepareReferences() {
+    if (references_.empty())
+        Unknown("imzada hiç başvuru yok");
+    for (std::size_t i = 0; i < references_.size(); ++i) {
+        Reference& ref = references_[i];
+        if (ref.uri.empty()) {
+            ref.wholeDocument = true;
+        } else if (ref.uri[0] == '#' && ref.uri.size() > 1 &&
+                   ref.uri.find_first_of("()/ ") == std::string::npos) {
+            ref.id = ref.uri.substr(1);
+        } else if (ref.uri.rfind("#xpointer(", 0) == 0) {
+            Unknown("desteklenmeyen başvuru biçimi: " + ref.uri);
+            continue;
+        } else {
+            Unknown("imza belge dışındaki bir kaynağa başvuruyor: " +
+                    (ref.uri == "\x01" ? std::string("(URI yok)") : ref.uri));
+            continue;
+        }
+        // Transforms: enveloped-signature, then at most one canonicalization,
+        // or a base64 decoding alone.
+        bool c14nSeen = false;
+        for (const Transform& t : ref.transforms) {
+            if (t.algorithm == kEnvelopedSignature && !c14nSeen && !ref.base64) {
+                ref.enveloped = true;
+            } else if (const auto c14n = C14nFromUri(t.algorithm); c14n && !c14nSeen && !ref.base64) {
+                ref.c14n = *c14n;
+                ref.prefixes = t.prefixes;
+                c14nSeen = true;
+            } else if (t.algorithm == kBase64Transform && !c14nSeen && !ref.base64) {
+                ref.base64 = true;
+            } else if (C14nFromUri(t.algorithm) || t.algorithm == kEnvelopedSignature ||
+                       t.algorithm == kBase64Transform) {
+                Unknown("desteklenmeyen dönüşüm sırası (başvuru " + ref.uri + ")");
+            } else {
+                Unknown("desteklenmeyen dönüşüm: " + t.algorithm);
+            }
+        }
+        if (ref.c14n.method != C14nMethod::Exclusive)
+            ref.prefixes.clear();
+        ref.c14n.comments = false; // same-document references leave comments out
+        const auto hash = DigestFromUri(ref.digestMethod);
+        if (!hash) {
+            Unknown("desteklenmeyen özet algoritması: " + ref.digestMethod);
+            continue;
+        }
+        ref.hash = *hash;
+        const auto expected = DecodeBase64(ref.digestText);
+        if (!expected) {
+            Unknown("başvurunun özet değeri geçerli Base64 değil (" + ref.uri + ")");
+            continue;
+        }
+        if (expected->size() != HashLength(*hash)) {
+            Unknown("başvurunun özet değerinin uzunluğu algoritmasına uymuyor (" + ref.uri + ")");
+            continue;
+        }
+        ref.expected = *expected;
+        if (ref.wholeDocument || ids_.count(ref.id) != 0)
+            ref.secondPass = true;
+        else
+            pendingIds_.emplace(ref.id, i);
+    }
+}
+
+void Check::StartDigester(std::size_t reference, const char* name, const char** atts) {
+    const Reference& ref = references_[reference];
+    auto d = std::make_unique<Digester>();
+    d->reference = reference;
+    d->apexDepth = ref.wholeDocument ? 0 : depth_;
+    d->sink = std::make_unique<HashSink>(ref.hash);
+    if (ref.base64) {
+        d->base64 = std::make_unique<Base64Stage>(*d->sink);
+    } else {
+        d->c14n = std::make_unique<Canonicalizer>(ref.c14n, *d->sink, ref.prefixes);
+        if (!ref.wholeDocument) {
+            std::vector<std::pair<std::string, std::string>> inherited;
+            for (auto it = xmlAttributes_.rbegin(); it != xmlAttributes_.rend(); ++it)
+                if (it->depth < depth_)
+                    inherited.emplace_back(it->local, it->value);
+            try {
+                d->c14n->Inherit(std::move(inherited));
+                d->c14n->StartElement(name, atts, scope_);
+            } catch (const Unsupported& e) {
+                Unknown(std::string("desteklenmeyen kurallı biçimleme: ") + e.what());
+                return;
+            }
+        }
+    }
+    references_[reference].firstOrdinal = ref.wholeDocument ? 0 : ordinal_;
+    digesters_.push_back(std::move(d));
+}
+
+void Check::FinishDigester(Digester& d) {
+    Reference& ref = references_[d.reference];
+    if (d.base64 && !d.base64->Finish()) {
+        Unknown("base64 dönüşümündeki metin geçerli Base64 değil (" + ref.uri + ")");
+        return;
+    }
+    ref.actual = d.sink->Finish();
+    ref.lastOrdinal = ordinal_;
+}
+
+bool Check::EndPass() {
+    for (auto& d : digesters_)
+        FinishDigester(*d); // the whole document's
+    digesters_.clear();
+    if (pass_ != 1 || !unknown_.empty())
+        return false;
+    return std::any_of(references_.begin(), references_.end(),
+                       [](const Reference& ref) { return ref.secondPass; });
+}
+
+void Check::BeginSecondPass() {
+    pass_ = 2;
+    depth_ = 0;
+    ordinal_ = 0;
+    scope_ = NamespaceScope();
+    xmlAttributes_.clear();
+    signatureDepth_ = 0;
+    signatureClosed_ = false;
+    nestedSignatureDepth_ = 0;
+    collecting_ = nullptr;
+    pendingIds_.clear();
+    for (std::size_t i = 0; i < references_.size(); ++i) {
+        if (!references_[i].secondPass)
+            continue;
+        if (references_[i].wholeDocument)
+            StartDigester(i, nullptr, nullptr);
+        else
+            pendingIds_.emplace(references_[i].id, i);
+    }
+}
+
+std::optional<std::string> Check::CanonicalSignedInfo() {
+    const auto algorithm = C14nFromUri(c14nMethod_);
+    if (!algorithm)
+        return std::nullopt;
+    StringSink out;
+    Canonicalizer c14n(*algorithm, out,
+                       algorithm->method == C14nMethod::Exclusive ? c14nPrefixes_
+                                                                  : std::vector<std::string>());
+    c14n.Inherit(signedInfoXml_);
+    NamespaceScope scope;
+    for (const auto& binding : signedInfoContext_)
+        scope.Declare(binding.prefix, binding.uri);
+    scope.Push();
+    for (const Recorded& event : signedInfo_) {
+        switch (event.kind) {
+        case Recorded::Kind::Namespace:
+            scope.Declare(event.strings[0], event.strings[1]);
+            break;
+        case Recorded::Kind::Start: {
+            std::vector<const char*> atts;
+            for (std::size_t i = 1; i < event.strings.size(); ++i)
+                atts.push_back(event.strings[i].c_str());
+            atts.push_back(nullptr);
+            scope.Push();
+            c14n.StartElement(event.strings[0].c_str(), atts.data(), scope);
+            break;
+        }
+        case Recorded::Kind::End:
+            c14n.EndElement();
+            scope.Pop();
+            break;
+        case Recorded::Kind::Text:
+            c14n.Text(event.strings[0].data(), event.strings[0].size());
+            break;
+        case Recorded::Kind::Comment:
+            c14n.Comment(event.strings[0].c_str());
+            break;
+        case Recorded::Kind::Pi:
+            c14n.ProcessingInstruction(event.strings[0].c_str(), event.strings[1].c_str());
+            break;
+        }
+    }
+    return std::move(out.text);
+}
+
+std::size_t Check::ChooseSigner(const std::vector<std::optional<CertificateInfo>>& infos) const {
+    // The signer's certificate is the one that issued none of the others.
+    for (std::size_t i = 0; i < infos.size(); ++i) {
+        if (!infos[i])
+            continue;
+        bool issuer = false;
+        for (std::size_t j = 0; j < infos.size(); ++j)
+            if (j != i && infos[j] && infos[j]->issuerName == infos[i]->subjectName)
+                issuer = true;
+        if (!issuer)
+            return i;
+    }
+    return 0;
+}
+
+SignatureReport Check::Evaluate() {
+    SignatureReport report;
+    auto unknown = [&](std::string reason) {
+        report.status = Status::Unknown;
+        report.reason = std::move(reason);
+        return report;
+    };
+    auto altered = [&](std::string reason) {
+        report.status = Status::Altered;
+        report.reason = std::move(reason);
+        return report;
+    };
+
+    // What can be told whatever the outcome.
+    const auto c14n = C14nFromUri(c14nMethod_);
+    const auto method = SignatureFromUri(signatureMethod_);
+    if (c14n)
+        report.canonicalization = C14nName(*c14n);
+    if (method) {
+        report.signatureMethod = SignatureName(*method);
+        report.usesSha1 = method->hash == HashAlgorithm::Sha1;
+    }
+    for (const Reference& ref : references_) {
+        const auto hash = DigestFromUri(ref.digestMethod);
+        if (!hash)
+            continue;
+        report.usesSha1 = report.usesSha1 || *hash == HashAlgorithm::Sha1;
+        const std::string name = HashName(*hash);
+        if (("," + report.digestMethods + ",").find("," + name + ",") == std::string::npos)
+            report.digestMethods += (report.digestMethods.empty() ? "" : ",") + name;
+    }
+    std::vector<Bytes> certificates;
+    std::vector<std::optional<CertificateInfo>> infos;
+    for (const std::string& text : certificates_) {
+        auto der = DecodeBase64(text);
+        certificates.push_back(der ? std::move(*der) : Bytes());
+        infos.push_back(der ? ReadCertificate(certificates.back()) : std::nullopt);
+    }
+    const std::size_t signer = ChooseSigner(infos);
+    if (!infos.empty() && infos[signer]) {
+        const CertificateInfo& info = *infos[signer];
+        report.signer = info.subject;
+        report.issuer = info.issuer;
+        report.notBefore = info.notBefore;
+        report.notAfter = info.notAfter;
+        std::vector<Bytes> others;
+        for (std::size_t i = 0; i < certificates.size(); ++i)
+            if (i != signer && infos[i])
+                others.push_back(certificates[i]);
+        report.trusted = ChainIsTrusted(certificates[signer], others);
+    }
+    if (haveSigningTime_) {
+        std::string_view text = signingTime_;
+        while (!text.empty() && std::strchr(" \t\r\n", text.front()) != nullptr)
+            text.remove_prefix(1);
+        while (!text.empty() && std::strchr(" \t\r\n", text.back()) != nullptr)
+            text.remove_suffix(1);
+        report.signingTimeText = text;
+        report.signingTime = ParseDateTime(text);
+    }
+
+    // First whatever makes the check impossible.
+    if (signatureOrdinal_ == 0)
+        return unknown("raporda imza yok");
+    if (!unknown_.empty())
+        return unknown(unknown_);
+    if (signedInfoCount_ == 0)
+        return unknown("imzada SignedInfo yok");
+    if (!c14n)
+        return unknown("desteklenmeyen kurallı biçimleme algoritması: " + c14nMethod_);
+    if (!method)
+        return unknown("desteklenmeyen imza algoritması: " + signatureMethod_);
+    for (const Reference& ref : references_)
+        if (!ref.actual)
+            return unknown("başvurulan öğe raporda yok: " + ref.uri);
+    if (certificates.empty())
+        return unknown("imzada imzalayanın sertifikası yok");
+    if (!infos[signer])
+        return unknown("imzalayanın sertifikası okunamadı");
+    const auto value = DecodeBase64(signatureValue_);
+    if (!value || value->empty())
+        return unknown("imza değeri geçerli Base64 değil");
+    std::optional<std::string> signedInfo;
+    try {
+        signedInfo = CanonicalSignedInfo();
+    } catch (const Unsupported& e) {
+        return unknown(std::string("desteklenmeyen kurallı biçimleme: ") + e.what());
+    }
+    bool certificateListed = certDigests_.empty();
+    for (const CertDigest& entry : certDigests_) {
+        const auto hash = DigestFromUri(entry.method);
+        if (!hash)
+            return unknown("desteklenmeyen özet algoritması: " + entry.method);
+        const auto expected = DecodeBase64(entry.value);
+        if (!expected)
+            return unknown("imzalayan sertifikasının özeti geçerli Base64 değil");
+        auto hasher = NewHasher(*hash);
+        hasher->Update(certificates[signer].data(), certificates[signer].size());
+        certificateListed = certificateListed || hasher->Finish() == *expected;
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(signedInfo->data());
+    const VerifyOutcome outcome =
+        VerifySignature(certificates[signer], *method, {bytes, signedInfo->size()}, *value);
+    if (outcome.kind == VerifyOutcome::Kind::Unusable)
+        return unknown(outcome.reason);
+
+    // Then a definite mismatch.
+    if (outcome.kind == VerifyOutcome::Kind::Invalid)
+        return altered("imza değeri imzalanan bilgilerle uyuşmuyor");
+    for (const Reference& ref : references_)
+        if (*ref.actual != ref.expected)
+            return altered("imzalanan içerik değiştirilmiş (başvuru " +
+                           (ref.uri.empty() ? std::string("\"\" (belgenin tümü)") : ref.uri) + ")");
+    if (!certificateListed)
+        return altered("imzalayanın sertifikası, imzalı özelliklerde adı geçen sertifika değil");
+    if (payload_ != 0) {
+        const bool covered = std::any_of(references_.begin(), references_.end(), [&](const Reference& ref) {
+            const bool inside = ref.wholeDocument ||
+                                (ref.firstOrdinal <= payload_ && payload_ <= ref.lastOrdinal);
+            const bool excluded = ref.excludedFirst != 0 && ref.excludedFirst <= payload_ &&
+                                  payload_ <= ref.excludedLast;
+            return inside && !excluded;
+        });
+        if (!covered)
+            return altered("gösterilen içerik imzalanan içerik değil: PDF'yi taşıyan öğe imzanın "
+                           "kapsamında değil");
+    }
+    report.status = Status::Intact;
+    return report;
+}
+
+namespace {
+
+// Runs the second read where the first could not digest everything.
+void SecondPassIfNeeded(Check& check, const std::filesystem::path& report) {
+    if (!check.EndPass())
+        return;
+    check.BeginSecondPass();
+    report::ReadReport(report, check);
+    check.EndPass();
+}
+
+} // namespace
 
 const char* StatusName(Status status) {
     switch (status) {
@@ -12,6 +897,54 @@ const char* StatusName(Status status) {
         break;
     }
     return "unknown";
+}
+
+SignatureCheck::SignatureCheck() : check_(std::make_unique<Check>()) {}
+SignatureCheck::~SignatureCheck() = default;
+
+report::XmlObserver& SignatureCheck::Observer() {
+    return *check_;
+}
+
+bool SignatureCheck::NeedsSecondRead() {
+    return check_->EndPass();
+}
+
+void SignatureCheck::BeginSecondRead() {
+    check_->BeginSecondPass();
+}
+
+SignatureReport SignatureCheck::Result() {
+    check_->EndPass();
+    return check_->Evaluate();
+}
+
+SignatureReport CheckReport(const std::filesystem::path& report) {
+    Check check;
+    report::ReadReport(report, check);
+    SecondPassIfNeeded(check, report);
+    return check.Evaluate();
+}
+
+ViewResult WritePdfAndCheck(const std::filesystem::path& report, const std::filesystem::path& pdf,
+                            const std::function<bool(const SignatureReport&)>& decide) {
+    Check check;
+    ViewResult result;
+    bool evaluated = false;
+    report::ReadHooks hooks;
+    hooks.observer = &check;
+    hooks.beforeCommit = [&] {
+        SecondPassIfNeeded(check, report);
+        result.signature = check.Evaluate();
+        evaluated = true;
+        return !decide || decide(result.signature);
+    };
+    result.pdf = report::WritePdfFromReport(report, pdf, hooks);
+    if (!evaluated) {
+        SecondPassIfNeeded(check, report);
+        result.signature = check.Evaluate();
+    }
+    return result;
 }
 
 } // namespace tolv::signature

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -44,6 +45,27 @@ struct SignatureReport {
 
 // "intact", "altered", "unknown".
 const char* StatusName(Status status);
+
+// The check as a consumer of the reader's events, for callers that run the
+// reads themselves (the fuzzer, tests on documents in memory): give it one
+// read of the whole document; while NeedsSecondRead, BeginSecondRead and give
+// it the whole document again; then Result.
+class Check;
+class SignatureCheck {
+public:
+    SignatureCheck();
+    ~SignatureCheck();
+    SignatureCheck(const SignatureCheck&) = delete;
+    SignatureCheck& operator=(const SignatureCheck&) = delete;
+
+    report::XmlObserver& Observer();
+    bool NeedsSecondRead();
+    void BeginSecondRead();
+    SignatureReport Result();
+
+private:
+    std::unique_ptr<Check> check_;
+};
 
 // Checks the report at path; reads it once, twice when the signature comes
 // after what it signs. Throws report::ReportError when the report cannot be

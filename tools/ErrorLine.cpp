@@ -8,4 +8,8 @@ void PrintLine(const char* text) {
     std::fprintf(stderr, "%s\n", text);
 }
 
+void PrintOutputLine(const char* text) {
+    std::fprintf(stdout, "%s\n", text);
+}
+
 } // namespace tolv::tools

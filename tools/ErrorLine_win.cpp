@@ -6,10 +6,12 @@
 
 namespace tolv::tools {
 
-void PrintLine(const char* text) {
+namespace {
+
+void Print(DWORD which, std::FILE* stream, const char* text) {
     // A console shows Turkish letters whatever its code page only through the
     // wide API; redirected output stays UTF-8.
-    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    HANDLE err = GetStdHandle(which);
     DWORD mode;
     if (GetConsoleMode(err, &mode)) {
         const int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
@@ -20,7 +22,18 @@ void PrintLine(const char* text) {
         WriteConsoleW(err, wide.data(), DWORD(wide.size()), &written, nullptr);
         return;
     }
-    std::fprintf(stderr, "%s\n", text);
+    std::fprintf(stream, "%s\n", text);
+    std::fflush(stream);
+}
+
+} // namespace
+
+void PrintLine(const char* text) {
+    Print(STD_ERROR_HANDLE, stderr, text);
+}
+
+void PrintOutputLine(const char* text) {
+    Print(STD_OUTPUT_HANDLE, stdout, text);
 }
 
 } // namespace tolv::tools

@@ -1,24 +1,135 @@
 // tolv-extract REPORT PDF
+// tolv-extract --check REPORT PDF
+// tolv-extract --verify [--json] REPORT...
 // Writes the PDF that a signed report carries, with the viewer's own reader, for
-// batch use and scripts. Exit status: 0 written, 1 no PDF in the report, 2 the
-// report cannot be read, 3 the PDF cannot be written.
+// batch use and scripts; --check also checks the report's signature in the
+// same read, --verify only checks it. Exit status of extraction: 0 written,
+// 1 no PDF in the report, 2 the report cannot be read, 3 the PDF cannot be
+// written. Of --verify: 0 every report intact, 4 any altered, 5 none altered
+// and any unknown, 2 a report that cannot be read.
 
 #include "report/File.h"
 #include "report/ReportReader.h"
+#include "signature/Verifier.h"
 
 #include <cstdio>
+#include <ctime>
 #include <exception>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tools/ErrorLine.h"
 
 namespace {
 
-int Run(const std::filesystem::path& report, const std::filesystem::path& pdf) {
+using tolv::signature::SignatureReport;
+
+std::string UtcText(std::int64_t seconds) {
+    const std::time_t time = std::time_t(seconds);
+    std::tm tm{};
+#ifdef _WIN32
+    gmtime_s(&tm, &time);
+#else
+    gmtime_r(&time, &tm);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return text;
+}
+
+// Tabs and line ends would break the line's fields.
+std::string Field(std::string text) {
+    for (char& c : text)
+        if (c == '\t' || c == '\n' || c == '\r')
+            c = ' ';
+    return text;
+}
+
+std::string Json(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(c));
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
+}
+
+struct Detail {
+    const char* key;
+    const char* jsonKey;
+    std::string value;
+    bool present;
+};
+
+std::vector<Detail> Details(const SignatureReport& r) {
+    return {
+        {"signer", "signer", r.signer, !r.signer.empty()},
+        {"issuer", "issuer", r.issuer, !r.issuer.empty()},
+        {"not-before", "notBefore", r.notBefore ? UtcText(*r.notBefore) : "", r.notBefore.has_value()},
+        {"not-after", "notAfter", r.notAfter ? UtcText(*r.notAfter) : "", r.notAfter.has_value()},
+        {"signing-time", "signingTime", r.signingTime ? UtcText(*r.signingTime) : r.signingTimeText,
+         !r.signingTimeText.empty()},
+        {"signature-method", "signatureMethod", r.signatureMethod, !r.signatureMethod.empty()},
+        {"digest-methods", "digestMethods", r.digestMethods, !r.digestMethods.empty()},
+        {"canonicalization", "canonicalization", r.canonicalization, !r.canonicalization.empty()},
+        {"reason", "reason", r.reason, !r.reason.empty()},
+    };
+}
+
+std::string Line(const std::string& path, const SignatureReport& r, bool json) {
+    if (json) {
+        std::string out = "{\"status\":" + Json(tolv::signature::StatusName(r.status)) +
+                          ",\"path\":" + Json(path);
+        for (const Detail& d : Details(r))
+            if (d.present)
+                out += ",\"" + std::string(d.jsonKey) + "\":" + Json(d.value);
+        out += std::string(",\"sha1\":") + (r.usesSha1 ? "true" : "false");
+        return out + ",\"trusted\":" + (r.trusted ? "true" : "false") + "}";
+    }
+    std::string out = std::string(tolv::signature::StatusName(r.status)) + '\t' + Field(path);
+    for (const Detail& d : Details(r))
+        if (d.present)
+            out += '\t' + std::string(d.key) + '=' + Field(d.value);
+    return out + "\ttrusted=" + (r.trusted ? "yes" : "no");
+}
+
+int Verify(const std::vector<std::filesystem::path>& reports, bool json) {
+    bool altered = false, unknown = false, unreadable = false;
+    for (const auto& report : reports) {
+        try {
+            const SignatureReport r = tolv::signature::CheckReport(report);
+            altered = altered || r.status == tolv::signature::Status::Altered;
+            unknown = unknown || r.status == tolv::signature::Status::Unknown;
+            tolv::tools::PrintOutputLine(Line(tolv::report::PathText(report), r, json).c_str());
+        } catch (const std::exception& error) {
+            unreadable = true;
+            tolv::tools::PrintLine((std::string("tolv-extract: ") + error.what()).c_str());
+        }
+    }
+    return unreadable ? 2 : altered ? 4 : unknown ? 5 : 0;
+}
+
+int Extract(const std::filesystem::path& report, const std::filesystem::path& pdf, bool check) {
     using Outcome = tolv::report::PdfResult::Outcome;
     try {
-        const tolv::report::PdfResult result = tolv::report::WritePdfFromReport(report, pdf);
+        tolv::report::PdfResult result;
+        if (check) {
+            const auto view = tolv::signature::WritePdfAndCheck(report, pdf, nullptr);
+            tolv::tools::PrintOutputLine(
+                Line(tolv::report::PathText(report), view.signature, false).c_str());
+            result = view.pdf;
+        } else {
+            result = tolv::report::WritePdfFromReport(report, pdf);
+        }
         if (result.outcome == Outcome::Written)
             return 0;
         if (result.outcome == Outcome::NotWritten) {
@@ -37,24 +148,39 @@ int Run(const std::filesystem::path& report, const std::filesystem::path& pdf) {
     }
 }
 
-const char* kUsage = "kullanım: tolv-extract RAPOR.Tolv ÇIKTI.pdf";
+const char* kUsage = "kullanım: tolv-extract [--check] RAPOR.Tolv ÇIKTI.pdf\n"
+                     "          tolv-extract --verify [--json] RAPOR.Tolv...";
+
+template <class Char> int Run(int argc, Char** argv) {
+    std::vector<std::filesystem::path> args(argv + 1, argv + argc);
+    auto is = [](const std::filesystem::path& arg, const char* option) {
+        return arg == std::filesystem::path(option);
+    };
+    if (!args.empty() && is(args[0], "--verify")) {
+        bool json = args.size() > 1 && is(args[1], "--json");
+        std::vector<std::filesystem::path> reports(args.begin() + (json ? 2 : 1), args.end());
+        if (reports.empty()) {
+            tolv::tools::PrintLine(kUsage);
+            return 2;
+        }
+        return Verify(reports, json);
+    }
+    const bool check = !args.empty() && is(args[0], "--check");
+    if (args.size() != (check ? 3u : 2u)) {
+        tolv::tools::PrintLine(kUsage);
+        return 2;
+    }
+    return Extract(args[check ? 1 : 0], args[check ? 2 : 1], check);
+}
 
 } // namespace
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3) {
-        tolv::tools::PrintLine(kUsage);
-        return 2;
-    }
-    return Run(argv[1], argv[2]);
+    return Run(argc, argv);
 }
 #else
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        tolv::tools::PrintLine(kUsage);
-        return 2;
-    }
-    return Run(argv[1], argv[2]);
+    return Run(argc, argv);
 }
 #endif

@@ -1,0 +1,274 @@
+// The signature check's crypto through OpenSSL 3's libcrypto (EVP API only).
+
+#include "signature/Crypto.h"
+
+#include <openssl/asn1.h>
+#include <openssl/bio.h>
+#include <openssl/core_names.h>
+#include <openssl/ec.h>
+#include <openssl/evp.h>
+#include <openssl/objects.h>
+#include <openssl/rsa.h>
+#include <openssl/x509.h>
+#include <openssl/x509_vfy.h>
+
+#include <ctime>
+#include <stdexcept>
+#include <string_view>
+
+namespace tolv::signature {
+namespace {
+
+template <class T, auto Free> struct Freer {
+    void operator()(T* object) const noexcept { Free(object); }
+};
+template <class T, auto Free> using Owner = std::unique_ptr<T, Freer<T, Free>>;
+
+using UniqueX509 = Owner<X509, X509_free>;
+using UniqueMdCtx = Owner<EVP_MD_CTX, EVP_MD_CTX_free>;
+using UniquePkeyCtx = Owner<EVP_PKEY_CTX, EVP_PKEY_CTX_free>;
+using UniqueEcdsaSig = Owner<ECDSA_SIG, ECDSA_SIG_free>;
+using UniqueBignum = Owner<BIGNUM, BN_free>;
+using UniqueBio = Owner<BIO, BIO_free>;
+using UniqueStore = Owner<X509_STORE, X509_STORE_free>;
+using UniqueStoreCtx = Owner<X509_STORE_CTX, X509_STORE_CTX_free>;
+inline void FreeCertificates(STACK_OF(X509) * stack) noexcept {
+    sk_X509_pop_free(stack, X509_free);
+}
+using UniqueCertificates = Owner<STACK_OF(X509), FreeCertificates>;
+inline void FreeOpenSslText(unsigned char* text) noexcept {
+    OPENSSL_free(text);
+}
+using UniqueOpenSslText = Owner<unsigned char, FreeOpenSslText>;
+
+const EVP_MD* Digest(HashAlgorithm algorithm) {
+    switch (algorithm) {
+    case HashAlgorithm::Sha1:
+        return EVP_sha1();
+    case HashAlgorithm::Sha224:
+        return EVP_sha224();
+    case HashAlgorithm::Sha256:
+        return EVP_sha256();
+    case HashAlgorithm::Sha384:
+        return EVP_sha384();
+    case HashAlgorithm::Sha512:
+        break;
+    }
+    return EVP_sha512();
+}
+
+class OpenSslHasher final : public Hasher {
+public:
+    explicit OpenSslHasher(HashAlgorithm algorithm) : context_(EVP_MD_CTX_new()) {
+        if (!context_ || EVP_DigestInit_ex(context_.get(), Digest(algorithm), nullptr) != 1)
+            throw std::runtime_error("OpenSSL cannot start a digest");
+    }
+    void Update(const void* data, std::size_t size) override {
+        EVP_DigestUpdate(context_.get(), data, size);
+    }
+    Bytes Finish() override {
+        Bytes digest(EVP_MAX_MD_SIZE);
+        unsigned length = 0;
+        EVP_DigestFinal_ex(context_.get(), digest.data(), &length);
+        digest.resize(length);
+        return digest;
+    }
+
+private:
+    UniqueMdCtx context_;
+};
+
+UniqueX509 ParseCertificate(std::span<const std::uint8_t> der) {
+    const unsigned char* at = der.data();
+    return UniqueX509(d2i_X509(nullptr, &at, static_cast<long>(der.size())));
+}
+
+// The CN when the name has one, else the whole name as RFC 2253 text, in UTF-8.
+std::string NameText(const X509_NAME* name) {
+    const int index = X509_NAME_get_index_by_NID(name, NID_commonName, -1);
+    if (index >= 0) {
+        unsigned char* text = nullptr;
+        const int length =
+            ASN1_STRING_to_UTF8(&text, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, index)));
+        UniqueOpenSslText owner(text);
+        if (length >= 0)
+            return std::string(reinterpret_cast<const char*>(text), length);
+    }
+    UniqueBio bio(BIO_new(BIO_s_mem()));
+    const unsigned long flags =
+        (XN_FLAG_RFC2253 | ASN1_STRFLGS_UTF8_CONVERT) & ~ASN1_STRFLGS_ESC_MSB;
+    if (!bio || X509_NAME_print_ex(bio.get(), name, 0, flags) < 0)
+        return {};
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(bio.get(), &data);
+    return std::string(data, length > 0 ? length : 0);
+}
+
+Bytes NameDer(const X509_NAME* name) {
+    unsigned char* der = nullptr;
+    const int length = i2d_X509_NAME(name, &der);
+    UniqueOpenSslText owner(der);
+    return length > 0 ? Bytes(der, der + length) : Bytes{};
+}
+
+std::optional<std::int64_t> Seconds(const ASN1_TIME* time) {
+    std::tm parts{};
+    if (!time || ASN1_TIME_to_tm(time, &parts) != 1)
+        return std::nullopt;
+    return static_cast<std::int64_t>(timegm(&parts));
+}
+
+// "EC P-256"..., "RSA", or the key algorithm's OID; taken from the certificate's
+// SubjectPublicKeyInfo, so that a key that does not decode still has a type.
+std::string KeyType(const X509* certificate) {
+    const ASN1_OBJECT* algorithm = nullptr;
+    const void* parameter = nullptr;
+    int parameterType = 0;
+    X509_ALGOR* algor = nullptr;
+    X509_PUBKEY_get0_param(nullptr, nullptr, nullptr, &algor, X509_get_X509_PUBKEY(certificate));
+    X509_ALGOR_get0(&algorithm, &parameterType, &parameter, algor);
+    const int nid = OBJ_obj2nid(algorithm);
+    if (nid == NID_rsaEncryption)
+        return "RSA";
+    if (nid == NID_X9_62_id_ecPublicKey && parameterType == V_ASN1_OBJECT) {
+        switch (OBJ_obj2nid(static_cast<const ASN1_OBJECT*>(parameter))) {
+        case NID_X9_62_prime256v1:
+            return "EC P-256";
+        case NID_secp384r1:
+            return "EC P-384";
+        case NID_secp521r1:
+            return "EC P-521";
+        }
+    }
+    char oid[128] = {};
+    OBJ_obj2txt(oid, sizeof oid, algorithm, 1);
+    return oid;
+}
+
+VerifyOutcome Unusable(std::string reason) {
+    return {VerifyOutcome::Kind::Unusable, std::move(reason)};
+}
+
+// The key as the scheme needs it, or why it cannot be used.
+std::optional<VerifyOutcome> CheckKey(EVP_PKEY* key, const std::string& type,
+                                      SignatureScheme scheme) {
+    if (!key)
+        return Unusable("Sertifikadaki açık anahtar okunamadı");
+    const bool rsa = EVP_PKEY_get_base_id(key) == EVP_PKEY_RSA;
+    const bool ec = EVP_PKEY_get_base_id(key) == EVP_PKEY_EC;
+    if (scheme == SignatureScheme::Ecdsa ? !ec : !rsa)
+        return Unusable("Sertifikadaki anahtarın türü (" + type + ") imza yöntemine uymuyor");
+    if (rsa && EVP_PKEY_get_bits(key) > static_cast<int>(kMaxRsaBits))
+        return Unusable("RSA anahtarı çok büyük (" + std::to_string(EVP_PKEY_get_bits(key)) +
+                        " bit; en çok " + std::to_string(kMaxRsaBits) + " bit desteklenir)");
+    if (ec && type.rfind("EC P-", 0) != 0)
+        return Unusable("Sertifikadaki anahtarın eğrisi desteklenmiyor");
+    UniquePkeyCtx check(EVP_PKEY_CTX_new(key, nullptr));
+    if (ec && (!check || EVP_PKEY_public_check(check.get()) != 1))
+        return Unusable("Sertifikadaki EC anahtarının noktası eğri üzerinde değil");
+    return std::nullopt;
+}
+
+// XML-DSig's r||s as the DER Ecdsa-Sig-Value OpenSSL verifies; empty when the
+// value does not have the curve's length.
+Bytes EcdsaDer(EVP_PKEY* key, std::span<const std::uint8_t> value) {
+    const std::size_t half = (static_cast<std::size_t>(EVP_PKEY_get_bits(key)) + 7) / 8;
+    if (value.size() != 2 * half)
+        return {};
+    UniqueEcdsaSig signature(ECDSA_SIG_new());
+    UniqueBignum r(BN_bin2bn(value.data(), static_cast<int>(half), nullptr));
+    UniqueBignum s(BN_bin2bn(value.data() + half, static_cast<int>(half), nullptr));
+    if (!signature || !r || !s || ECDSA_SIG_set0(signature.get(), r.get(), s.get()) != 1)
+        return {};
+    r.release();
+    s.release();
+    unsigned char* der = nullptr;
+    const int length = i2d_ECDSA_SIG(signature.get(), &der);
+    UniqueOpenSslText owner(der);
+    return length > 0 ? Bytes(der, der + length) : Bytes{};
+}
+
+} // namespace
+
+std::size_t HashLength(HashAlgorithm algorithm) {
+    return static_cast<std::size_t>(EVP_MD_get_size(Digest(algorithm)));
+}
+
+std::unique_ptr<Hasher> NewHasher(HashAlgorithm algorithm) {
+    return std::make_unique<OpenSslHasher>(algorithm);
+}
+
+std::optional<CertificateInfo> ReadCertificate(std::span<const std::uint8_t> der) {
+    const UniqueX509 certificate = ParseCertificate(der);
+    if (!certificate)
+        return std::nullopt;
+    const auto notBefore = Seconds(X509_get0_notBefore(certificate.get()));
+    const auto notAfter = Seconds(X509_get0_notAfter(certificate.get()));
+    if (!notBefore || !notAfter)
+        return std::nullopt;
+    CertificateInfo info;
+    info.subject = NameText(X509_get_subject_name(certificate.get()));
+    info.issuer = NameText(X509_get_issuer_name(certificate.get()));
+    info.subjectName = NameDer(X509_get_subject_name(certificate.get()));
+    info.issuerName = NameDer(X509_get_issuer_name(certificate.get()));
+    info.notBefore = *notBefore;
+    info.notAfter = *notAfter;
+    info.keyType = KeyType(certificate.get());
+    if (const EVP_PKEY* key = X509_get0_pubkey(certificate.get()))
+        info.keyBits = static_cast<unsigned>(EVP_PKEY_get_bits(key));
+    return info;
+}
+
+VerifyOutcome VerifySignature(std::span<const std::uint8_t> certificate,
+                              const SignatureAlgorithm& algorithm,
+                              std::span<const std::uint8_t> message,
+                              std::span<const std::uint8_t> value) {
+    const UniqueX509 parsed = ParseCertificate(certificate);
+    if (!parsed)
+        return Unusable("İmzacının sertifikası okunamadı");
+    EVP_PKEY* key = X509_get0_pubkey(parsed.get());
+    if (auto unusable = CheckKey(key, KeyType(parsed.get()), algorithm.scheme))
+        return *unusable;
+
+    Bytes der;
+    if (algorithm.scheme == SignatureScheme::Ecdsa) {
+        der = EcdsaDer(key, value);
+        if (der.empty())
+            return {VerifyOutcome::Kind::Invalid, {}};
+        value = der;
+    }
+    UniqueMdCtx context(EVP_MD_CTX_new());
+    EVP_PKEY_CTX* keyContext = nullptr; // owned by context
+    const EVP_MD* digest = Digest(algorithm.hash);
+    if (!context || EVP_DigestVerifyInit(context.get(), &keyContext, digest, nullptr, key) != 1)
+        return Unusable("İmza doğrulaması başlatılamadı");
+    if (algorithm.scheme == SignatureScheme::RsaPss &&
+        (EVP_PKEY_CTX_set_rsa_padding(keyContext, RSA_PKCS1_PSS_PADDING) != 1 ||
+         EVP_PKEY_CTX_set_rsa_mgf1_md(keyContext, digest) != 1 ||
+         EVP_PKEY_CTX_set_rsa_pss_saltlen(keyContext, RSA_PSS_SALTLEN_DIGEST) != 1))
+        return Unusable("RSA-PSS ayarları yapılamadı");
+    const int verified =
+        EVP_DigestVerify(context.get(), value.data(), value.size(), message.data(), message.size());
+    return {verified == 1 ? VerifyOutcome::Kind::Valid : VerifyOutcome::Kind::Invalid, {}};
+}
+
+bool ChainIsTrusted(std::span<const std::uint8_t> certificate, const std::vector<Bytes>& others) {
+    const UniqueX509 leaf = ParseCertificate(certificate);
+    UniqueCertificates untrusted(sk_X509_new_null());
+    if (!leaf || !untrusted)
+        return false;
+    for (const Bytes& der : others) {
+        UniqueX509 other = ParseCertificate(der);
+        if (other && sk_X509_push(untrusted.get(), other.get()) > 0)
+            other.release();
+    }
+    // The system's roots (SSL_CERT_FILE and SSL_CERT_DIR when set); no CRLs.
+    UniqueStore store(X509_STORE_new());
+    UniqueStoreCtx context(X509_STORE_CTX_new());
+    if (!store || !context || X509_STORE_set_default_paths(store.get()) != 1 ||
+        X509_STORE_CTX_init(context.get(), store.get(), leaf.get(), untrusted.get()) != 1)
+        return false;
+    return X509_verify_cert(context.get()) == 1;
+}
+
+} // namespace tolv::signature

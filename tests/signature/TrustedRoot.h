@@ -1,0 +1,29 @@
+#pragma once
+// Makes a test root trusted by this computer for as long as the object lives:
+// through SSL_CERT_FILE with OpenSSL, in the current user's ROOT store on
+// Windows.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace tolv::signature::testing {
+
+class TrustedRoot {
+public:
+    // pem and der are the same root certificate in the two encodings.
+    TrustedRoot(const std::filesystem::path& pem, const std::filesystem::path& der);
+    ~TrustedRoot();
+    TrustedRoot(const TrustedRoot&) = delete;
+    TrustedRoot& operator=(const TrustedRoot&) = delete;
+
+    // Empty when the root is trusted; else why it could not be made so.
+    const std::string& failure() const { return failure_; }
+
+private:
+    std::string failure_;
+    std::filesystem::path der_;
+    std::optional<std::string> saved_; // SSL_CERT_FILE before
+};
+
+} // namespace tolv::signature::testing

@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""make-crypto-fixtures.py FOLDER
+
+Writes the keys, certificates and signatures the crypto tests read, with the
+openssl command, so that no private key lives in the tree. Certificates are
+DER, signatures are the bytes XML-DSig carries (ECDSA as r||s). Names:
+
+  root.der, inter.der      a root ("Tolv Sınama Kök") and an intermediate
+                           without CN; root.pem for the trust store
+  rsa.der                  CN "Örnek İmzacı", RSA 2048, issued by inter
+  p256.der, p384.der, p521.der   EC keys, issued by inter
+  rsa16384.der             an RSA key of 16384 bits (public key only)
+  badpoint.der             p256.der with a public point off the curve
+  message.bin              what every signature signs
+  <scheme>-<hash or curve>.sig   rsa-pkcs1-sha1 ... ecdsa-p521
+"""
+import os
+import pathlib
+import random
+import subprocess
+import sys
+
+HASHES = ["sha1", "sha224", "sha256", "sha384", "sha512"]
+CURVES = {"p256": ("prime256v1", "sha256"), "p384": ("secp384r1", "sha384"),
+          "p521": ("secp521r1", "sha512")}
+
+
+def openssl(*args, data=None):
+    return subprocess.run(["openssl", *args], input=data, check=True,
+                          capture_output=True).stdout
+
+
+def der_length(length):
+    if length < 0x80:
+        return bytes([length])
+    body = length.to_bytes((length.bit_length() + 7) // 8, "big")
+    return bytes([0x80 | len(body)]) + body
+
+
+def der(tag, body):
+    return bytes([tag]) + der_length(len(body)) + body
+
+
+def der_integer(value):
+    body = value.to_bytes(value.bit_length() // 8 + 1, "big")
+    return der(0x02, body)
+
+
+def read_der(data, at):
+    """(tag, body start, body end) of the element at offset at."""
+    tag, first = data[at], data[at + 1]
+    at += 2
+    if first < 0x80:
+        return tag, at, at + first
+    count = first & 0x7F
+    length = int.from_bytes(data[at:at + count], "big")
+    return tag, at + count, at + count + length
+
+
+def ecdsa_raw(signature, size):
+    """r||s, each padded to the curve's size, from OpenSSL's DER Ecdsa-Sig-Value."""
+    _, start, _ = read_der(signature, 0)
+    raw = b""
+    for _ in range(2):
+        _, begin, end = read_der(signature, start)
+        raw += int.from_bytes(signature[begin:end], "big").to_bytes(size, "big")
+        start = end
+    return raw
+
+
+def rsa_public_key_pem(bits):
+    """An RSA public key with a random odd modulus: no private key is ever made."""
+    rng = random.Random(bits)
+    modulus = rng.getrandbits(bits) | (1 << (bits - 1)) | 1
+    rsa_key = der(0x30, der_integer(modulus) + der_integer(65537))
+    algorithm = der(0x30, bytes.fromhex("06092a864886f70d010101") + b"\x05\x00")
+    spki = der(0x30, algorithm + der(0x03, b"\x00" + rsa_key))
+    return openssl("pkey", "-pubin", "-inform", "DER", "-outform", "PEM", data=spki)
+
+
+def main(folder):
+    os.makedirs(folder, exist_ok=True)
+    os.chdir(folder)
+    days = ["-days", "3650"]
+    ca_ext = ["-addext", "basicConstraints=critical,CA:TRUE",
+              "-addext", "keyUsage=critical,keyCertSign,cRLSign"]
+    openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out", "root.key")
+    openssl("req", "-x509", "-new", "-key", "root.key", "-subj", "/C=TR/CN=Tolv Sınama Kök",
+            "-utf8", "-out", "root.pem", *days, *ca_ext)
+    openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out", "inter.key")
+    openssl("req", "-new", "-key", "inter.key", "-subj", "/C=TR/O=Tolv Sınama Ara",
+            "-utf8", "-out", "inter.csr")
+    pathlib.Path("ca.ext").write_text("basicConstraints=critical,CA:TRUE\n"
+                                      "keyUsage=critical,keyCertSign,cRLSign\n")
+    openssl("x509", "-req", "-in", "inter.csr", "-CA", "root.pem", "-CAkey", "root.key",
+            "-CAcreateserial", "-extfile", "ca.ext", "-out", "inter.pem", *days)
+
+    def issue(key, subject, out, *extra):
+        openssl("req", "-new", "-key", key, "-subj", subject, "-utf8", "-out", "leaf.csr")
+        openssl("x509", "-req", "-in", "leaf.csr", "-CA", "inter.pem", "-CAkey", "inter.key",
+                "-CAcreateserial", "-outform", "DER", "-out", out, *days, *extra)
+
+    openssl("genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048", "-out", "rsa.key")
+    issue("rsa.key", "/C=TR/O=Tolv/CN=Örnek İmzacı", "rsa.der")
+    for name, (curve, _) in CURVES.items():
+        openssl("genpkey", "-algorithm", "EC", "-pkeyopt", f"ec_paramgen_curve:{curve}",
+                "-out", f"{name}.key")
+        issue(f"{name}.key", f"/CN=Tolv {name.upper()}", f"{name}.der")
+    pathlib.Path("big.pem").write_bytes(rsa_public_key_pem(16384))
+    issue("rsa.key", "/CN=Tolv RSA 16384", "rsa16384.der", "-force_pubkey", "big.pem")
+
+    # The uncompressed point 04||x||y sits in the certificate as it is; one
+    # changed bit of y puts it off the curve (the certificate's own signature
+    # no longer matters: only its key is used).
+    p256 = pathlib.Path("p256.der").read_bytes()
+    point = openssl("pkey", "-in", "p256.key", "-pubout", "-outform", "DER")[-65:]
+    assert point[0] == 4 and p256.count(point) == 1
+    pathlib.Path("badpoint.der").write_bytes(p256.replace(point, point[:-1] + bytes([point[-1] ^ 1])))
+
+    for name in ["root", "inter"]:
+        openssl("x509", "-in", f"{name}.pem", "-outform", "DER", "-out", f"{name}.der")
+
+    message = "İmzalanan ileti: ğüşöçı ĞÜŞÖÇİ\n".encode() * 40
+    pathlib.Path("message.bin").write_bytes(message)
+    for digest in HASHES:
+        pathlib.Path(f"rsa-pkcs1-{digest}.sig").write_bytes(
+            openssl("dgst", f"-{digest}", "-sign", "rsa.key", data=message))
+        pathlib.Path(f"rsa-pss-{digest}.sig").write_bytes(
+            openssl("dgst", f"-{digest}", "-sign", "rsa.key", "-sigopt", "rsa_padding_mode:pss",
+                    "-sigopt", "rsa_pss_saltlen:digest", "-sigopt", f"rsa_mgf1_md:{digest}",
+                    data=message))
+    for name, (_, digest) in CURVES.items():
+        size = {"p256": 32, "p384": 48, "p521": 66}[name]
+        signature = openssl("dgst", f"-{digest}", "-sign", f"{name}.key", data=message)
+        pathlib.Path(f"ecdsa-{name}.sig").write_bytes(ecdsa_raw(signature, size))
+    for leftover in pathlib.Path(".").glob("*"):
+        if leftover.suffix in (".key", ".csr", ".srl", ".ext"):
+            leftover.unlink()
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
