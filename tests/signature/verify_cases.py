@@ -13,8 +13,9 @@ import pathlib
 import subprocess
 import sys
 
-JSON_KEYS = ("status", "path", "signer", "issuer", "signingTime", "reason", "trusted", "signatureMethod",
-             "digestMethods", "canonicalization")
+# Always there; the others (signer, issuer, signingTime, reason,
+# signatureMethod, digestMethods, canonicalization) only when not empty.
+JSON_KEYS = ("status", "path", "trusted")
 # Few enough paths per run for a Windows command line (32767 characters).
 BATCH = 40
 
