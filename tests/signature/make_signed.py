@@ -169,6 +169,9 @@ CASES = (
        # An unsigned PDF placed before the signed one: the viewer would show it.
        row("wrapping-enveloping", extra="wrap", expect="altered", alter=False),
        row("wrapping-enveloped-id", shape="enveloped-id", extra="wrap", expect="altered", alter=False),
+       # Signed again by another certificate of the same name: the signed
+       # properties still name the first one.
+       row("other-signer", extra="other-signer", expect="altered", alter=False),
        # What cannot be checked.
        row("unknown-no-signature", extra="no-signature", expect="unknown", xmlsec=False, alter=False),
        row("unknown-external-uri", extra="external", expect="unknown", xmlsec=False, alter=False),
@@ -409,6 +412,11 @@ def sign(case, keys, work, pdf, fake_pdf, signing_time):
             ref.tail = "\n"
             info.append(ref)
         doc = resign(doc, keys, case, add_external)
+    if case["extra"] == "other-signer":
+        other = base64.encodebytes(keys.der(case["key"] + "-other")).decode().strip().encode()
+        doc = re.sub(rb"(<ds:X509Certificate>)[^<]*(</ds:X509Certificate>)",
+                     lambda m: m.group(1) + other + m.group(2), doc)
+        doc = resign(doc, keys, dict(case, key=case["key"] + "-other"), lambda info: None)
     if case["extra"] == "duplicate-id":
         doc = doc.replace(b"</ds:Signature>", b'<ds:Object Id="Nesne-PDF">QUJD</ds:Object>\n</ds:Signature>')
     if case["extra"] == "second-signedinfo":
@@ -424,7 +432,9 @@ def make_case(case, keys, work, out, pdf, fake_pdf, signing_time):
     path = out / f"{case['name']}.Tolv"
     path.write_bytes(doc)
     signer = "" if case["extra"] in ("no-signature", "no-certificate") else KEYS[case["key"]][1]
-    entries = [dict(file=path.name, case=case["name"], change="", expect=case["expect"], signer=signer)]
+    algorithms = dict(method=case["method"], digest=case["digest"], c14n=case["c14n"])
+    entries = [dict(file=path.name, case=case["name"], change="", expect=case["expect"], signer=signer,
+                    **algorithms)]
     if pss:
         assert openssl_verify(keys, case, doc, pss), f"{path}: openssl does not verify the PSS signature"
     elif case["xmlsec"] is not None:
@@ -439,7 +449,7 @@ def make_case(case, keys, work, out, pdf, fake_pdf, signing_time):
             else:
                 assert not xmlsec_verify(altered_path, keys, case, options), f"{altered_path}: xmlsec1 verifies it"
             entries.append(dict(file=altered_path.name, case=case["name"], change=change, expect="altered",
-                                signer=signer if change != "certificate" else KEYS[case["key"]][1]))
+                                signer=signer, **algorithms))
     return entries
 
 

@@ -64,6 +64,9 @@ def check_json(runner, cases, failures):
                 problems.append(f"signer={got.get('signer')!r}")
             if not got.get("signingTime"):
                 problems.append("no signingTime")
+            for key, name in (("signatureMethod", "method"), ("digestMethods", "digest"), ("canonicalization", "c14n")):
+                if got.get(key) != case[name]:
+                    problems.append(f"{key}={got.get(key)}")
         if status in ("altered", "unknown") and not got.get("reason"):
             problems.append("no reason")
         if status != case["expect"] or problems:
