@@ -10,12 +10,12 @@ add_test(NAME signature.make_cases
 set_tests_properties(signature.make_cases PROPERTIES FIXTURES_SETUP signature_cases TIMEOUT 600)
 
 # Windows' tolv-extract runs under Wine and sees the same reports as Z:\...
-set(windows_paths)
+set(platform_options)
 if(WIN32)
-    set(windows_paths --windows-paths)
+    set(platform_options --windows --wine)
 endif()
 add_test(NAME signature.verify_cases
-         COMMAND ${tolv_python} ${CMAKE_CURRENT_LIST_DIR}/verify_cases.py ${windows_paths} ${signature_cases}
+         COMMAND ${tolv_python} ${CMAKE_CURRENT_LIST_DIR}/verify_cases.py ${platform_options} ${signature_cases}
                  -- ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:tolv-extract>)
 set_tests_properties(signature.verify_cases PROPERTIES FIXTURES_REQUIRED signature_cases TIMEOUT 900)
 

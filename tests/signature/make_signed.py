@@ -432,7 +432,7 @@ def make_case(case, keys, work, out, pdf, fake_pdf, signing_time):
     path = out / f"{case['name']}.Tolv"
     path.write_bytes(doc)
     signer = "" if case["extra"] in ("no-signature", "no-certificate") else KEYS[case["key"]][1]
-    algorithms = dict(method=case["method"], digest=case["digest"], c14n=case["c14n"])
+    algorithms = dict(key=case["key"], method=case["method"], digest=case["digest"], c14n=case["c14n"])
     entries = [dict(file=path.name, case=case["name"], change="", expect=case["expect"], signer=signer,
                     **algorithms)]
     if pss:
