@@ -10,7 +10,8 @@ The documents mix what canonicalization must get right: prefixes and default
 namespaces declared at random depths, redundant redeclarations, xmlns="",
 attributes to sort in and out of namespaces, values and text to escape,
 literal whitespace in attributes, comments, processing instructions, CR
-references, CDATA, non-ASCII text and inherited xml:lang/xml:space.
+references, CDATA, non-ASCII text and inherited xml:lang/xml:space, in
+UTF-8, UTF-16, ISO-8859-9 or windows-1254.
 """
 import argparse
 import pathlib
@@ -133,7 +134,13 @@ class Generator:
         before = "".join(self.misc() + rnd.choice(["", "\n"]) for _ in range(rnd.randint(0, 2)))
         after = "".join(rnd.choice(["", "\n"]) + self.misc() for _ in range(rnd.randint(0, 2)))
         declaration = '<?xml version="1.0" encoding="UTF-8"?>\n' if rnd.random() < 0.5 else ""
-        return (declaration + before + self.element({}, 0) + after + rnd.choice(["", "\n"])).encode()
+        text = before + self.element({}, 0) + after + rnd.choice(["", "\n"])
+        encoding = rnd.choice(["UTF-8"] * 4 + ["UTF-16", "ISO-8859-9", "windows-1254"])
+        if encoding == "UTF-8":
+            return (declaration + text).encode()
+        # Characters the encoding lacks become references; the generated
+        # comments and names hold none of them.
+        return (f'<?xml version="1.0" encoding="{encoding}"?>\n' + text).encode(encoding, "xmlcharrefreplace")
 
 
 def escape_namespaces(canonical):

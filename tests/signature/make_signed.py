@@ -164,6 +164,11 @@ CASES = (
        row("base64-transform", base64=True),
        row("base64-transform-enveloped-id", base64=True, shape="enveloped-id", features=ALL),
        row("lf-lines", crlf=False),
+       row("windows-1254", encoding="windows-1254", shape="enveloped", features=ALL),
+       row("utf-16", encoding="UTF-16", shape="enveloped-id", features=ALL, crlf=False, alter=False),
+       # The Base64 text put on one line after signing: the same PDF, other XML.
+       row("reflowed-base64-transform", base64=True, extra="reflow", alter=False),
+       row("reflowed-no-transform", extra="reflow", expect="altered", xmlsec=False, alter=False),
        row("large-pdf", pdf_size=600_000),
        row("sha1-everywhere", method="rsa-sha1", digest="sha1", v1=True),
        # An unsigned PDF placed before the signed one: the viewer would show it.
@@ -422,6 +427,8 @@ def sign(case, keys, work, pdf, fake_pdf, signing_time):
     if case["extra"] == "second-signedinfo":
         m = re.search(rb"<ds:SignedInfo>.*?</ds:SignedInfo>", doc, re.S)
         doc = doc[:m.end()] + b"\n" + m.group(0) + doc[m.end():]
+    if case["extra"] == "reflow":
+        doc = re.sub(rb'(Id="Nesne-PDF"[^>]*>)([^<]*)', lambda m: m.group(1) + m.group(2).replace(b"\n", b""), doc)
     if case["crlf"]:
         doc = doc.replace(b"\n", b"\r\n")
     return doc, options, pss
