@@ -135,7 +135,7 @@ EPILOG = {"comments": "\n<!-- rapor sonu -->", "pi": "\n<?tolv-son?>"}
 def row(name, **fields):
     base = dict(name=name, method="rsa-sha256", key=None, digest="sha256", c14n="c14n", ref_c14n=None,
                 prefixes=None, shape="enveloping", features=(), encoding="UTF-8", v1=False, crlf=True,
-                base64=False, pdf_size=None, expect="intact", extra=None, xmlsec=True, alter=True)
+                base64=False, pdf_size=None, prefix="ds", expect="intact", extra=None, xmlsec=True, alter=True)
     base.update(fields)
     if base["key"] is None:
         base["key"] = "rsa" if SIGNATURE_METHODS[base["method"]][1] == "rsa" else "p256"
@@ -166,6 +166,17 @@ CASES = (
        row("lf-lines", crlf=False),
        row("windows-1254", encoding="windows-1254", shape="enveloped", features=ALL),
        row("utf-16", encoding="UTF-16", shape="enveloped-id", features=ALL, crlf=False, alter=False),
+       # Other writers' habits: certificates of the chain first, Base64 lines
+       # ending in &#13;, blanks around digest values, a byte order mark, blanks
+       # where nothing is signed, another prefix or none for the signature.
+       row("chain-ca-first", extra="ca-first"),
+       row("cr-references", extra="cr-references"),
+       row("digest-whitespace", extra="digest-whitespace", alter=False),
+       row("utf-8-bom", extra="bom"),
+       row("unsigned-whitespace", extra="unsigned-whitespace", alter=False),
+       row("prefix-dsig", prefix="dsig", features=ALL, alter=False),
+       row("prefix-none", prefix="", alter=False),
+       row("signing-time-changed", extra="time-changed", expect="altered", xmlsec=False, alter=False),
        # The Base64 text put on one line after signing: the same PDF, other XML.
        row("reflowed-base64-transform", base64=True, extra="reflow", alter=False),
        row("reflowed-no-transform", extra="reflow", expect="altered", xmlsec=False, alter=False),
@@ -296,6 +307,11 @@ def template(case, keys, pdf, fake_pdf, signing_time):
                 + signature + "</ds:Signature>\n</Rapor>")
     if extra == "no-signature":
         body = f'<Rapor xmlns:ds="{DS}">\n{pdf_object(b64)}\n</Rapor>'
+    prefix = case["prefix"]
+    if prefix != "ds":
+        body = body.replace("<ds:", f"<{prefix}:").replace("</ds:", f"</{prefix}:").replace(
+            "xmlns:ds=", f"xmlns:{prefix}=")
+        body = body.replace("<:", "<").replace("</:", "</").replace("xmlns:=", "xmlns=")
     return (head + prolog + body + epilog + "\n").encode(case["encoding"], "xmlcharrefreplace")
 
 
@@ -386,6 +402,71 @@ def altered_copies(document, keys, case):
     }
 
 
+def cert_b64(keys, name):
+    return base64.encodebytes(keys.der(name)).decode().strip().encode()
+
+
+def add_external(doc, case, keys, fake_pdf):
+    def edit(info):
+        ref = etree.fromstring(reference(case, "http://example.com/ek.pdf").replace(
+            "<ds:Reference", f'<ds:Reference xmlns:ds="{DS}"'))
+        ref.find(f"{{{DS}}}DigestValue").text = base64.b64encode(
+            hashlib.new(case["digest"], fake_pdf).digest()).decode()
+        ref.tail = "\n"
+        info.append(ref)
+    return resign(doc, keys, case, edit)
+
+
+def other_signer(doc, case, keys, fake_pdf):
+    other = cert_b64(keys, case["key"] + "-other")
+    doc = re.sub(rb"(<ds:X509Certificate>)[^<]*(</ds:X509Certificate>)", lambda m: m.group(1) + other + m.group(2),
+                 doc)
+    return resign(doc, keys, dict(case, key=case["key"] + "-other"), lambda info: None)
+
+
+def digest_whitespace(doc, case, keys, fake_pdf):
+    def edit(info):
+        for value in info.iter(f"{{{DS}}}DigestValue"):
+            value.text = "\n   " + value.text + "\n"
+    return resign(doc, keys, case, edit)
+
+
+def second_signed_info(doc, case, keys, fake_pdf):
+    m = re.search(rb"<ds:SignedInfo>.*?</ds:SignedInfo>", doc, re.S)
+    return doc[:m.end()] + b"\n" + m.group(0) + doc[m.end():]
+
+
+def ca_first(doc, case, keys, fake_pdf):
+    ca = cert_b64(keys, "ca")
+    return doc.replace(b"<ds:X509Certificate>", b"<ds:X509Certificate>" + ca + b"</ds:X509Certificate>\n"
+                       b"<ds:X509Certificate>", 1)
+
+
+def reference_breaks(doc, case, keys, fake_pdf):
+    """Line breaks as Java's XML security library writes them in Base64 values."""
+    return re.sub(rb"(<ds:(?:SignatureValue|X509Certificate)[^>]*>)([^<]*)",
+                  lambda m: m.group(1) + m.group(2).replace(b"\n", b"&#13;\n"), doc)
+
+
+# Changes made after signing (to what xmlsec1 wrote), by the row's extra.
+EDITS = {
+    "external": add_external,
+    "other-signer": other_signer,
+    "digest-whitespace": digest_whitespace,
+    "second-signedinfo": second_signed_info,
+    "ca-first": ca_first,
+    "cr-references": reference_breaks,
+    "duplicate-id": lambda doc, *_: doc.replace(
+        b"</ds:Signature>", b'<ds:Object Id="Nesne-PDF">QUJD</ds:Object>\n</ds:Signature>'),
+    "reflow": lambda doc, *_: re.sub(rb'(Id="Nesne-PDF"[^>]*>)([^<]*)',
+                                     lambda m: m.group(1) + m.group(2).replace(b"\n", b""), doc),
+    "bom": lambda doc, *_: b"\xef\xbb\xbf" + doc,
+    "unsigned-whitespace": lambda doc, *_: doc.replace(b"</ds:SignatureValue>", b"</ds:SignatureValue>\n\n  "),
+    "time-changed": lambda doc, *_: re.sub(rb"<xades:SigningTime>(\d{4})",
+                                           lambda m: b"<xades:SigningTime>%d" % (int(m.group(1)) - 1), doc),
+}
+
+
 def sign(case, keys, work, pdf, fake_pdf, signing_time):
     """Returns the signed report, the options xmlsec1 needs to verify it, and whether
     it went through openssl."""
@@ -408,27 +489,8 @@ def sign(case, keys, work, pdf, fake_pdf, signing_time):
         uri = SIGNATURE_METHODS[method][0]
         doc = resign(doc, keys, case, lambda info: info.find(f"{{{DS}}}SignatureMethod").set("Algorithm", uri),
                      pss=True)
-    if case["extra"] == "external":
-        def add_external(info):
-            ref = etree.fromstring(reference(case, "http://example.com/ek.pdf").replace(
-                "<ds:Reference", f'<ds:Reference xmlns:ds="{DS}"'))
-            ref.find(f"{{{DS}}}DigestValue").text = base64.b64encode(
-                hashlib.new(case["digest"], fake_pdf).digest()).decode()
-            ref.tail = "\n"
-            info.append(ref)
-        doc = resign(doc, keys, case, add_external)
-    if case["extra"] == "other-signer":
-        other = base64.encodebytes(keys.der(case["key"] + "-other")).decode().strip().encode()
-        doc = re.sub(rb"(<ds:X509Certificate>)[^<]*(</ds:X509Certificate>)",
-                     lambda m: m.group(1) + other + m.group(2), doc)
-        doc = resign(doc, keys, dict(case, key=case["key"] + "-other"), lambda info: None)
-    if case["extra"] == "duplicate-id":
-        doc = doc.replace(b"</ds:Signature>", b'<ds:Object Id="Nesne-PDF">QUJD</ds:Object>\n</ds:Signature>')
-    if case["extra"] == "second-signedinfo":
-        m = re.search(rb"<ds:SignedInfo>.*?</ds:SignedInfo>", doc, re.S)
-        doc = doc[:m.end()] + b"\n" + m.group(0) + doc[m.end():]
-    if case["extra"] == "reflow":
-        doc = re.sub(rb'(Id="Nesne-PDF"[^>]*>)([^<]*)', lambda m: m.group(1) + m.group(2).replace(b"\n", b""), doc)
+    if case["extra"] in EDITS:
+        doc = EDITS[case["extra"]](doc, case, keys, fake_pdf)
     if case["crlf"]:
         doc = doc.replace(b"\n", b"\r\n")
     return doc, options, pss
