@@ -176,6 +176,12 @@ CASES = (
        row("unsigned-whitespace", extra="unsigned-whitespace", alter=False),
        row("prefix-dsig", prefix="dsig", features=ALL, alter=False),
        row("prefix-none", prefix="", alter=False),
+       # The same PDF in other XML: a comment (outside what an Id reference
+       # signs), character references, a CDATA section.
+       row("payload-comment", extra="payload-comment", alter=False),
+       row("payload-charref", extra="payload-charref", alter=False),
+       row("payload-cdata", extra="payload-cdata", alter=False),
+       row("payload-comment-base64-transform", extra="payload-comment", base64=True, alter=False),
        row("signing-time-changed", extra="time-changed", expect="altered", xmlsec=False, alter=False),
        # The Base64 text put on one line after signing: the same PDF, other XML.
        row("reflowed-base64-transform", base64=True, extra="reflow", alter=False),
@@ -185,6 +191,8 @@ CASES = (
        # An unsigned PDF placed before the signed one: the viewer would show it.
        row("wrapping-enveloping", extra="wrap", expect="altered", alter=False),
        row("wrapping-enveloped-id", shape="enveloped-id", extra="wrap", expect="altered", alter=False),
+       row("wrapping-foreign-ds", prefix="dsig", shape="enveloped-id", extra="wrap-foreign", expect="altered",
+           alter=False),
        # Signed again by another certificate of the same name: the signed
        # properties still name the first one.
        row("other-signer", extra="other-signer", expect="altered", alter=False),
@@ -448,6 +456,22 @@ def reference_breaks(doc, case, keys, fake_pdf):
                   lambda m: m.group(1) + m.group(2).replace(b"\n", b"&#13;\n"), doc)
 
 
+def payload_edit(doc, edit):
+    """Applies edit(text, i) to the PDF's Base64 text, i a position inside it."""
+    m = re.search(rb'Id="Nesne-PDF"[^>]*>([^<]*)<', doc)
+    text = edit(m.group(1), len(m.group(1)) // 3)
+    return doc[:m.start(1)] + text + doc[m.end(1):]
+
+
+def wrap_foreign(doc, case, keys, fake_pdf):
+    """Another PDF in a "ds:Object" whose ds is not XML-DSig's, before the
+    signed one, which a signature written with another prefix names."""
+    fake = pdf_object(base64.encodebytes(fake_pdf).decode().strip(), "Nesne-Ek").replace(
+        "<ds:Object", '<ds:Object xmlns:ds="urn:tolv:baska"')
+    at = doc.index(f'<{case["prefix"]}:Object Id="Nesne-PDF"'.encode())
+    return doc[:at] + fake.encode() + b"\n" + doc[at:]
+
+
 # Changes made after signing (to what xmlsec1 wrote), by the row's extra.
 EDITS = {
     "external": add_external,
@@ -460,6 +484,11 @@ EDITS = {
         b"</ds:Signature>", b'<ds:Object Id="Nesne-PDF">QUJD</ds:Object>\n</ds:Signature>'),
     "reflow": lambda doc, *_: re.sub(rb'(Id="Nesne-PDF"[^>]*>)([^<]*)',
                                      lambda m: m.group(1) + m.group(2).replace(b"\n", b""), doc),
+    "payload-comment": lambda doc, *_: payload_edit(doc, lambda text, i: text[:i] + b"<!-- QUJD -->" + text[i:]),
+    "payload-charref": lambda doc, *_: payload_edit(doc, lambda text, i: text[:i] + b"&#%d;" % text[i] + text[i + 1:]),
+    "payload-cdata": lambda doc, *_: payload_edit(
+        doc, lambda text, i: text[:i] + b"<![CDATA[" + text[i:i + 100] + b"]]>" + text[i + 100:]),
+    "wrap-foreign": wrap_foreign,
     "bom": lambda doc, *_: b"\xef\xbb\xbf" + doc,
     "unsigned-whitespace": lambda doc, *_: doc.replace(b"</ds:SignatureValue>", b"</ds:SignatureValue>\n\n  "),
     "time-changed": lambda doc, *_: re.sub(rb"<xades:SigningTime>(\d{4})",
@@ -501,7 +530,9 @@ def make_case(case, keys, work, out, pdf, fake_pdf, signing_time):
     path = out / f"{case['name']}.Tolv"
     path.write_bytes(doc)
     signer = "" if case["extra"] in ("no-signature", "no-certificate") else KEYS[case["key"]][1]
-    algorithms = dict(key=case["key"], method=case["method"], digest=case["digest"], c14n=case["c14n"])
+    algorithms = dict(key=case["key"], method=case["method"], digest=case["digest"], c14n=case["c14n"],
+                      # The viewer takes its PDF from a child written "ds:Object", whatever ds is bound to.
+                      pdf=hashlib.sha256(pdf).hexdigest() if case["prefix"] == "ds" else "")
     entries = [dict(file=path.name, case=case["name"], change="", expect=case["expect"], signer=signer,
                     **algorithms)]
     if pss:

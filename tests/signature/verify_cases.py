@@ -4,8 +4,8 @@
 emulator such as scripts/wine-run.sh for the Windows build) over the reports
 make_signed.py wrote into CASES, and checks each against cases.json: the
 status, the signer's name, the signing time and the algorithms of intact
-reports, a reason for the others, the text lines against the JSON ones, and
-the exit status of mixed sets. Prints one line per failure; exits 1 if there
+reports and the PDF --check writes from them, a reason for the others, the
+text lines against the JSON ones, and the exit status of mixed sets. Prints one line per failure; exits 1 if there
 is any.
 
 --windows passes the reports as Z:\\... paths and expects what CNG cannot do
@@ -13,6 +13,7 @@ is any.
 short of Windows (no P-521 key import).
 """
 import argparse
+import hashlib
 import json
 import pathlib
 import subprocess
@@ -33,8 +34,8 @@ class Runner:
         path = str(self.folder / name)
         return "Z:" + path.replace("/", "\\") if self.windows else path
 
-    def run(self, options, names):
-        result = subprocess.run(self.command + ["--verify", *options] + [self.path(n) for n in names],
+    def run(self, options, names, verb="--verify"):
+        result = subprocess.run(self.command + [verb, *options] + [self.path(n) for n in names],
                                 capture_output=True, timeout=600)
         lines = result.stdout.decode("utf-8", "replace").replace("\r", "").splitlines()
         return result.returncode, lines, result.stderr.decode("utf-8", "replace").replace("\r", "").strip()
@@ -125,6 +126,23 @@ def check_text(runner, cases, by_json, failures):
             failures.append((case["file"], "text line", status, "; ".join(problems)))
 
 
+def check_extraction(runner, cases, allow, failures):
+    """What --check writes from an intact report is the PDF that was signed."""
+    folder = runner.folder / "extracted"
+    folder.mkdir(exist_ok=True)
+    for case in cases:
+        if allow(case) != {"intact"} or not case["pdf"]:
+            continue
+        pdf = folder / (case["file"] + ".pdf")
+        pdf.unlink(missing_ok=True)
+        code, lines, err = runner.run([], [case["file"], f"extracted/{pdf.name}"], verb="--check")
+        status = lines[0].split("\t")[0] if lines else "none"
+        digest = hashlib.sha256(pdf.read_bytes()).hexdigest() if pdf.exists() else "no PDF"
+        if code != 0 or status != "intact" or digest != case["pdf"]:
+            detail = "another PDF" if pdf.exists() and digest != case["pdf"] else err or digest
+            failures.append((case["file"], "--check", f"{status}/{code}", detail))
+
+
 def check_exit_codes(runner, cases, allow, failures):
     first = {}
     for case in cases:
@@ -156,6 +174,7 @@ def main():
     failures = []
     by_json = check_json(runner, cases, allow, failures)
     check_text(runner, cases, by_json, failures)
+    check_extraction(runner, cases, allow, failures)
     check_exit_codes(runner, cases, allow, failures)
     if failures:
         width = max(len(f[0]) for f in failures)
