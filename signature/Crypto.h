@@ -61,7 +61,7 @@ struct VerifyOutcome {
                   // supported, key too large, a point not on the curve...
     };
     Kind kind = Kind::Unusable;
-    std::string reason; // for Unusable: why, in Turkish
+    std::string reason; // for Unusable: why, in Turkish, as the end of a sentence
 };
 
 // Largest RSA modulus accepted, in bits; larger keys are Unusable.

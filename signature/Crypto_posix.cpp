@@ -14,6 +14,7 @@
 
 #include <ctime>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 namespace tolv::signature {
@@ -152,20 +153,23 @@ VerifyOutcome Unusable(std::string reason) {
 // The key as the scheme needs it, or why it cannot be used.
 std::optional<VerifyOutcome> CheckKey(EVP_PKEY* key, const std::string& type,
                                       SignatureScheme scheme) {
+    // OpenSSL does not decode an EC point that is off its curve.
+    if (!key && type.rfind("EC P-", 0) == 0)
+        return Unusable("sertifikadaki EC anahtarının noktası geçersiz");
     if (!key)
-        return Unusable("Sertifikadaki açık anahtar okunamadı");
+        return Unusable("sertifikadaki açık anahtar okunamadı");
     const bool rsa = EVP_PKEY_get_base_id(key) == EVP_PKEY_RSA;
     const bool ec = EVP_PKEY_get_base_id(key) == EVP_PKEY_EC;
     if (scheme == SignatureScheme::Ecdsa ? !ec : !rsa)
-        return Unusable("Sertifikadaki anahtarın türü (" + type + ") imza yöntemine uymuyor");
+        return Unusable("sertifikadaki anahtarın türü (" + type + ") imza yöntemine uymuyor");
     if (rsa && EVP_PKEY_get_bits(key) > static_cast<int>(kMaxRsaBits))
         return Unusable("RSA anahtarı çok büyük (" + std::to_string(EVP_PKEY_get_bits(key)) +
                         " bit; en çok " + std::to_string(kMaxRsaBits) + " bit desteklenir)");
     if (ec && type.rfind("EC P-", 0) != 0)
-        return Unusable("Sertifikadaki anahtarın eğrisi desteklenmiyor");
+        return Unusable("sertifikadaki anahtarın eğrisi desteklenmiyor");
     UniquePkeyCtx check(EVP_PKEY_CTX_new(key, nullptr));
     if (ec && (!check || EVP_PKEY_public_check(check.get()) != 1))
-        return Unusable("Sertifikadaki EC anahtarının noktası eğri üzerinde değil");
+        return Unusable("sertifikadaki EC anahtarının noktası geçersiz");
     return std::nullopt;
 }
 
@@ -216,6 +220,8 @@ std::optional<CertificateInfo> ReadCertificate(std::span<const std::uint8_t> der
     info.keyType = KeyType(certificate.get());
     if (const EVP_PKEY* key = X509_get0_pubkey(certificate.get()))
         info.keyBits = static_cast<unsigned>(EVP_PKEY_get_bits(key));
+    else if (info.keyType.rfind("EC P-", 0) == 0) // a point off its curve
+        info.keyBits = static_cast<unsigned>(std::stoul(info.keyType.substr(5)));
     return info;
 }
 
@@ -225,7 +231,7 @@ VerifyOutcome VerifySignature(std::span<const std::uint8_t> certificate,
                               std::span<const std::uint8_t> value) {
     const UniqueX509 parsed = ParseCertificate(certificate);
     if (!parsed)
-        return Unusable("İmzacının sertifikası okunamadı");
+        return Unusable("imzacının sertifikası okunamadı");
     EVP_PKEY* key = X509_get0_pubkey(parsed.get());
     if (auto unusable = CheckKey(key, KeyType(parsed.get()), algorithm.scheme))
         return *unusable;
@@ -241,7 +247,7 @@ VerifyOutcome VerifySignature(std::span<const std::uint8_t> certificate,
     EVP_PKEY_CTX* keyContext = nullptr; // owned by context
     const EVP_MD* digest = Digest(algorithm.hash);
     if (!context || EVP_DigestVerifyInit(context.get(), &keyContext, digest, nullptr, key) != 1)
-        return Unusable("İmza doğrulaması başlatılamadı");
+        return Unusable("imza doğrulaması başlatılamadı");
     if (algorithm.scheme == SignatureScheme::RsaPss &&
         (EVP_PKEY_CTX_set_rsa_padding(keyContext, RSA_PKCS1_PSS_PADDING) != 1 ||
          EVP_PKEY_CTX_set_rsa_mgf1_md(keyContext, digest) != 1 ||

@@ -24,7 +24,7 @@ constexpr std::size_t kMaxReferences = 64;
 constexpr std::size_t kMaxSignedInfoBytes = 256 * 1024;
 constexpr std::size_t kMaxCertificates = 16;
 constexpr std::size_t kMaxValueText = 64 * 1024; // one Base64 value, one time
-constexpr std::size_t kMaxIds = 100000;
+constexpr std::size_t kMaxIds = 10000;
 constexpr std::size_t kMaxCertDigests = 16;
 
 bool IsDsig(const QName& name, std::string_view local) {
@@ -619,7 +619,15 @@ void Check::StartDigester(std::size_t reference, const char* name, const char** 
     auto d = std::make_unique<Digester>();
     d->reference = reference;
     d->apexDepth = ref.wholeDocument ? 0 : depth_;
-    d->sink = std::make_unique<HashSink>(ref.hash);
+    try {
+        d->sink = std::make_unique<HashSink>(ref.hash);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception&) {
+        // Windows' CNG has no SHA-224, for one.
+        Unknown(std::string("bu sistem ") + HashName(ref.hash) + " özetini hesaplayamıyor");
+        return;
+    }
     if (ref.base64) {
         d->base64 = std::make_unique<Base64Stage>(*d->sink);
     } else {
@@ -839,7 +847,14 @@ SignatureReport Check::Evaluate() {
         const auto expected = DecodeBase64(entry.value);
         if (!expected)
             return unknown("imzalayan sertifikasının özeti geçerli Base64 değil");
-        auto hasher = NewHasher(*hash);
+        std::unique_ptr<Hasher> hasher;
+        try {
+            hasher = NewHasher(*hash);
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception&) {
+            return unknown(std::string("bu sistem ") + HashName(*hash) + " özetini hesaplayamıyor");
+        }
         hasher->Update(certificates[signer].data(), certificates[signer].size());
         certificateListed = certificateListed || hasher->Finish() == *expected;
     }

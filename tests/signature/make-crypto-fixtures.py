@@ -9,6 +9,7 @@ DER, signatures are the bytes XML-DSig carries (ECDSA as r||s). Names:
                            without CN; root.pem for the trust store
   rsa.der                  CN "Örnek İmzacı", RSA 2048, issued by inter
   p256.der, p384.der, p521.der   EC keys, issued by inter
+  k256.der                 an EC key on a curve XML-DSig does not name (secp256k1)
   rsa16384.der             an RSA key of 16384 bits (public key only)
   badpoint.der             p256.der with a public point off the curve
   message.bin              what every signature signs
@@ -106,6 +107,8 @@ def main(folder):
         openssl("genpkey", "-algorithm", "EC", "-pkeyopt", f"ec_paramgen_curve:{curve}",
                 "-out", f"{name}.key")
         issue(f"{name}.key", f"/CN=Tolv {name.upper()}", f"{name}.der")
+    openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:secp256k1", "-out", "k256.key")
+    issue("k256.key", "/CN=Tolv secp256k1", "k256.der")
     pathlib.Path("big.pem").write_bytes(rsa_public_key_pem(16384))
     issue("rsa.key", "/CN=Tolv RSA 16384", "rsa16384.der", "-force_pubkey", "big.pem")
 

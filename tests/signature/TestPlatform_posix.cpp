@@ -1,8 +1,12 @@
-#include "tests/signature/TrustedRoot.h"
+#include "tests/signature/TestPlatform.h"
 
 #include <cstdlib>
 
 namespace tolv::signature::testing {
+
+bool UnderWine() {
+    return false;
+}
 
 // OpenSSL reads the variable each time a store loads its default paths.
 TrustedRoot::TrustedRoot(const std::filesystem::path& pem, const std::filesystem::path&) {

@@ -1,7 +1,5 @@
 #pragma once
-// Makes a test root trusted by this computer for as long as the object lives:
-// through SSL_CERT_FILE with OpenSSL, in the current user's ROOT store on
-// Windows.
+// What the crypto tests need of the platform they run on.
 
 #include <filesystem>
 #include <optional>
@@ -9,6 +7,12 @@
 
 namespace tolv::signature::testing {
 
+// Whether this is Windows as Wine makes it, whose CNG lacks some algorithms.
+bool UnderWine();
+
+// Makes a test root trusted by this computer for as long as the object lives:
+// through SSL_CERT_FILE with OpenSSL, in the current user's ROOT store on
+// Windows.
 class TrustedRoot {
 public:
     // pem and der are the same root certificate in the two encodings.

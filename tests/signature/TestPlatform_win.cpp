@@ -1,0 +1,66 @@
+#include "tests/signature/TestPlatform.h"
+
+#include <windows.h>
+
+#include <wincrypt.h>
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace tolv::signature::testing {
+namespace {
+
+std::vector<BYTE> ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<BYTE>(std::istreambuf_iterator<char>(in), {});
+}
+
+HCERTSTORE OpenUserRoots() {
+    return CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"ROOT");
+}
+
+} // namespace
+
+bool UnderWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+// On Windows itself adding to the user's roots asks the user first; Wine does
+// not ask.
+TrustedRoot::TrustedRoot(const std::filesystem::path&, const std::filesystem::path& der)
+    : der_(der) {
+    const std::vector<BYTE> bytes = ReadAll(der);
+    HCERTSTORE store = OpenUserRoots();
+    if (!store) {
+        failure_ = "the user's ROOT store does not open: " + std::to_string(GetLastError());
+        return;
+    }
+    if (!CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, bytes.data(),
+                                          static_cast<DWORD>(bytes.size()),
+                                          CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
+        failure_ =
+            "the root is not added to the user's ROOT store: " + std::to_string(GetLastError());
+    CertCloseStore(store, 0);
+}
+
+TrustedRoot::~TrustedRoot() {
+    const std::vector<BYTE> bytes = ReadAll(der_);
+    PCCERT_CONTEXT root = CertCreateCertificateContext(X509_ASN_ENCODING, bytes.data(),
+                                                       static_cast<DWORD>(bytes.size()));
+    HCERTSTORE store = OpenUserRoots();
+    if (root && store) {
+        if (PCCERT_CONTEXT found = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0,
+                                                              CERT_FIND_EXISTING, root, nullptr))
+            CertDeleteCertificateFromStore(found); // frees found
+        // Wine writes a deletion only when told to or when the store closes.
+        CertControlStore(store, 0, CERT_STORE_CTRL_COMMIT, nullptr);
+    }
+    if (store)
+        CertCloseStore(store, 0);
+    if (root)
+        CertFreeCertificateContext(root);
+}
+
+} // namespace tolv::signature::testing
