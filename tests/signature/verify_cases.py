@@ -139,7 +139,7 @@ def check_extraction(runner, cases, allow, failures):
         status = lines[0].split("\t")[0] if lines else "none"
         digest = hashlib.sha256(pdf.read_bytes()).hexdigest() if pdf.exists() else "no PDF"
         if code != 0 or status != "intact" or digest != case["pdf"]:
-            detail = "another PDF" if pdf.exists() and digest != case["pdf"] else err or digest
+            detail = err or ("the signed PDF" if digest == case["pdf"] else "another PDF" if pdf.exists() else digest)
             failures.append((case["file"], "--check", f"{status}/{code}", detail))
 
 
