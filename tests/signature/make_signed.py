@@ -43,6 +43,9 @@ SIGNATURE_METHODS = {  # name: (URI, key kind, hash, padding)
     "ecdsa-sha256": (MORE + "ecdsa-sha256", "ec", "sha256", None),
     "ecdsa-sha384": (MORE + "ecdsa-sha384", "ec", "sha384", None),
     "ecdsa-sha512": (MORE + "ecdsa-sha512", "ec", "sha512", None),
+    # Methods a report's signature may name and a verifier need not take.
+    "dsa-sha256": ("http://www.w3.org/2009/xmldsig11#dsa-sha256", "dsa", "sha256", None),
+    "hmac-sha256": (MORE + "hmac-sha256", "hmac", "sha256", None),
 }
 DIGESTS = {
     "sha1": DS + "sha1",
@@ -69,6 +72,7 @@ KEYS = {
     "p256": (["-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256"], "Şükrü Çağlar Öztürk"),
     "p384": (["-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-384"], "Ayşe Gül Işık"),
     "p521": (["-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-521"], "Ümit Ağaoğlu"),
+    "dsa": (["-paramfile", "dsa-params.pem"], SIGNER),
 }
 CA_NAME = "/C=TR/O=Tolv Deneme/CN=Tolv Deneme Kök Sertifikası"
 
@@ -86,13 +90,17 @@ class Keys:
             "-out", str(self.ca), "-days", "3650", "-utf8", "-subj", CA_NAME,
             "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign")
         (folder / "ext").write_text("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,nonRepudiation\n")
+        run("openssl", "genpkey", "-genparam", "-algorithm", "DSA", "-pkeyopt", "dsa_paramgen_bits:2048",
+            "-out", str(folder / "dsa-params.pem"))
+        (folder / "hmac.bin").write_bytes(hashlib.sha256(b"tolv" + self.ca.read_bytes()).digest())
         for name, (options, cn) in KEYS.items():
             for variant in (name, name + "-other"):
                 self.make(variant, options, cn)
 
     def make(self, name, options, cn):
         key, cert = self.dir / f"{name}.key", self.dir / f"{name}.pem"
-        run("openssl", "genpkey", *options, "-out", str(key))
+        run("openssl", "genpkey", *[str(self.dir / o) if o.endswith(".pem") else o for o in options],
+            "-out", str(key))
         run("openssl", "pkey", "-in", str(key), "-pubout", "-out", str(self.dir / f"{name}.pub"))
         csr = run("openssl", "req", "-new", "-key", str(key), "-utf8", "-subj", f"/C=TR/O=Tolv Deneme/CN={cn}")
         run("openssl", "x509", "-req", "-CA", str(self.ca), "-CAkey", str(self.dir / "ca.key"), "-set_serial",
@@ -191,6 +199,7 @@ CASES = (
        # An unsigned PDF placed before the signed one: the viewer would show it.
        row("wrapping-enveloping", extra="wrap", expect="altered", alter=False),
        row("wrapping-enveloped-id", shape="enveloped-id", extra="wrap", expect="altered", alter=False),
+       row("wrapping-nested", extra="wrap-nested", expect="altered", alter=False),
        row("wrapping-foreign-ds", prefix="dsig", shape="enveloped-id", extra="wrap-foreign", expect="altered",
            alter=False),
        # Signed again by another certificate of the same name: the signed
@@ -204,7 +213,9 @@ CASES = (
        row("unknown-duplicate-id", extra="duplicate-id", expect="unknown", xmlsec=None, alter=False),
        row("unknown-second-signedinfo", extra="second-signedinfo", expect="unknown", xmlsec=False,
            alter=False),
-       row("unknown-no-certificate", extra="no-certificate", expect="unknown", alter=False)]
+       row("unknown-no-certificate", extra="no-certificate", expect="unknown", alter=False),
+       row("unknown-dsa", method="dsa-sha256", key="dsa", expect="unknown", alter=False),
+       row("unknown-hmac", method="hmac-sha256", key="hmac", expect="unknown", xmlsec=None, alter=False)]
 )
 
 
@@ -243,7 +254,7 @@ def reference(case, uri, extra_transforms="", type_=None):
 
 
 def qualifying(case, keys, signing_time):
-    name = case["key"]
+    name = "rsa" if case["key"] == "hmac" else case["key"]  # an HMAC names no certificate of its own
     der = keys.der(name)
     algorithm = DIGESTS[case["digest"]]
     cert_digest = base64.b64encode(hashlib.new(case["digest"], der).digest()).decode()
@@ -291,7 +302,7 @@ def template(case, keys, pdf, fake_pdf, signing_time):
         refs.append("<!-- imzalanan özellikler -->")
     refs.append(reference(case, "#Imza-1-SignedProperties", transforms(case, False),
                           "http://uri.etsi.org/01903#SignedProperties"))
-    key_info = "" if extra == "no-certificate" else \
+    key_info = "" if extra == "no-certificate" or case["key"] == "hmac" else \
         "<ds:KeyInfo><ds:X509Data><ds:X509Certificate/></ds:X509Data></ds:KeyInfo>\n"
     root_of_signature = f' xmlns:ds="{DS}"{root_attrs}' if shape == "enveloping" else ""
     signature = (
@@ -472,6 +483,14 @@ def wrap_foreign(doc, case, keys, fake_pdf):
     return doc[:at] + fake.encode() + b"\n" + doc[at:]
 
 
+def wrap_nested(doc, case, keys, fake_pdf):
+    """The signed ds:Object moved into an unsigned one that carries another PDF."""
+    m = re.search(rb'<ds:Object Id="Nesne-PDF".*?</ds:Object>', doc, re.S)
+    fake = pdf_object(base64.encodebytes(fake_pdf).decode().strip(), "Nesne-Ek").encode()
+    wrapper = fake.replace(b"\n</ds:Object>", b"\n" + m.group(0) + b"\n</ds:Object>")
+    return doc[:m.start()] + wrapper + doc[m.end():]
+
+
 # Changes made after signing (to what xmlsec1 wrote), by the row's extra.
 EDITS = {
     "external": add_external,
@@ -489,6 +508,7 @@ EDITS = {
     "payload-cdata": lambda doc, *_: payload_edit(
         doc, lambda text, i: text[:i] + b"<![CDATA[" + text[i:i + 100] + b"]]>" + text[i + 100:]),
     "wrap-foreign": wrap_foreign,
+    "wrap-nested": wrap_nested,
     "bom": lambda doc, *_: b"\xef\xbb\xbf" + doc,
     "unsigned-whitespace": lambda doc, *_: doc.replace(b"</ds:SignatureValue>", b"</ds:SignatureValue>\n\n  "),
     "time-changed": lambda doc, *_: re.sub(rb"<xades:SigningTime>(\d{4})",
@@ -511,8 +531,9 @@ def sign(case, keys, work, pdf, fake_pdf, signing_time):
     source, signed = work / "template.xml", work / "signed.xml"
     source.write_bytes(doc)
     cert = "" if case["extra"] == "no-certificate" else f",{keys.dir / (case['key'] + '.pem')}"
-    run("xmlsec1", "--sign", "--privkey-pem", f"{keys.dir / (case['key'] + '.key')}{cert}", *options,
-        "--output", str(signed), str(source))
+    key = ["--hmackey", str(keys.dir / "hmac.bin")] if case["key"] == "hmac" else \
+        ["--privkey-pem", f"{keys.dir / (case['key'] + '.key')}{cert}"]
+    run("xmlsec1", "--sign", *key, *options, "--output", str(signed), str(source))
     doc = signed.read_bytes()
     if pss:
         uri = SIGNATURE_METHODS[method][0]
@@ -529,7 +550,8 @@ def make_case(case, keys, work, out, pdf, fake_pdf, signing_time):
     doc, options, pss = sign(case, keys, work, pdf, fake_pdf, signing_time)
     path = out / f"{case['name']}.Tolv"
     path.write_bytes(doc)
-    signer = "" if case["extra"] in ("no-signature", "no-certificate") else KEYS[case["key"]][1]
+    signer = "" if case["extra"] in ("no-signature", "no-certificate") or case["key"] == "hmac" else \
+        KEYS[case["key"]][1]
     algorithms = dict(key=case["key"], method=case["method"], digest=case["digest"], c14n=case["c14n"],
                       # The viewer takes its PDF from a child written "ds:Object", whatever ds is bound to.
                       pdf=hashlib.sha256(pdf).hexdigest() if case["prefix"] == "ds" else "")
