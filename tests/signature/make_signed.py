@@ -195,6 +195,8 @@ CASES = (
        row("reflowed-base64-transform", base64=True, extra="reflow", alter=False),
        row("reflowed-no-transform", extra="reflow", expect="altered", xmlsec=False, alter=False),
        row("large-pdf", pdf_size=600_000),
+       row("large-pdf-enveloped", pdf_size=600_000, shape="enveloped"),
+       row("large-pdf-base64-enveloped-id", pdf_size=600_000, shape="enveloped-id", base64=True),
        row("sha1-everywhere", method="rsa-sha1", digest="sha1", v1=True),
        # An unsigned PDF placed before the signed one: the viewer would show it.
        row("wrapping-enveloping", extra="wrap", expect="altered", alter=False),
