@@ -210,6 +210,9 @@ CASES = (
        row("wrapping-nested", extra="wrap-nested", expect="altered", alter=False),
        row("wrapping-foreign-ds", prefix="dsig", shape="enveloped-id", extra="wrap-foreign", expect="altered",
            alter=False),
+       # The signature does not cover the PDF at all.
+       row("pdf-not-signed", extra="pdf-not-signed", expect="altered", alter=False),
+       row("object-without-encoding-first", extra="object-first", shape="enveloped-id"),
        # Signed again by another certificate of the same name: the signed
        # properties still name the first one.
        row("other-signer", extra="other-signer", expect="altered", alter=False),
@@ -223,6 +226,7 @@ CASES = (
            alter=False),
        row("unknown-no-certificate", extra="no-certificate", expect="unknown", alter=False),
        row("unknown-dsa", method="dsa-sha256", key="dsa", expect="unknown", alter=False),
+       row("unknown-huge-signedinfo", extra="huge-signedinfo", expect="unknown", alter=False),
        row("unknown-hmac", method="hmac-sha256", key="hmac", expect="unknown", xmlsec=None, alter=False)]
 )
 
@@ -296,18 +300,23 @@ def template(case, keys, pdf, fake_pdf, signing_time):
     shape = case["shape"]
     extra = case["extra"]
     wrap = pdf_object(base64.encodebytes(fake_pdf).decode().strip(), "Nesne-Ek") + "\n" if extra == "wrap" else ""
+    if extra == "object-first":  # a ds:Object without Encoding is no candidate for the viewer
+        wrap = '<ds:Object Id="Nesne-Ek" MimeType="text/plain">Ek bilgi</ds:Object>\n'
 
     pdf_transforms = f'<ds:Transforms><ds:Transform Algorithm="{BASE64}"/></ds:Transforms>' if case[
         "base64"] else transforms(case, False)
     refs = []
     if shape == "enveloped":
         refs.append(reference(case, "", transforms(case, True)))
-    else:
+    elif extra != "pdf-not-signed":
         refs.append(reference(case, "#Nesne-PDF", pdf_transforms))
+    if shape != "enveloped":
         if content:
             refs.append(reference(case, "#Bilgi-1", transforms(case, False)))
     if "comments" in features:
         refs.append("<!-- imzalanan özellikler -->")
+    if extra == "huge-signedinfo":  # beyond what a verifier keeps of SignedInfo
+        refs += [reference(case, "#Nesne-PDF", pdf_transforms)] * 1500
     refs.append(reference(case, "#Imza-1-SignedProperties", transforms(case, False),
                           "http://uri.etsi.org/01903#SignedProperties"))
     key_info = "" if extra == "no-certificate" or case["key"] == "hmac" else \
