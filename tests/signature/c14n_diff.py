@@ -85,9 +85,12 @@ class Generator:
             scope[prefix] = uri
             decls.append(f' xmlns:{prefix}="{uri}"')
         if rnd.random() < 0.3:
-            uri = "" if scope.get(None) and rnd.random() < 0.4 else rnd.choice(URIS + [scope.get(None) or "urn:a"])
+            # xmlns="" undeclares a default namespace, or declares nothing where none is.
+            uri = "" if rnd.random() < 0.4 else rnd.choice(URIS + [scope.get(None) or "urn:a"])
             scope[None] = uri
             decls.append(f' xmlns="{uri}"')
+        if rnd.random() < 0.05:  # allowed, and never written out
+            decls.append(f' xmlns:xml="{XML}"')
         declared = [p for p in scope if p]
         prefix = rnd.choice(declared + [None] * 2) if declared else None
         name = (f"{prefix}:" if prefix else "") + rnd.choice(NAMES)
