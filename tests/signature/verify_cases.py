@@ -5,8 +5,8 @@ emulator such as scripts/wine-run.sh for the Windows build) over the reports
 make_signed.py wrote into CASES, and checks each against cases.json: the
 status, the signer's name, the signing time and the algorithms of intact
 reports and the PDF --check writes from them, a reason for the others, the
-text lines against the JSON ones, and the exit status of mixed sets. Prints one line per failure; exits 1 if there
-is any.
+text lines against the JSON ones, and the exit status of mixed sets. Prints
+one line per failure; exits 1 if there is any.
 
 --windows passes the reports as Z:\\... paths and expects what CNG cannot do
 (SHA-224) to end unknown; --wine also allows unknown where Wine 8's CNG falls
