@@ -144,7 +144,7 @@ def row(name, **fields):
     (a transform on each reference, none by default) name entries of the
     tables above; shape is enveloping (the signature is the root), enveloped
     (URI="" on the report's root) or enveloped-id (Id references to the root's
-    children); extra names a change (see template() and EDITS); xmlsec is what
+    children), the signature the root's last child or, with -first, its first; extra names a change (see template() and EDITS); xmlsec is what
     xmlsec1 --verify must say (None: not asked); alter makes the three altered
     copies."""
     base = dict(name=name, method="rsa-sha256", key=None, digest="sha256", c14n="c14n", ref_c14n=None,
@@ -170,6 +170,7 @@ CASES = (
            prefixes="xades r bos #default", shape="enveloped-id", features=ALL)]
     + [row(f"shape-enveloped-id-{c}", shape="enveloped-id", c14n=c, ref_c14n=c, features=ALL)
        for c in ("c14n", "c14n11", "exc-c14n")]
+    + [row(f"shape-{s}-first", shape=f"{s}-first", features=ALL) for s in ("enveloped", "enveloped-id")]
     + [row(f"feature-{f}", shape="enveloped", features=(f,), crlf=False) for f in FEATURES]
     + [row(f"feature-{f}-id", shape="enveloped-id", features=(f,)) for f in ("ancestor-ns", "default-ns",
                                                                              "xml-attrs")]
@@ -297,7 +298,7 @@ def template(case, keys, pdf, fake_pdf, signing_time):
     root_attrs = "".join(FEATURES[f][0] for f in features)
     content = "\n".join(FEATURES[f][1] for f in features)
     b64 = base64.encodebytes(pdf).decode().strip()
-    shape = case["shape"]
+    shape, first = case["shape"].removesuffix("-first"), case["shape"].endswith("-first")
     extra = case["extra"]
     wrap = pdf_object(base64.encodebytes(fake_pdf).decode().strip(), "Nesne-Ek") + "\n" if extra == "wrap" else ""
     if extra == "object-first":  # a ds:Object without Encoding is no candidate for the viewer
@@ -338,6 +339,9 @@ def template(case, keys, pdf, fake_pdf, signing_time):
     if shape == "enveloping":
         body = (signature + (f"<ds:Object>{info}</ds:Object>\n" if info else "") + wrap
                 + pdf_object(b64) + "\n</ds:Signature>")
+    elif first:  # the signature before what it signs, as some writers put it
+        body = (f'<Rapor xmlns:ds="{DS}"{root_attrs}>\n' + signature + "</ds:Signature>\n"
+                + f"{info}{wrap}{pdf_object(b64)}\n</Rapor>")
     else:
         body = (f'<Rapor xmlns:ds="{DS}"{root_attrs}>\n{info}{wrap}{pdf_object(b64)}\n'
                 + signature + "</ds:Signature>\n</Rapor>")
