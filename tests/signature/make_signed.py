@@ -208,6 +208,8 @@ CASES = (
        # An unsigned PDF placed before the signed one: the viewer would show it.
        row("wrapping-enveloping", extra="wrap", expect="altered", alter=False),
        row("wrapping-enveloped-id", shape="enveloped-id", extra="wrap", expect="altered", alter=False),
+       row("wrapping-longer-name", shape="enveloped-id", extra="wrap-longer-name", expect="altered",
+           alter=False),
        row("wrapping-nested", extra="wrap-nested", expect="altered", alter=False),
        row("wrapping-foreign-ds", prefix="dsig", shape="enveloped-id", extra="wrap-foreign", expect="altered",
            alter=False),
@@ -292,6 +294,10 @@ def pdf_object(b64, object_id="Nesne-PDF"):
             f"{b64}\n</ds:Object>")
 
 
+def wrap_object(fake_pdf):
+    return pdf_object(base64.encodebytes(fake_pdf).decode().strip(), "Nesne-Ek")
+
+
 def template(case, keys, pdf, fake_pdf, signing_time):
     """The report before signing: empty digests and signature value."""
     features = case["features"]
@@ -300,7 +306,9 @@ def template(case, keys, pdf, fake_pdf, signing_time):
     b64 = base64.encodebytes(pdf).decode().strip()
     shape, first = case["shape"].removesuffix("-first"), case["shape"].endswith("-first")
     extra = case["extra"]
-    wrap = pdf_object(base64.encodebytes(fake_pdf).decode().strip(), "Nesne-Ek") + "\n" if extra == "wrap" else ""
+    wrap = wrap_object(fake_pdf) + "\n" if extra == "wrap" else ""
+    if extra == "wrap-longer-name":  # the viewer takes any name that begins with ds:Object
+        wrap = wrap_object(fake_pdf).replace("ds:Object", "ds:ObjectEk") + "\n"
     if extra == "object-first":  # a ds:Object without Encoding is no candidate for the viewer
         wrap = '<ds:Object Id="Nesne-Ek" MimeType="text/plain">Ek bilgi</ds:Object>\n'
 
@@ -498,7 +506,7 @@ def payload_edit(doc, edit):
 def wrap_foreign(doc, case, keys, fake_pdf):
     """Another PDF in a "ds:Object" whose ds is not XML-DSig's, before the
     signed one, which a signature written with another prefix names."""
-    fake = pdf_object(base64.encodebytes(fake_pdf).decode().strip(), "Nesne-Ek").replace(
+    fake = wrap_object(fake_pdf).replace(
         "<ds:Object", '<ds:Object xmlns:ds="urn:tolv:baska"')
     at = doc.index(f'<{case["prefix"]}:Object Id="Nesne-PDF"'.encode())
     return doc[:at] + fake.encode() + b"\n" + doc[at:]
@@ -507,7 +515,7 @@ def wrap_foreign(doc, case, keys, fake_pdf):
 def wrap_nested(doc, case, keys, fake_pdf):
     """The signed ds:Object moved into an unsigned one that carries another PDF."""
     m = re.search(rb'<ds:Object Id="Nesne-PDF".*?</ds:Object>', doc, re.S)
-    fake = pdf_object(base64.encodebytes(fake_pdf).decode().strip(), "Nesne-Ek").encode()
+    fake = wrap_object(fake_pdf).encode()
     wrapper = fake.replace(b"\n</ds:Object>", b"\n" + m.group(0) + b"\n</ds:Object>")
     return doc[:m.start()] + wrapper + doc[m.end():]
 
