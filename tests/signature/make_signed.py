@@ -185,6 +185,10 @@ CASES = (
        # ending in &#13;, blanks around digest values, a byte order mark, blanks
        # where nothing is signed, another prefix or none for the signature.
        row("chain-ca-first", extra="ca-first"),
+       # The signer is the certificate whose key signed, and a first one whose
+       # key did not (of the same name) does not pass.
+       row("chain-other-leaf-after", extra="leaf-after", alter=False),
+       row("chain-other-leaf-first", extra="leaf-first", expect="altered", xmlsec=False, alter=False),
        row("cr-references", extra="cr-references"),
        row("digest-whitespace", extra="digest-whitespace", alter=False),
        row("utf-8-bom", extra="bom"),
@@ -490,6 +494,18 @@ def ca_first(doc, case, keys, fake_pdf):
                        b"<ds:X509Certificate>", 1)
 
 
+def extra_leaf(doc, case, keys, first):
+    """Another signer's certificate beside the real one in X509Data: before it,
+    of the same name but another key; after it, of another name."""
+    if first:
+        other = cert_b64(keys, case["key"] + "-other")
+        return doc.replace(b"<ds:X509Certificate>", b"<ds:X509Certificate>" + other + b"</ds:X509Certificate>\n"
+                           b"<ds:X509Certificate>", 1)
+    other = cert_b64(keys, "p256")
+    return doc.replace(b"</ds:X509Certificate>", b"</ds:X509Certificate>\n<ds:X509Certificate>" + other
+                       + b"</ds:X509Certificate>", 1)
+
+
 def reference_breaks(doc, case, keys, fake_pdf):
     """Line breaks as Java's XML security library writes them in Base64 values."""
     return re.sub(rb"(<ds:(?:SignatureValue|X509Certificate)[^>]*>)([^<]*)",
@@ -527,6 +543,8 @@ EDITS = {
     "digest-whitespace": digest_whitespace,
     "second-signedinfo": second_signed_info,
     "ca-first": ca_first,
+    "leaf-first": lambda doc, case, keys, _: extra_leaf(doc, case, keys, True),
+    "leaf-after": lambda doc, case, keys, _: extra_leaf(doc, case, keys, False),
     "cr-references": reference_breaks,
     "duplicate-id": lambda doc, *_: doc.replace(
         b"</ds:Signature>", b'<ds:Object Id="Nesne-PDF">QUJD</ds:Object>\n</ds:Signature>'),
