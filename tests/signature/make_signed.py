@@ -185,8 +185,9 @@ CASES = (
        # ending in &#13;, blanks around digest values, a byte order mark, blanks
        # where nothing is signed, another prefix or none for the signature.
        row("chain-ca-first", extra="ca-first"),
-       # The signer is the certificate whose key signed, and a first one whose
-       # key did not (of the same name) does not pass.
+       # Another leaf certificate beside the signer's: after it, nothing
+       # changes; before it, one of the same name whose key did not sign is no
+       # way to an intact report.
        row("chain-other-leaf-after", extra="leaf-after", alter=False),
        row("chain-other-leaf-first", extra="leaf-first", expect="altered", xmlsec=False, alter=False),
        row("cr-references", extra="cr-references"),
