@@ -1,0 +1,191 @@
+#!/usr/bin/env python3
+"""verify_cases.py [--windows] [--wine] CASES -- COMMAND...: runs
+`COMMAND --verify [--json] REPORT...` (COMMAND is tolv-extract, behind an
+emulator such as scripts/wine-run.sh for the Windows build) over the reports
+make_signed.py wrote into CASES, and checks each against cases.json: the
+status, the signer's name, the signing time and the algorithms of intact
+reports and the PDF --check writes from them, a reason for the others, the
+text lines against the JSON ones, and the exit status of mixed sets. Prints
+one line per failure; exits 1 if there is any.
+
+--windows passes the reports as Z:\\... paths and expects what CNG cannot do
+(SHA-224) to end unknown; --wine also allows unknown where Wine 8's CNG falls
+short of Windows (no P-521 key import).
+"""
+import argparse
+import hashlib
+import json
+import pathlib
+import subprocess
+import sys
+
+# Always there; the others (signer, issuer, signingTime, reason,
+# signatureMethod, digestMethods, canonicalization) only when not empty.
+JSON_KEYS = ("status", "path", "trusted")
+# Few enough paths per run for a Windows command line (32767 characters).
+BATCH = 40
+
+
+class Runner:
+    def __init__(self, command, folder, windows):
+        self.command, self.folder, self.windows = command, folder, windows
+
+    def path(self, name):
+        path = str(self.folder / name)
+        return "Z:" + path.replace("/", "\\") if self.windows else path
+
+    def run(self, options, names, verb="--verify"):
+        result = subprocess.run(self.command + [verb, *options] + [self.path(n) for n in names],
+                                capture_output=True, timeout=600)
+        lines = result.stdout.decode("utf-8", "replace").replace("\r", "").splitlines()
+        return result.returncode, lines, result.stderr.decode("utf-8", "replace").replace("\r", "").strip()
+
+    def lines_by_report(self, options, cases, parse, failures):
+        """One output line per report, found by its path; what a run says on
+        standard error goes with the reports that have no line."""
+        found = {}
+        for start in range(0, len(cases), BATCH):
+            batch = cases[start:start + BATCH]
+            _, lines, err = self.run(options, [c["file"] for c in batch])
+            for line in lines:
+                try:
+                    path, value = parse(line)
+                    found[path] = value
+                except (ValueError, KeyError, TypeError):
+                    failures.append(("(output)", "", "", f"not a line of {' '.join(options) or 'text'}: {line[:100]}"))
+            for case in batch:
+                if self.path(case["file"]) not in found:
+                    said = next((e for e in err.splitlines() if case["file"] in e), err.splitlines()[:1])
+                    failures.append((case["file"], "a line", "none", str(said)[-160:]))
+        return {c["file"]: found[self.path(c["file"])] for c in cases if self.path(c["file"]) in found}
+
+
+def allowed(case, windows, wine):
+    """The statuses a report may get on the platform: a check the platform
+    cannot make ends unknown, which for an altered copy is as good."""
+    sha224 = windows and "sha224" in (case["digest"], case["method"][-6:])
+    if sha224 and case["expect"] == "intact":
+        return {"unknown"}
+    if sha224 or (wine and case["key"] == "p521"):
+        return {case["expect"], "unknown"}
+    return {case["expect"]}
+
+
+def check_json(runner, cases, allow, failures):
+    """The JSON mode over every report; returns the objects by file name."""
+    def parse(line):
+        got = json.loads(line)
+        return got["path"], got
+    seen = runner.lines_by_report(["--json"], cases, parse, failures)
+    for case in cases:
+        got = seen.get(case["file"])
+        if got is None:
+            continue
+        status = got.get("status")
+        problems = []
+        missing = [k for k in JSON_KEYS if k not in got]
+        if missing:
+            problems.append("no " + ",".join(missing))
+        if status == case["expect"] == "intact":
+            if got.get("signer") != case["signer"]:
+                problems.append(f"signer={got.get('signer')!r}")
+            if not got.get("signingTime"):
+                problems.append("no signingTime")
+            for key, name in (("signatureMethod", "method"), ("digestMethods", "digest"),
+                              ("canonicalization", "c14n")):
+                if got.get(key) != case[name]:
+                    problems.append(f"{key}={got.get(key)}")
+        if status in ("altered", "unknown") and not got.get("reason"):
+            problems.append("no reason")
+        if status not in allow(case) or problems:
+            failures.append((case["file"], "/".join(sorted(allow(case))), status,
+                             "; ".join(problems) or got.get("reason", "")))
+    return seen
+
+
+def check_text(runner, cases, by_json, failures):
+    """The text lines must say what the JSON objects say."""
+    def parse(line):
+        status, path, *fields = line.split("\t")
+        return path, (status, dict(f.split("=", 1) for f in fields))
+    seen = runner.lines_by_report([], cases, parse, failures)
+    for case in cases:
+        if case["file"] not in seen or case["file"] not in by_json:
+            continue
+        status, values = seen[case["file"]]
+        expected = by_json[case["file"]]
+        problems = []
+        if status != expected.get("status"):
+            problems.append(f"JSON says {expected.get('status')}")
+        for field, key in (("signer", "signer"), ("signing-time", "signingTime"), ("reason", "reason")):
+            if values.get(field, "") != (expected.get(key) or ""):
+                problems.append(f"{field}={values.get(field)!r}, JSON {expected.get(key)!r}")
+        if values.get("trusted") not in ("yes", "no"):
+            problems.append(f"trusted={values.get('trusted')}")
+        if problems:
+            failures.append((case["file"], "text line", status, "; ".join(problems)))
+
+
+def check_extraction(runner, cases, allow, failures):
+    """What --check writes from an intact report is the PDF that was signed."""
+    folder = runner.folder / "extracted"
+    folder.mkdir(exist_ok=True)
+    for case in cases:
+        if allow(case) != {"intact"} or not case["pdf"]:
+            continue
+        pdf = folder / (case["file"] + ".pdf")
+        pdf.unlink(missing_ok=True)
+        code, lines, err = runner.run([], [case["file"], f"extracted/{pdf.name}"], verb="--check")
+        status = lines[0].split("\t")[0] if lines else "none"
+        digest = hashlib.sha256(pdf.read_bytes()).hexdigest() if pdf.exists() else "no PDF"
+        if code != 0 or status != "intact" or digest != case["pdf"]:
+            detail = err or ("the signed PDF" if digest == case["pdf"] else "another PDF" if pdf.exists() else digest)
+            failures.append((case["file"], "--check", f"{status}/{code}", detail))
+
+
+def check_exit_codes(runner, cases, allow, failures):
+    first = {}
+    for case in cases:
+        if allow(case) == {case["expect"]}:
+            first.setdefault(case["expect"], case["file"])
+    sets = [  # reports, expected exit status
+        (["intact"], 0), (["intact", "altered"], 4), (["intact", "unknown"], 5),
+        (["unknown", "altered", "intact"], 4), (["intact", None], 2),
+    ]
+    for statuses, expected in sets:
+        names = [first[s] if s else "yok.Tolv" for s in statuses]
+        code, _, _ = runner.run([], names)
+        if code != expected:
+            failures.append(("(exit status)", str(expected), str(code), " ".join(s or "unreadable" for s in statuses)))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--windows", action="store_true", help="Windows program: Z:\\ paths, CNG's gaps")
+    parser.add_argument("--wine", action="store_true", help="under Wine: Wine's gaps too")
+    parser.add_argument("cases", type=pathlib.Path)
+    parser.add_argument("command", nargs=argparse.REMAINDER)
+    args = parser.parse_args()
+    command = args.command[1:] if args.command[:1] == ["--"] else args.command
+    cases = json.loads((args.cases / "cases.json").read_text())["cases"]
+    runner = Runner(command, args.cases.resolve(), args.windows)
+    allow = lambda case: allowed(case, args.windows, args.wine)
+
+    failures = []
+    by_json = check_json(runner, cases, allow, failures)
+    check_text(runner, cases, by_json, failures)
+    check_extraction(runner, cases, allow, failures)
+    check_exit_codes(runner, cases, allow, failures)
+    if failures:
+        width = max(len(f[0]) for f in failures)
+        print(f"{'report':<{width}}  {'expected':<9} {'got':<9} detail")
+        for name, expected, got, detail in failures:
+            print(f"{name:<{width}}  {expected:<9} {str(got):<9} {detail}")
+        print(f"verify_cases: {len(failures)} failures over {len(cases)} reports in {args.cases}")
+        return 1
+    print(f"verify_cases: {len(cases)} reports as expected")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
