@@ -209,6 +209,7 @@ private:
     void Collect(const char* text, std::size_t size);
     void StartInSignature(const QName& name, const char** atts, int relative);
     void EndInSignature(int relative);
+    void CheckOrder(const QName& name);
     void Record(Recorded::Kind kind, std::vector<std::string> strings);
     void ParseSignedInfo(const QName& name, const char** atts, int relative);
     void PrepareReferences();
@@ -238,6 +239,7 @@ private:
 
     int signedInfoDepth_ = 0; // relative depth inside SignedInfo while reading it
     int signedInfoCount_ = 0;
+    int childPlace_ = 0; // of the signature's children: SignedInfo, SignatureValue, KeyInfo, Object
     bool signedInfoDone_ = false;
     std::vector<Recorded> signedInfo_;
     std::size_t signedInfoBytes_ = 0;
@@ -348,6 +350,8 @@ void Check::StartInSignature(const QName& name, const char** atts, int relative)
         ParseSignedInfo(name, atts, ++signedInfoDepth_);
         return;
     }
+    if (relative == 1)
+        CheckOrder(name);
     if (relative == 1 && IsDsig(name, "SignedInfo")) {
         if (++signedInfoCount_ > 1) {
             Unknown("imzada birden çok SignedInfo var");
@@ -397,6 +401,23 @@ void Check::StartInSignature(const QName& name, const char** atts, int relative)
         collecting_ = &certDigests_.back().value;
         collectingDepth_ = depth_;
     }
+}
+
+// A signature's children come as XML-DSig orders them: SignedInfo,
+// SignatureValue, at most one KeyInfo, then Objects. Anything else leaves it
+// open which part is meant (a second KeyInfo: which key?).
+void Check::CheckOrder(const QName& name) {
+    static constexpr std::string_view kOrder[] = {"SignedInfo", "SignatureValue", "KeyInfo",
+                                                  "Object"};
+    int place = 0;
+    while (place < 4 && !IsDsig(name, kOrder[place]))
+        ++place;
+    if (place == 0 && signedInfoCount_ > 0)
+        return; // a second SignedInfo, said as such
+    const bool inPlace = place == 3 ? childPlace_ >= 2 : place < 4 && place == childPlace_;
+    if (!inPlace)
+        Unknown("imzanın yapısı bozuk: " + std::string(name.local) + " yerinde değil");
+    childPlace_ = place + 1;
 }
 
 void Check::Record(Recorded::Kind kind, std::vector<std::string> strings) {
