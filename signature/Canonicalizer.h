@@ -68,6 +68,7 @@ public:
     // The URI a prefix is bound to at the top element; nullptr when it is not
     // bound (the default namespace unbound reads as "").
     const std::string* Lookup(std::string_view prefix) const;
+    std::size_t Size() const { return bindings_.size() + pending_.size(); }
     // What the top element declared itself.
     std::vector<Binding> Declared() const;
     // Every binding in scope at the top element (or at its parent), the

@@ -27,6 +27,12 @@ constexpr std::size_t kMaxCertificates = 16;
 constexpr std::size_t kMaxValueText = 64 * 1024; // one Base64 value, one time
 constexpr std::size_t kMaxIds = 10000;
 constexpr std::size_t kMaxCertDigests = 16;
+// Namespace declarations and xml: attributes in scope, and references digested
+// at once: canonicalization's work per element grows with the first, memory
+// with the last.
+constexpr std::size_t kMaxNamespaces = 1024;
+constexpr std::size_t kMaxXmlAttributes = 256;
+constexpr std::size_t kMaxDigestsAtOnce = 8;
 
 bool IsDsig(const QName& name, std::string_view local) {
     return name.uri == kDsig && name.local == local;
@@ -44,14 +50,15 @@ const char* Attribute(const char** atts, std::string_view name) {
 }
 
 // The ID-typed attributes a report may use, without a DTD to say so.
-const char* IdOf(const char** atts) {
+std::vector<const char*> IdsOf(const char** atts) {
+    std::vector<const char*> ids;
     for (const char** a = atts; *a != nullptr; a += 2) {
         const QName name = SplitName(a[0]);
         if ((name.uri.empty() && (name.local == "Id" || name.local == "ID" || name.local == "id")) ||
             (name.uri == kXmlNamespace && name.local == "id"))
-            return a[1];
+            ids.push_back(a[1]);
     }
-    return nullptr;
+    return ids;
 }
 
 std::vector<std::string> SplitPrefixes(const char* list) {
@@ -103,17 +110,31 @@ struct Reference {
     std::optional<Bytes> actual;
     std::uint64_t firstOrdinal = 0, lastOrdinal = 0;
     std::uint64_t excludedFirst = 0, excludedLast = 0;
+    bool decodesAsShown = true;
 };
 
+// One xades:Cert/xades:CertDigest of SigningCertificate(V2), and where it
+// stood: only one inside a signed reference counts.
 struct CertDigest {
     std::string method;
     std::string value;
+    std::uint64_t ordinal = 0;
 };
 
 // Decodes the text of a base64 transform into the digest as it streams by.
 class Base64Stage {
 public:
     explicit Base64Stage(ByteSink& out) : out_(out) {}
+    // The viewer's decoder removes only line ends and takes every other blank
+    // for a place in the text, where this decoding skips it: with a blank
+    // inside the text the two decode differently, and the digest does not
+    // speak for the PDF shown.
+    bool BlanksInside() const { return inner_; }
+    void PlainText(const char* text, std::size_t size) {
+        plain_ = true; // a raw run's CRs are its line ends
+        Text(text, size);
+        plain_ = false;
+    }
     void Text(const char* text, std::size_t size) {
         static const std::array<std::int8_t, 256> values = [] {
             std::array<std::int8_t, 256> table{};
@@ -126,8 +147,15 @@ public:
         }();
         for (std::size_t i = 0; i < size; ++i) {
             const char c = text[i];
-            if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
+            if (c == '\n' || (plain_ && c == '\r'))
                 continue;
+            if (c == ' ' || c == '\t' || c == '\r') {
+                blank_ = started_;
+                continue;
+            }
+            started_ = true;
+            inner_ = inner_ || blank_;
+            blank_ = false;
             if (c == '=') {
                 padded_ = true;
                 continue;
@@ -163,6 +191,8 @@ private:
     int count_ = 0;
     bool padded_ = false;
     bool bad_ = false;
+    bool plain_ = false;
+    bool started_ = false, blank_ = false, inner_ = false;
 };
 
 // One reference's digest, fed with the events of its element (or of the whole
@@ -198,6 +228,7 @@ public:
     // before SignedInfo. Then BeginSecondPass, the read, EndPass again.
     bool EndPass();
     void BeginSecondPass();
+    void CannotCheck(std::string reason) { Unknown(std::move(reason)); }
     SignatureReport Evaluate();
 
 private:
@@ -256,13 +287,15 @@ private:
     int keyInfoDepth_ = 0;
     std::string signingTime_;
     bool haveSigningTime_ = false;
-    int signingCertificateDepth_ = 0;
+    int signingCertificateDepth_ = 0; // while one is open
+    int certDigestDepth_ = 0;
     std::vector<CertDigest> certDigests_;
+    std::unordered_set<std::string> duplicateIds_;
 
     std::string* collecting_ = nullptr;
     int collectingDepth_ = 0;
 
-    std::unordered_map<std::string, std::size_t> pendingIds_;
+    std::unordered_map<std::string, std::vector<std::size_t>> pendingIds_;
     std::vector<std::unique_ptr<Digester>> digesters_;
     std::uint64_t payload_ = 0;
 };
@@ -293,13 +326,22 @@ void Check::StartElement(const char* name, const char** atts) {
             xmlAttributes_.push_back({depth_, std::string(attribute.local), a[1]});
     }
 
-    const char* id = IdOf(atts);
-    if (pass_ == 1 && id != nullptr) {
-        if (!ids_.insert(id).second)
-            Unknown("aynı kimlik (Id) birden çok öğede var: " + std::string(id));
+    const std::vector<const char*> ids = IdsOf(atts);
+    for (const char* id : ids) {
+        if (pass_ != 1)
+            break;
+        // A value used twice matters only where a reference names it.
+        if (!ids_.insert(id).second && duplicateIds_.size() < kMaxIds)
+            duplicateIds_.insert(id);
         else if (ids_.size() > kMaxIds)
             Unknown("raporda çok fazla kimlikli öğe var");
     }
+    if (scope_.Size() > kMaxNamespaces)
+        Unknown("raporda çok fazla ad alanı bildirimi var");
+    if (xmlAttributes_.size() > kMaxXmlAttributes)
+        Unknown("raporda çok fazla xml: özniteliği var");
+    if (!unknown_.empty())
+        digesters_.clear(); // the answer is known; nothing more to digest
 
     // The report's signature: the root, or the root's first ds:Signature child.
     const bool isSignature = IsDsig(qname, "Signature");
@@ -322,15 +364,21 @@ void Check::StartElement(const char* name, const char** atts) {
         if (d.c14n)
             d.c14n->StartElement(name, atts, scope_);
     });
-    if (id != nullptr) {
+    for (const char* id : ids) {
         const auto pending = pendingIds_.find(id);
-        if (pending != pendingIds_.end()) {
-            const std::size_t reference = pending->second;
-            pendingIds_.erase(pending);
+        if (pending == pendingIds_.end() || !unknown_.empty())
+            continue;
+        const std::vector<std::size_t> waiting = std::move(pending->second);
+        pendingIds_.erase(pending);
+        for (const std::size_t reference : waiting)
             StartDigester(reference, name, atts);
-        }
     }
 
+    if (collecting_ != nullptr) {
+        // A value is text; an element inside one is no signature XML-DSig knows.
+        Unknown("imzanın yapısı bozuk: bir değerin içinde öğe var");
+        collecting_ = nullptr;
+    }
     if (signatureDepth_ != 0 && !signatureClosed_ && depth_ >= signatureDepth_)
         StartInSignature(qname, atts, depth_ - signatureDepth_);
 }
@@ -383,20 +431,22 @@ void Check::StartInSignature(const QName& name, const char** atts, int relative)
         haveSigningTime_ = true;
         collecting_ = &signingTime_;
         collectingDepth_ = depth_;
-    } else if (IsXades(name, "SigningCertificate") || IsXades(name, "SigningCertificateV2")) {
-        if (signingCertificateDepth_ == 0)
-            signingCertificateDepth_ = depth_;
-    } else if (signingCertificateDepth_ != 0 && IsXades(name, "CertDigest")) {
+    } else if ((IsXades(name, "SigningCertificate") || IsXades(name, "SigningCertificateV2")) &&
+               signingCertificateDepth_ == 0) {
+        signingCertificateDepth_ = depth_;
+    } else if (signingCertificateDepth_ != 0 && depth_ == signingCertificateDepth_ + 2 &&
+               IsXades(name, "CertDigest")) {
         if (certDigests_.size() >= kMaxCertDigests) {
             Unknown("imzalı özelliklerde çok fazla sertifika özeti var");
             return;
         }
-        certDigests_.emplace_back();
-    } else if (signingCertificateDepth_ != 0 && !certDigests_.empty() &&
+        certDigests_.push_back({"", "", ordinal_});
+        certDigestDepth_ = depth_;
+    } else if (certDigestDepth_ != 0 && depth_ == certDigestDepth_ + 1 &&
                IsDsig(name, "DigestMethod")) {
         const char* algorithm = Attribute(atts, "Algorithm");
         certDigests_.back().method = algorithm != nullptr ? algorithm : "";
-    } else if (signingCertificateDepth_ != 0 && !certDigests_.empty() &&
+    } else if (certDigestDepth_ != 0 && depth_ == certDigestDepth_ + 1 &&
                IsDsig(name, "DigestValue")) {
         collecting_ = &certDigests_.back().value;
         collectingDepth_ = depth_;
@@ -537,8 +587,10 @@ void Check::EndInSignature(int relative) {
     }
     if (keyInfoDepth_ == depth_)
         keyInfoDepth_ = -1; // the first KeyInfo only
+    if (certDigestDepth_ == depth_)
+        certDigestDepth_ = 0;
     if (signingCertificateDepth_ == depth_)
-        signingCertificateDepth_ = -1;
+        signingCertificateDepth_ = 0;
 }
 
 void Check::Collect(const char* text, std::size_t size) {
@@ -554,7 +606,9 @@ void Check::OnText(const char* text, std::size_t size, bool plain) {
     ForDigesters([&](Digester& d) {
         if (d.skipDepth > 0)
             return;
-        if (d.base64)
+        if (d.base64 && plain)
+            d.base64->PlainText(text, size);
+        else if (d.base64)
             d.base64->Text(text, size);
         else if (d.c14n && plain)
             d.c14n->PlainText(text, size);
@@ -646,12 +700,16 @@ void Check::PrepareReferences() {
         if (ref.wholeDocument || ids_.count(ref.id) != 0)
             ref.secondPass = true;
         else
-            pendingIds_.emplace(ref.id, i);
+            pendingIds_[ref.id].push_back(i);
     }
 }
 
 void Check::StartDigester(std::size_t reference, const char* name, const char** atts) {
     const Reference& ref = references_[reference];
+    if (digesters_.size() >= kMaxDigestsAtOnce) {
+        Unknown("imzada aynı anda özetlenecek çok fazla başvuru var");
+        return;
+    }
     auto d = std::make_unique<Digester>();
     d->reference = reference;
     d->apexDepth = ref.wholeDocument ? 0 : depth_;
@@ -694,6 +752,7 @@ void Check::FinishDigester(Digester& d) {
     }
     ref.actual = d.sink->Finish();
     ref.lastOrdinal = ordinal_;
+    ref.decodesAsShown = !d.base64 || !d.base64->BlanksInside();
 }
 
 bool Check::EndPass() {
@@ -723,7 +782,7 @@ void Check::BeginSecondPass() {
         if (references_[i].wholeDocument)
             StartDigester(i, nullptr, nullptr);
         else
-            pendingIds_.emplace(references_[i].id, i);
+            pendingIds_[references_[i].id].push_back(i);
     }
 }
 
@@ -860,6 +919,9 @@ SignatureReport Check::Evaluate() {
     if (!method)
         return unknown("desteklenmeyen imza algoritması: " + signatureMethod_);
     for (const Reference& ref : references_)
+        if (!ref.wholeDocument && duplicateIds_.count(ref.id) != 0)
+            return unknown("başvurulan kimlik (Id) birden çok öğede var: " + ref.uri);
+    for (const Reference& ref : references_)
         if (!ref.actual)
             return unknown("başvurulan öğe raporda yok: " + ref.uri);
     if (certificates.empty())
@@ -875,8 +937,17 @@ SignatureReport Check::Evaluate() {
     } catch (const Unsupported& e) {
         return unknown(std::string("desteklenmeyen kurallı biçimleme: ") + e.what());
     }
-    bool certificateListed = certDigests_.empty();
-    for (const CertDigest& entry : certDigests_) {
+    // Signing-certificate digests count only where a reference signs them.
+    std::vector<const CertDigest*> signedDigests;
+    for (const CertDigest& entry : certDigests_)
+        for (const Reference& ref : references_)
+            if (ref.wholeDocument || (ref.firstOrdinal <= entry.ordinal && entry.ordinal <= ref.lastOrdinal)) {
+                signedDigests.push_back(&entry);
+                break;
+            }
+    bool certificateListed = signedDigests.empty();
+    for (const CertDigest* digest : signedDigests) {
+        const CertDigest& entry = *digest;
         const auto hash = DigestFromUri(entry.method);
         if (!hash)
             return unknown("desteklenmeyen özet algoritması: " + entry.method);
@@ -915,7 +986,7 @@ SignatureReport Check::Evaluate() {
                                 (ref.firstOrdinal <= payload_ && payload_ <= ref.lastOrdinal);
             const bool excluded = ref.excludedFirst != 0 && ref.excludedFirst <= payload_ &&
                                   payload_ <= ref.excludedLast;
-            return inside && !excluded;
+            return inside && !excluded && ref.decodesAsShown;
         });
         if (!covered)
             return altered("gösterilen içerik imzalanan içerik değil: PDF'yi taşıyan öğe imzanın "
@@ -927,13 +998,38 @@ SignatureReport Check::Evaluate() {
 
 namespace {
 
-// Runs the second read where the first could not digest everything.
-void SecondPassIfNeeded(Check& check, const std::filesystem::path& report) {
+// What tells that a file was changed between two reads of it.
+struct FileStamp {
+    bool regular = false;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type written;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const std::filesystem::path& path) {
+    std::error_code error;
+    FileStamp stamp;
+    stamp.regular = std::filesystem::is_regular_file(path, error);
+    stamp.size = std::filesystem::file_size(path, error);
+    stamp.written = std::filesystem::last_write_time(path, error);
+    return stamp;
+}
+
+// Runs the second read where the first could not digest everything. Both
+// reads must see the same file: a pipe cannot be read twice, and a file
+// rewritten in between would have its PDF checked against other bytes.
+void SecondPassIfNeeded(Check& check, const std::filesystem::path& report, const FileStamp& before) {
     if (!check.EndPass())
         return;
+    if (!before.regular) {
+        check.CannotCheck("rapor, imzası için ikinci kez okunabilen bir dosya değil");
+        return;
+    }
     check.BeginSecondPass();
     report::ReadReport(report, check);
     check.EndPass();
+    if (!(StampOf(report) == before))
+        check.CannotCheck("rapor, imzası denetlenirken değişti");
 }
 
 } // namespace
@@ -972,27 +1068,29 @@ SignatureReport SignatureCheck::Result() {
 
 SignatureReport CheckReport(const std::filesystem::path& report) {
     Check check;
+    const FileStamp before = StampOf(report);
     report::ReadReport(report, check);
-    SecondPassIfNeeded(check, report);
+    SecondPassIfNeeded(check, report, before);
     return check.Evaluate();
 }
 
 ViewResult WritePdfAndCheck(const std::filesystem::path& report, const std::filesystem::path& pdf,
                             const std::function<bool(const SignatureReport&)>& decide) {
     Check check;
+    const FileStamp before = StampOf(report);
     ViewResult result;
     bool evaluated = false;
     report::ReadHooks hooks;
     hooks.observer = &check;
     hooks.beforeCommit = [&] {
-        SecondPassIfNeeded(check, report);
+        SecondPassIfNeeded(check, report, before);
         result.signature = check.Evaluate();
         evaluated = true;
         return !decide || decide(result.signature);
     };
     result.pdf = report::WritePdfFromReport(report, pdf, hooks);
     if (!evaluated) {
-        SecondPassIfNeeded(check, report);
+        SecondPassIfNeeded(check, report, before);
         result.signature = check.Evaluate();
     }
     return result;
