@@ -33,6 +33,7 @@ void PayloadDecoder::Begin() {
     inside_ = false;
     opened_ = false;
     failed_ = false;
+    answered_ = false;
 }
 
 // White space is held back until something else follows it: only then is it
@@ -158,6 +159,11 @@ void PayloadDecoder::DecodeStaged(const std::uint8_t* data, std::size_t size) {
     if (failed_)
         return;
     outSize_ += decoder_.Decode(data, size, out_.get() + outSize_);
+    if (!output_.NeedsBytes()) {
+        answered_ = decoder_.Produced() > 0;
+        outSize_ = 0;
+        return;
+    }
     if (outSize_ >= kOutputSize)
         FlushOutput();
 }
@@ -185,11 +191,13 @@ PayloadDecoder::Outcome PayloadDecoder::End() {
     if (!active_)
         return Outcome::Empty;
     pendingBlanks_ = 0; // trailing white space is not part of the text
-    if (staged_ > 0)
+    if (staged_ > 0 && !answered_)
         DecodeStaged(staging_.get(), staged_);
     staged_ = 0;
-    if (!failed_)
+    if (!failed_ && !answered_)
         outSize_ += decoder_.Finish(out_.get() + outSize_);
+    if (!output_.NeedsBytes())
+        outSize_ = 0;
     FlushOutput();
     active_ = false;
     bool ok = !failed_;

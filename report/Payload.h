@@ -20,6 +20,10 @@ public:
     virtual bool Open() = 0;
     virtual bool Write(const std::uint8_t* data, std::size_t size) = 0;
     virtual bool Close() = 0;
+    // false for an output that only asks whether the element decodes to
+    // anything (the signature check's own read): decoding stops at the first
+    // byte, and Open, Write and Close are not called.
+    virtual bool NeedsBytes() const { return true; }
 };
 
 class PayloadDecoder {
@@ -44,7 +48,7 @@ public:
     // Drops an element that cannot be finished (the document failed).
     void Abandon();
 
-    bool Wanted() const { return active_ && !failed_; }
+    bool Wanted() const { return active_ && !failed_ && !answered_; }
 
 private:
     void PutBlanksIfInside();
@@ -64,6 +68,7 @@ private:
     bool inside_ = false; // past the leading white space
     bool opened_ = false;
     bool failed_ = false;
+    bool answered_ = false; // for an output that needs no bytes: something decoded
 };
 
 } // namespace tolv::report

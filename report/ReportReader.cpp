@@ -134,6 +134,7 @@ public:
     bool Open() override { return true; }
     bool Write(const std::uint8_t*, std::size_t) override { return true; }
     bool Close() override { return true; }
+    bool NeedsBytes() const override { return false; }
 };
 
 // Sets size to the report's length.
