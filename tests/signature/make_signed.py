@@ -206,6 +206,9 @@ CASES = (
        # The Base64 text put on one line after signing: the same PDF, other XML.
        row("reflowed-base64-transform", base64=True, extra="reflow", alter=False),
        row("reflowed-no-transform", extra="reflow", expect="altered", xmlsec=False, alter=False),
+       # A blank inside: the same digest once decoded, another PDF as the viewer decodes it.
+       row("blank-in-base64-transform", base64=True, extra="payload-space", expect="altered",
+           alter=False),
        row("large-pdf", pdf_size=600_000),
        row("large-pdf-enveloped", pdf_size=600_000, shape="enveloped"),
        row("large-pdf-base64-enveloped-id", pdf_size=600_000, shape="enveloped-id", base64=True),
@@ -552,6 +555,7 @@ EDITS = {
     "reflow": lambda doc, *_: re.sub(rb'(Id="Nesne-PDF"[^>]*>)([^<]*)',
                                      lambda m: m.group(1) + m.group(2).replace(b"\n", b""), doc),
     "payload-comment": lambda doc, *_: payload_edit(doc, lambda text, i: text[:i] + b"<!-- QUJD -->" + text[i:]),
+    "payload-space": lambda doc, *_: payload_edit(doc, lambda text, i: text[:i] + b" " + text[i:]),
     "payload-charref": lambda doc, *_: payload_edit(doc, lambda text, i: text[:i] + b"&#%d;" % text[i] + text[i + 1:]),
     "payload-cdata": lambda doc, *_: payload_edit(
         doc, lambda text, i: text[:i] + b"<![CDATA[" + text[i:i + 100] + b"]]>" + text[i + 100:]),
