@@ -54,20 +54,6 @@ constexpr SignatureUri kSignatures[] = {
      {SignatureScheme::Ecdsa, HashAlgorithm::Sha512}},
 };
 
-int Base64Value(char c) {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
-}
-
 bool IsXmlSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
@@ -143,6 +129,18 @@ std::string SignatureName(const SignatureAlgorithm& algorithm) {
     return scheme + std::string(HashName(algorithm.hash));
 }
 
+int Base64Digit(char c) {
+    static const std::array<std::int8_t, 256> digits = [] {
+        std::array<std::int8_t, 256> table{};
+        table.fill(-1);
+        const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int i = 0; i < 64; ++i)
+            table[std::uint8_t(alphabet[i])] = std::int8_t(i);
+        return table;
+    }();
+    return digits[std::uint8_t(c)];
+}
+
 std::optional<Bytes> DecodeBase64(std::string_view text) {
     Bytes out;
     out.reserve(text.size() / 4 * 3);
@@ -156,7 +154,7 @@ std::optional<Bytes> DecodeBase64(std::string_view text) {
             ++padding;
             continue;
         }
-        const int value = Base64Value(c);
+        const int value = Base64Digit(c);
         if (value < 0 || padding > 0)
             return std::nullopt;
         group = (group << 6) | std::uint32_t(value);

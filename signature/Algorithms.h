@@ -20,6 +20,9 @@ constexpr std::string_view kEnvelopedSignature =
     "http://www.w3.org/2000/09/xmldsig#enveloped-signature";
 constexpr std::string_view kBase64Transform = "http://www.w3.org/2000/09/xmldsig#base64";
 
+// A Base64 letter's value, -1 for any other byte.
+int Base64Digit(char c);
+
 // Base64 as XML-DSig values hold it: white space anywhere, padding only at the
 // end. nullopt for anything else.
 std::optional<Bytes> DecodeBase64(std::string_view text);

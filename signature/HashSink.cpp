@@ -1,5 +1,7 @@
 #include "signature/HashSink.h"
 
+#include "report/XmlEvents.h"
+
 #include <cstring>
 
 namespace tolv::signature {
@@ -45,17 +47,12 @@ void HashSink::Write(const char* data, std::size_t size) {
 }
 
 void HashSink::WriteLines(const char* data, std::size_t size) {
-    const char* end = data + size;
-    while (data < end) {
-        const char* cr = static_cast<const char*>(std::memchr(data, '\r', std::size_t(end - data)));
-        const char* stop = cr != nullptr ? cr : end;
-        Write(data, std::size_t(stop - data));
-        if (cr == nullptr)
-            return;
-        if (cr + 1 == end || cr[1] != '\n')
-            Write("\n", 1);
-        data = cr + 1; // a CR LF's LF goes with what follows
-    }
+    report::ForEachLine(
+        data, size,
+        [](void* self, const char* piece, std::size_t n) {
+            static_cast<HashSink*>(self)->HashSink::Write(piece, n);
+        },
+        this);
 }
 
 // Small digests never start the thread; the first full buffer does.

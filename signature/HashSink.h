@@ -23,7 +23,7 @@ public:
     HashSink& operator=(const HashSink&) = delete;
 
     void Write(const char* data, std::size_t size) override;
-    // Copies straight into the buffer, dropping the CRs on the way.
+    // Copies straight into the buffer, its CRs dropped on the way.
     void WriteLines(const char* data, std::size_t size) override;
     Bytes Finish();
 

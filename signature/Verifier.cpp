@@ -5,7 +5,6 @@
 #include "signature/HashSink.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -136,15 +135,6 @@ public:
         plain_ = false;
     }
     void Text(const char* text, std::size_t size) {
-        static const std::array<std::int8_t, 256> values = [] {
-            std::array<std::int8_t, 256> table{};
-            table.fill(-1);
-            const char* alphabet =
-                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-            for (int i = 0; i < 64; ++i)
-                table[std::uint8_t(alphabet[i])] = std::int8_t(i);
-            return table;
-        }();
         for (std::size_t i = 0; i < size; ++i) {
             const char c = text[i];
             if (c == '\n' || (plain_ && c == '\r'))
@@ -160,7 +150,7 @@ public:
                 padded_ = true;
                 continue;
             }
-            const int value = values[std::uint8_t(c)];
+            const int value = Base64Digit(c);
             if (value < 0 || padded_) {
                 bad_ = true;
                 return;
