@@ -261,7 +261,6 @@ private:
     int signedInfoDepth_ = 0; // relative depth inside SignedInfo while reading it
     int signedInfoCount_ = 0;
     int childPlace_ = 0; // of the signature's children: SignedInfo, SignatureValue, KeyInfo, Object
-    bool signedInfoDone_ = false;
     std::vector<Recorded> signedInfo_;
     std::size_t signedInfoBytes_ = 0;
     std::vector<NamespaceScope::Binding> signedInfoContext_;
@@ -270,11 +269,11 @@ private:
     std::vector<std::string> c14nPrefixes_;
     std::string signatureMethod_;
     std::vector<Reference> references_;
-    bool inTransform_ = false;
 
     std::string signatureValue_;
     std::vector<std::string> certificates_;
-    int keyInfoDepth_ = 0;
+    int keyInfoDepth_ = 0; // while the first KeyInfo is open
+    bool keyInfoSeen_ = false;
     std::string signingTime_;
     bool haveSigningTime_ = false;
     int signingCertificateDepth_ = 0; // while one is open
@@ -407,8 +406,9 @@ void Check::StartInSignature(const QName& name, const char** atts, int relative)
     if (relative == 1 && IsDsig(name, "SignatureValue") && signatureValue_.empty()) {
         collecting_ = &signatureValue_;
         collectingDepth_ = depth_;
-    } else if (relative == 1 && IsDsig(name, "KeyInfo") && keyInfoDepth_ == 0) {
+    } else if (relative == 1 && IsDsig(name, "KeyInfo") && !keyInfoSeen_) {
         keyInfoDepth_ = depth_;
+        keyInfoSeen_ = true;
     } else if (keyInfoDepth_ != 0 && depth_ == keyInfoDepth_ + 2 && IsDsig(name, "X509Certificate")) {
         if (certificates_.size() >= kMaxCertificates) {
             Unknown("imzada çok fazla sertifika var");
@@ -504,7 +504,6 @@ void Check::ParseSignedInfo(const QName& name, const char** atts, int relative) 
         references_.back().uri = uri != nullptr ? uri : "\x01"; // absent: not even empty
     } else if (relative == 4 && IsDsig(name, "Transform") && !references_.empty()) {
         references_.back().transforms.push_back({algorithm != nullptr ? algorithm : "", {}});
-        inTransform_ = true;
     } else if (name.uri == kExcC14n && name.local == "InclusiveNamespaces") {
         const char* list = Attribute(atts, "PrefixList");
         std::vector<std::string> prefixes = SplitPrefixes(list != nullptr ? list : "");
@@ -567,16 +566,12 @@ void Check::EndInSignature(int relative) {
         return;
     if (signedInfoDepth_ > 0) {
         Record(Recorded::Kind::End, {});
-        if (signedInfoDepth_ == 4)
-            inTransform_ = false;
-        if (--signedInfoDepth_ == 0) {
-            signedInfoDone_ = true;
+        if (--signedInfoDepth_ == 0)
             PrepareReferences();
-        }
         return;
     }
     if (keyInfoDepth_ == depth_)
-        keyInfoDepth_ = -1; // the first KeyInfo only
+        keyInfoDepth_ = 0;
     if (certDigestDepth_ == depth_)
         certDigestDepth_ = 0;
     if (signingCertificateDepth_ == depth_)
