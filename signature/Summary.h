@@ -14,6 +14,17 @@ inline constexpr char kAlteredWarning[] =
     "Bu raporun imzası bozuk: rapor imzalandıktan sonra değiştirilmiş ya da imzası zarar "
     "görmüş. İçeriğine güvenmeyin.\n\nRapor yine de açılsın mı?";
 
+// Asked before a report whose signature could not be checked is shown (an
+// administrator may turn the question off); No keeps it closed.
+std::string UnverifiedQuestion(const SignatureReport& report);
+
+// The cause of an unknown result in plain words, without a final full stop.
+std::string CauseText(const SignatureReport& report);
+
+// Every box of file mode names the report it speaks of: its file name (for
+// display, UTF-8) on a line of its own above the text.
+std::string AboutReport(const std::string& fileName, const std::string& text);
+
 // The caption of the verb, in the shell's menus and on the box.
 inline constexpr char kSignatureInfoTitle[] = "İmza bilgisi";
 

@@ -33,6 +33,15 @@ constexpr std::size_t kMaxNamespaces = 1024;
 constexpr std::size_t kMaxXmlAttributes = 256;
 constexpr std::size_t kMaxDigestsAtOnce = 8;
 
+// An algorithm's URI as a user may recognise it: what follows its last '#'
+// or '/' ("rsa-sha1", "REC-xpath-19991116").
+std::string ShortName(std::string_view uri) {
+    const std::size_t cut = uri.find_last_of("#/");
+    if (cut != std::string_view::npos && cut + 1 < uri.size())
+        uri.remove_prefix(cut + 1);
+    return std::string(uri);
+}
+
 bool IsDsig(const QName& name, std::string_view local) {
     return name.uri == kDsig && name.local == local;
 }
@@ -218,13 +227,20 @@ public:
     // before SignedInfo. Then BeginSecondPass, the read, EndPass again.
     bool EndPass();
     void BeginSecondPass();
-    void CannotCheck(std::string reason) { Unknown(std::move(reason)); }
+    void CannotCheck(std::string reason, UnknownCause cause) { Unknown(std::move(reason), cause); }
     SignatureReport Evaluate();
 
 private:
-    void Unknown(std::string reason) {
-        if (unknown_.empty())
-            unknown_ = std::move(reason);
+    void Unknown(std::string reason, UnknownCause cause = UnknownCause::Structure,
+                 std::string_view name = {}) {
+        if (!unknown_.empty())
+            return;
+        unknown_ = std::move(reason);
+        unknownCause_ = cause;
+        unknownName_ = ShortName(name);
+    }
+    void UnknownMethod(const std::string& what, const std::string& name) {
+        Unknown(what + ": " + name, UnknownCause::Method, name);
     }
     void OnText(const char* text, std::size_t size, bool plain);
     void Collect(const char* text, std::size_t size);
@@ -257,6 +273,8 @@ private:
     std::uint64_t signatureOrdinal_ = 0, signatureLastOrdinal_ = 0;
     int nestedSignatureDepth_ = 0; // a counter-signature inside it, ignored
     std::string unknown_;
+    UnknownCause unknownCause_ = UnknownCause::None;
+    std::string unknownName_;
 
     int signedInfoDepth_ = 0; // relative depth inside SignedInfo while reading it
     int signedInfoCount_ = 0;
@@ -298,7 +316,7 @@ template <class F> void Check::ForDigesters(F f) {
         try {
             f(*digester);
         } catch (const Unsupported& e) {
-            Unknown(std::string("desteklenmeyen kurallı biçimleme: ") + e.what());
+            UnknownMethod("desteklenmeyen kurallı biçimleme", e.what());
             digester->c14n.reset();
         }
     }
@@ -660,7 +678,7 @@ void Check::PrepareReferences() {
                        t.algorithm == kBase64Transform) {
                 Unknown("desteklenmeyen dönüşüm sırası (başvuru " + ref.uri + ")");
             } else {
-                Unknown("desteklenmeyen dönüşüm: " + t.algorithm);
+                UnknownMethod("desteklenmeyen dönüşüm", t.algorithm);
             }
         }
         if (ref.c14n.method != C14nMethod::Exclusive)
@@ -668,7 +686,7 @@ void Check::PrepareReferences() {
         ref.c14n.comments = false; // same-document references leave comments out
         const auto hash = DigestFromUri(ref.digestMethod);
         if (!hash) {
-            Unknown("desteklenmeyen özet algoritması: " + ref.digestMethod);
+            UnknownMethod("desteklenmeyen özet algoritması", ref.digestMethod);
             continue;
         }
         ref.hash = *hash;
@@ -704,7 +722,8 @@ void Check::StartDigester(std::size_t reference, const char* name, const char** 
         throw;
     } catch (const std::exception&) {
         // Windows' CNG has no SHA-224, for one.
-        Unknown(std::string("bu sistem ") + HashName(ref.hash) + " özetini hesaplayamıyor");
+        Unknown(std::string("bu sistem ") + HashName(ref.hash) + " özetini hesaplayamıyor",
+                UnknownCause::Method, HashName(ref.hash));
         return;
     }
     if (ref.base64) {
@@ -720,7 +739,7 @@ void Check::StartDigester(std::size_t reference, const char* name, const char** 
                 d->c14n->Inherit(std::move(inherited));
                 d->c14n->StartElement(name, atts, scope_);
             } catch (const Unsupported& e) {
-                Unknown(std::string("desteklenmeyen kurallı biçimleme: ") + e.what());
+                UnknownMethod("desteklenmeyen kurallı biçimleme", e.what());
                 return;
             }
         }
@@ -833,10 +852,16 @@ std::size_t Check::ChooseSigner(const std::vector<std::optional<CertificateInfo>
 
 SignatureReport Check::Evaluate() {
     SignatureReport report;
-    auto unknown = [&](std::string reason) {
+    auto unknown = [&](std::string reason, UnknownCause cause = UnknownCause::Structure,
+                       std::string_view name = {}) {
         report.status = Status::Unknown;
         report.reason = std::move(reason);
+        report.cause = cause;
+        report.causeName = ShortName(name);
         return report;
+    };
+    auto unknownMethod = [&](const std::string& what, const std::string& name) {
+        return unknown(what + ": " + name, UnknownCause::Method, name);
     };
     auto altered = [&](std::string reason) {
         report.status = Status::Altered;
@@ -894,15 +919,15 @@ SignatureReport Check::Evaluate() {
 
     // First whatever makes the check impossible.
     if (signatureOrdinal_ == 0)
-        return unknown("raporda imza yok");
+        return unknown("raporda imza yok", UnknownCause::NoSignature);
     if (!unknown_.empty())
-        return unknown(unknown_);
+        return unknown(unknown_, unknownCause_, unknownName_);
     if (signedInfoCount_ == 0)
         return unknown("imzada SignedInfo yok");
     if (!c14n)
-        return unknown("desteklenmeyen kurallı biçimleme algoritması: " + c14nMethod_);
+        return unknownMethod("desteklenmeyen kurallı biçimleme algoritması", c14nMethod_);
     if (!method)
-        return unknown("desteklenmeyen imza algoritması: " + signatureMethod_);
+        return unknownMethod("desteklenmeyen imza algoritması", signatureMethod_);
     for (const Reference& ref : references_)
         if (!ref.wholeDocument && duplicateIds_.count(ref.id) != 0)
             return unknown("başvurulan kimlik (Id) birden çok öğede var: " + ref.uri);
@@ -910,9 +935,9 @@ SignatureReport Check::Evaluate() {
         if (!ref.actual)
             return unknown("başvurulan öğe raporda yok: " + ref.uri);
     if (certificates.empty())
-        return unknown("imzada imzalayanın sertifikası yok");
+        return unknown("imzada imzalayanın sertifikası yok", UnknownCause::NoCertificate);
     if (!infos[signer])
-        return unknown("imzalayanın sertifikası okunamadı");
+        return unknown("imzalayanın sertifikası okunamadı", UnknownCause::NoCertificate);
     const auto value = DecodeBase64(signatureValue_);
     if (!value || value->empty())
         return unknown("imza değeri geçerli Base64 değil");
@@ -920,7 +945,7 @@ SignatureReport Check::Evaluate() {
     try {
         signedInfo = CanonicalSignedInfo();
     } catch (const Unsupported& e) {
-        return unknown(std::string("desteklenmeyen kurallı biçimleme: ") + e.what());
+        return unknownMethod("desteklenmeyen kurallı biçimleme", e.what());
     }
     // Signing-certificate digests count only where a reference signs them.
     std::vector<const CertDigest*> signedDigests;
@@ -935,7 +960,7 @@ SignatureReport Check::Evaluate() {
         const CertDigest& entry = *digest;
         const auto hash = DigestFromUri(entry.method);
         if (!hash)
-            return unknown("desteklenmeyen özet algoritması: " + entry.method);
+            return unknownMethod("desteklenmeyen özet algoritması", entry.method);
         const auto expected = DecodeBase64(entry.value);
         if (!expected)
             return unknown("imzalayan sertifikasının özeti geçerli Base64 değil");
@@ -945,7 +970,8 @@ SignatureReport Check::Evaluate() {
         } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception&) {
-            return unknown(std::string("bu sistem ") + HashName(*hash) + " özetini hesaplayamıyor");
+            return unknown(std::string("bu sistem ") + HashName(*hash) + " özetini hesaplayamıyor",
+                           UnknownCause::Method, HashName(*hash));
         }
         hasher->Update(certificates[signer].data(), certificates[signer].size());
         certificateListed = certificateListed || hasher->Finish() == *expected;
@@ -954,7 +980,8 @@ SignatureReport Check::Evaluate() {
     const VerifyOutcome outcome =
         VerifySignature(certificates[signer], *method, {bytes, signedInfo->size()}, *value);
     if (outcome.kind == VerifyOutcome::Kind::Unusable)
-        return unknown(outcome.reason);
+        return unknown(outcome.reason, UnknownCause::Method,
+                       report.key.empty() ? report.signatureMethod : report.key);
 
     // Then a definite mismatch.
     if (outcome.kind == VerifyOutcome::Kind::Invalid)
@@ -978,6 +1005,7 @@ SignatureReport Check::Evaluate() {
                            "kapsamında değil");
     }
     report.status = Status::Intact;
+    report.cause = UnknownCause::None;
     return report;
 }
 
@@ -1007,14 +1035,15 @@ void SecondPassIfNeeded(Check& check, const std::filesystem::path& report, const
     if (!check.EndPass())
         return;
     if (!before.regular) {
-        check.CannotCheck("rapor, imzası için ikinci kez okunabilen bir dosya değil");
+        check.CannotCheck("rapor, imzası için ikinci kez okunabilen bir dosya değil",
+                          UnknownCause::Structure);
         return;
     }
     check.BeginSecondPass();
     report::ReadReport(report, check);
     check.EndPass();
     if (!(StampOf(report) == before))
-        check.CannotCheck("rapor, imzası denetlenirken değişti");
+        check.CannotCheck("rapor, imzası denetlenirken değişti", UnknownCause::ChangedWhileRead);
 }
 
 } // namespace

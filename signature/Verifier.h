@@ -19,11 +19,23 @@ enum class Status {
     Unknown, // the check could not be made; reason says why
 };
 
+// Why a check could not be made, in the few kinds a user is told of.
+enum class UnknownCause {
+    None,             // the check was made
+    NoSignature,      // the report carries no signature
+    Method,           // an algorithm, transform or key this program does not check
+    Structure,        // the signature's structure does not allow a check
+    NoCertificate,    // the signer's certificate is missing or cannot be read
+    ChangedWhileRead, // the report's bytes changed between two reads
+};
+
 struct SignatureReport {
     Status status = Status::Unknown;
     // Why, in Turkish, without a final full stop: for Unknown the cause, for
     // Altered what does not match.
     std::string reason;
+    UnknownCause cause = UnknownCause::None;
+    std::string causeName; // for Method: which one ("dsa-sha1", "512 bitlik RSA anahtarı")
 
     // Of the signer's certificate, when there is one that could be read.
     std::string signer;
@@ -38,6 +50,8 @@ struct SignatureReport {
     std::string digestMethods;  // of the references, comma-separated, no repeats
     std::string canonicalization;
     bool usesSha1 = false;
+    // The signer's key, as "rsa-2048" or "ec-256"; empty when it could not be read.
+    std::string key;
     // The signer's chain reaches a root this computer trusts (no revocation
     // look-up). Information only: it never changes status.
     bool trusted = false;
