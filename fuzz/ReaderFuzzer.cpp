@@ -73,6 +73,7 @@ Outcome Read(const std::uint8_t* data, std::size_t size, std::size_t piece, bool
         Parse(output, options, data, size, piece, outcome.found);
         if (check.NeedsSecondRead()) {
             check.BeginSecondRead();
+            options.observer = &check.Observer();
             Collect ignored;
             bool again = false;
             Parse(ignored, options, data, size, piece, again);

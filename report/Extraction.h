@@ -17,6 +17,9 @@ struct FileTaps {
     std::function<std::unique_ptr<ByteSink>(std::unique_ptr<ByteSink>)> output;
 };
 
+// Reads the report for its events alone, as ReadReport does.
+void ReadReport(const std::filesystem::path& report, XmlObserver& observer, const FileTaps& taps);
+
 PdfResult ExtractPdf(const std::filesystem::path& report, const std::filesystem::path& pdf,
                      const ReadHooks& hooks, const FileTaps& taps);
 

@@ -25,6 +25,7 @@ PayloadDecoder::~PayloadDecoder() {
 }
 
 void PayloadDecoder::Begin() {
+    output_.Begin();
     decoder_.Reset();
     staged_ = 0;
     outSize_ = 0;

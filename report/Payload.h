@@ -20,9 +20,11 @@ public:
     virtual bool Open() = 0;
     virtual bool Write(const std::uint8_t* data, std::size_t size) = 0;
     virtual bool Close() = 0;
+    // A qualifying element begins; it may or may not decode to anything.
+    virtual void Begin() {}
     // false for an output that only asks whether the element decodes to
     // anything (the signature check's own read): decoding stops at the first
-    // byte, and Open, Write and Close are not called.
+    // byte, and Open, Write and Close are not called. Fixed from Begin on.
     virtual bool NeedsBytes() const { return true; }
 };
 

@@ -24,11 +24,18 @@ public:
     // The room the PDF may take at most is reserved when the file opens: what
     // the rest of the report decodes to, read counting what has been read.
     FilePdfOutput(const std::filesystem::path& pdf, const std::filesystem::path& report,
-                  std::uint64_t reportSize, const std::uint64_t& read, const FileTaps& taps)
-        : pdf_(pdf), report_(report), reportSize_(reportSize), read_(read), taps_(taps) {}
+                  std::uint64_t reportSize, const std::uint64_t& read, const FileTaps& taps,
+                  const std::function<bool()>& decode)
+        : pdf_(pdf), report_(report), reportSize_(reportSize), read_(read), taps_(taps),
+          decode_(decode) {}
     ~FilePdfOutput() override { Discard(); }
     FilePdfOutput(const FilePdfOutput&) = delete;
     FilePdfOutput& operator=(const FilePdfOutput&) = delete;
+
+    void Begin() override { needsBytes_ = !decode_ || decode_(); }
+    bool NeedsBytes() const override { return needsBytes_; }
+    // The PDF was found and, as asked, not decoded.
+    bool Skipped() const { return !needsBytes_; }
 
     bool Open() override {
         Stop();
@@ -117,6 +124,8 @@ private:
     std::uint64_t reportSize_;
     const std::uint64_t& read_;
     const FileTaps& taps_;
+    const std::function<bool()>& decode_;
+    bool needsBytes_ = true;
     UniqueFile file_;
     std::unique_ptr<ByteSink> sink_;
     std::uint64_t written_ = 0;
@@ -184,7 +193,7 @@ PdfResult ExtractPdf(const std::filesystem::path& report, const std::filesystem:
     std::uint64_t size = 0;
     std::unique_ptr<ByteSource> input = OpenReport(report, name, taps, size);
     std::uint64_t read = 0;
-    FilePdfOutput output(pdf, report, size, read, taps);
+    FilePdfOutput output(pdf, report, size, read, taps, hooks.decodePdf);
     bool found = false;
     {
         ReportParser::Options options;
@@ -195,7 +204,9 @@ PdfResult ExtractPdf(const std::filesystem::path& report, const std::filesystem:
     input.reset();
 
     PdfResult result;
-    if (found && hooks.beforeCommit && !hooks.beforeCommit()) {
+    if (found && output.Skipped()) {
+        result.outcome = PdfResult::Outcome::Skipped;
+    } else if (found && hooks.beforeCommit && !hooks.beforeCommit()) {
         output.Discard();
         result.outcome = PdfResult::Outcome::Declined;
     } else if (found && output.Commit()) {
@@ -218,9 +229,13 @@ PdfResult WritePdfFromReport(const std::filesystem::path& report, const std::fil
 }
 
 void ReadReport(const std::filesystem::path& report, XmlObserver& observer) {
+    ReadReport(report, observer, FileTaps{});
+}
+
+void ReadReport(const std::filesystem::path& report, XmlObserver& observer, const FileTaps& taps) {
     const std::string name = PathText(report);
     std::uint64_t size = 0;
-    std::unique_ptr<ByteSource> input = OpenReport(report, name, FileTaps{}, size);
+    std::unique_ptr<ByteSource> input = OpenReport(report, name, taps, size);
     NullPdfOutput output;
     ReportParser::Options options;
     options.observer = &observer;

@@ -22,6 +22,7 @@ struct PdfResult {
         NoPdf,      // no qualifying element decodes to anything
         NotWritten, // one did, but its PDF could not be written
         Declined,   // one did, and the caller chose not to keep it
+        Skipped,    // one did, and was read past undecoded as the caller asked
     };
     Outcome outcome = Outcome::NoPdf;
     std::string reason; // for NotWritten: why, in Turkish, UTF-8
@@ -35,9 +36,12 @@ struct PdfResult {
 PdfResult WritePdfFromReport(const std::filesystem::path& report, const std::filesystem::path& pdf);
 
 // What else may ride on the same read: an observer of the document's events,
-// and a last word before a complete PDF takes its place (false: Declined).
+// whether to decode the PDF at all, asked as its element begins (false: the
+// read learns only that there is one, and ends Skipped), and a last word
+// before a complete PDF takes its place (false: Declined).
 struct ReadHooks {
     XmlObserver* observer = nullptr;
+    std::function<bool()> decodePdf;
     std::function<bool()> beforeCommit;
 };
 PdfResult WritePdfFromReport(const std::filesystem::path& report, const std::filesystem::path& pdf,

@@ -1,5 +1,7 @@
 #include "signature/Verifier.h"
 
+#include "report/Extraction.h"
+
 #include "signature/Algorithms.h"
 #include "signature/Canonicalizer.h"
 #include "signature/HashSink.h"
@@ -90,6 +92,7 @@ std::vector<std::string> SplitPrefixes(const char* list) {
 struct Recorded {
     enum class Kind { Namespace, Start, End, Text, Comment, Pi } kind;
     std::vector<std::string> strings;
+    bool operator==(const Recorded&) const = default;
 };
 
 struct Transform {
@@ -218,15 +221,17 @@ public:
     void PlainText(const char* text, std::size_t size) override { OnText(text, size, true); }
     void Comment(const char* text) override;
     void ProcessingInstruction(const char* target, const char* data) override;
-    void PayloadElement(std::uint64_t ordinal) override {
-        if (pass_ == 1)
-            payload_ = ordinal;
-    }
+    void PayloadElement(std::uint64_t ordinal) override { payload_ = ordinal; }
 
-    // After the first read: true when a second read must digest what came
-    // before SignedInfo. Then BeginSecondPass, the read, EndPass again.
+    Check() = default;
+    // The check of a second read, which knows SignedInfo from the first.
+    explicit Check(const Check* first);
+
+    // After a read: true when a second read must digest what came before
+    // SignedInfo (never after the second).
     bool EndPass();
-    void BeginSecondPass();
+    // SignedInfo has been read: what follows can be digested in this read.
+    bool SignedInfoRead() const { return signedInfoCount_ > 0 && signedInfoDepth_ == 0; }
     void CannotCheck(std::string reason, UnknownCause cause) { Unknown(std::move(reason), cause); }
     SignatureReport Evaluate();
 
@@ -250,13 +255,16 @@ private:
     void Record(Recorded::Kind kind, std::vector<std::string> strings);
     void ParseSignedInfo(const QName& name, const char** atts, int relative);
     void PrepareReferences();
+    void CompareWithPlan();
     void StartDigester(std::size_t reference, const char* name, const char** atts);
     void FinishDigester(Digester& digester);
     template <class F> void ForDigesters(F f);
     std::optional<std::string> CanonicalSignedInfo();
     std::size_t ChooseSigner(const std::vector<std::optional<CertificateInfo>>& infos) const;
 
-    int pass_ = 1;
+    // A second read digests every reference from its own bytes, as planned by
+    // the SignedInfo of the first; its own SignedInfo must be the same.
+    const Check* plan_ = nullptr;
     int depth_ = 0;
     std::uint64_t ordinal_ = 0;
     NamespaceScope scope_;
@@ -335,8 +343,6 @@ void Check::StartElement(const char* name, const char** atts) {
 
     const std::vector<const char*> ids = IdsOf(atts);
     for (const char* id : ids) {
-        if (pass_ != 1)
-            break;
         // A value used twice matters only where a reference names it.
         if (!ids_.insert(id).second && duplicateIds_.size() < kMaxIds)
             duplicateIds_.insert(id);
@@ -399,8 +405,6 @@ void Check::StartInSignature(const QName& name, const char** atts, int relative)
         nestedSignatureDepth_ = 1;
         return;
     }
-    if (pass_ != 1)
-        return;
     if (signedInfoDepth_ > 0) {
         ParseSignedInfo(name, atts, ++signedInfoDepth_);
         return;
@@ -506,6 +510,8 @@ void Check::ParseSignedInfo(const QName& name, const char** atts, int relative) 
     }
     start.insert(start.begin(), std::move(full));
     Record(Recorded::Kind::Start, std::move(start));
+    if (plan_ != nullptr)
+        return; // the first read's SignedInfo says what to do
 
     const char* algorithm = Attribute(atts, "Algorithm");
     if (relative == 2 && IsDsig(name, "CanonicalizationMethod")) {
@@ -580,11 +586,11 @@ void Check::EndInSignature(int relative) {
         signatureLastOrdinal_ = ordinal_;
         return;
     }
-    if (pass_ != 1)
-        return;
     if (signedInfoDepth_ > 0) {
         Record(Recorded::Kind::End, {});
-        if (--signedInfoDepth_ == 0)
+        if (--signedInfoDepth_ == 0 && plan_ != nullptr)
+            CompareWithPlan();
+        else if (signedInfoDepth_ == 0)
             PrepareReferences();
         return;
     }
@@ -705,6 +711,48 @@ void Check::PrepareReferences() {
         else
             pendingIds_[ref.id].push_back(i);
     }
+    // With a second read to come, that read digests everything: what the
+    // viewer shows and what is checked then come from the same bytes.
+    if (std::any_of(references_.begin(), references_.end(),
+                    [](const Reference& ref) { return ref.secondPass; }))
+        pendingIds_.clear();
+}
+
+Check::Check(const Check* first)
+    : plan_(first), c14nMethod_(first->c14nMethod_), c14nPrefixes_(first->c14nPrefixes_),
+      signatureMethod_(first->signatureMethod_) {
+    for (const Reference& planned : first->references_) {
+        Reference& ref = references_.emplace_back();
+        ref.uri = planned.uri;
+        ref.digestMethod = planned.digestMethod;
+        ref.wholeDocument = planned.wholeDocument;
+        ref.id = planned.id;
+        ref.enveloped = planned.enveloped;
+        ref.base64 = planned.base64;
+        ref.c14n = planned.c14n;
+        ref.prefixes = planned.prefixes;
+        ref.hash = planned.hash;
+        ref.expected = planned.expected;
+    }
+    for (std::size_t i = 0; i < references_.size(); ++i) {
+        if (references_[i].wholeDocument)
+            StartDigester(i, nullptr, nullptr);
+        else
+            pendingIds_[references_[i].id].push_back(i);
+    }
+}
+
+// The second read's SignedInfo must be the first's, or the references it
+// digested were chosen by other bytes than the ones it checks.
+void Check::CompareWithPlan() {
+    const auto sameBinding = [](const NamespaceScope::Binding& a, const NamespaceScope::Binding& b) {
+        return a.prefix == b.prefix && a.uri == b.uri;
+    };
+    if (signedInfo_ != plan_->signedInfo_ || signedInfoXml_ != plan_->signedInfoXml_ ||
+        !std::equal(signedInfoContext_.begin(), signedInfoContext_.end(),
+                    plan_->signedInfoContext_.begin(), plan_->signedInfoContext_.end(), sameBinding))
+        Unknown("rapor, imzası denetlenirken değişti (iki okumada SignedInfo farklı)",
+                UnknownCause::ChangedWhileRead);
 }
 
 void Check::StartDigester(std::size_t reference, const char* name, const char** atts) {
@@ -763,31 +811,10 @@ bool Check::EndPass() {
     for (auto& d : digesters_)
         FinishDigester(*d); // the whole document's
     digesters_.clear();
-    if (pass_ != 1 || !unknown_.empty())
+    if (plan_ != nullptr || !unknown_.empty())
         return false;
     return std::any_of(references_.begin(), references_.end(),
                        [](const Reference& ref) { return ref.secondPass; });
-}
-
-void Check::BeginSecondPass() {
-    pass_ = 2;
-    depth_ = 0;
-    ordinal_ = 0;
-    scope_ = NamespaceScope();
-    xmlAttributes_.clear();
-    signatureDepth_ = 0;
-    signatureClosed_ = false;
-    nestedSignatureDepth_ = 0;
-    collecting_ = nullptr;
-    pendingIds_.clear();
-    for (std::size_t i = 0; i < references_.size(); ++i) {
-        if (!references_[i].secondPass)
-            continue;
-        if (references_[i].wholeDocument)
-            StartDigester(i, nullptr, nullptr);
-        else
-            pendingIds_[references_[i].id].push_back(i);
-    }
 }
 
 std::optional<std::string> Check::CanonicalSignedInfo() {
@@ -1011,39 +1038,21 @@ SignatureReport Check::Evaluate() {
 
 namespace {
 
-// What tells that a file was changed between two reads of it.
-struct FileStamp {
-    bool regular = false;
-    std::uintmax_t size = 0;
-    std::filesystem::file_time_type written;
-    bool operator==(const FileStamp&) const = default;
-};
-
-FileStamp StampOf(const std::filesystem::path& path) {
+bool IsRegularFile(const std::filesystem::path& path) {
     std::error_code error;
-    FileStamp stamp;
-    stamp.regular = std::filesystem::is_regular_file(path, error);
-    stamp.size = std::filesystem::file_size(path, error);
-    stamp.written = std::filesystem::last_write_time(path, error);
-    return stamp;
+    return std::filesystem::is_regular_file(path, error);
 }
 
-// Runs the second read where the first could not digest everything. Both
-// reads must see the same file: a pipe cannot be read twice, and a file
-// rewritten in between would have its PDF checked against other bytes.
-void SecondPassIfNeeded(Check& check, const std::filesystem::path& report, const FileStamp& before) {
-    if (!check.EndPass())
-        return;
-    if (!before.regular) {
-        check.CannotCheck("rapor, imzası için ikinci kez okunabilen bir dosya değil",
-                          UnknownCause::Structure);
-        return;
-    }
-    check.BeginSecondPass();
-    report::ReadReport(report, check);
-    check.EndPass();
-    if (!(StampOf(report) == before))
-        check.CannotCheck("rapor, imzası denetlenirken değişti", UnknownCause::ChangedWhileRead);
+// A report whose references need a second read: a pipe cannot give it.
+void NoSecondRead(Check& check) {
+    check.CannotCheck("rapor, imzası için ikinci kez okunabilen bir dosya değil",
+                      UnknownCause::Structure);
+}
+
+// Where a second read turns out necessary only after it: the first needed
+// none, the second says otherwise, so the bytes changed in between.
+void ChangedBetweenReads(Check& check) {
+    check.CannotCheck("rapor, imzası denetlenirken değişti", UnknownCause::ChangedWhileRead);
 }
 
 } // namespace
@@ -1072,7 +1081,8 @@ bool SignatureCheck::NeedsSecondRead() {
 }
 
 void SignatureCheck::BeginSecondRead() {
-    check_->BeginSecondPass();
+    first_ = std::move(check_);
+    check_ = std::make_unique<Check>(first_.get());
 }
 
 SignatureReport SignatureCheck::Result() {
@@ -1080,34 +1090,99 @@ SignatureReport SignatureCheck::Result() {
     return check_->Evaluate();
 }
 
-SignatureReport CheckReport(const std::filesystem::path& report) {
-    Check check;
-    const FileStamp before = StampOf(report);
-    report::ReadReport(report, check);
-    SecondPassIfNeeded(check, report, before);
-    return check.Evaluate();
+SignatureReport CheckReport(const std::filesystem::path& report, const report::FileTaps& taps) {
+    const bool regular = IsRegularFile(report);
+    Check first;
+    report::ReadReport(report, first, taps);
+    if (!first.EndPass())
+        return first.Evaluate();
+    if (!regular) {
+        NoSecondRead(first);
+        return first.Evaluate();
+    }
+    Check second(&first);
+    report::ReadReport(report, second, taps);
+    second.EndPass();
+    return second.Evaluate();
 }
 
+SignatureReport CheckReport(const std::filesystem::path& report) {
+    return CheckReport(report, report::FileTaps{});
+}
+
+// What the viewer shows and what is digested come from one read. The first
+// read decodes the PDF only when SignedInfo came before it, so that whatever
+// covers the PDF is digested on the way (an enveloping signature). Otherwise
+// (an enveloped one: the signature after what it signs) the first read only
+// learns SignedInfo, and a second read writes the PDF and digests every
+// reference from its own bytes; its SignedInfo must be the first's.
 ViewResult WritePdfAndCheck(const std::filesystem::path& report, const std::filesystem::path& pdf,
-                            const std::function<bool(const SignatureReport&)>& decide) {
-    Check check;
-    const FileStamp before = StampOf(report);
+                            const std::function<bool(const SignatureReport&)>& decide,
+                            const report::FileTaps& taps) {
+    const bool regular = IsRegularFile(report);
     ViewResult result;
     bool evaluated = false;
-    report::ReadHooks hooks;
-    hooks.observer = &check;
-    hooks.beforeCommit = [&] {
-        SecondPassIfNeeded(check, report, before);
+    const auto evaluate = [&](Check& check) {
         result.signature = check.Evaluate();
         evaluated = true;
         return !decide || decide(result.signature);
     };
-    result.pdf = report::WritePdfFromReport(report, pdf, hooks);
+
+    Check first;
+    bool secondNeeded = false;
+    report::ReadHooks hooks;
+    hooks.observer = &first;
+    // A pipe cannot be read again: its PDF is decoded now, whatever follows.
+    hooks.decodePdf = [&] { return !regular || first.SignedInfoRead(); };
+    hooks.beforeCommit = [&] {
+        secondNeeded = first.EndPass();
+        if (secondNeeded && regular)
+            return false; // the second read writes it
+        if (secondNeeded)
+            NoSecondRead(first);
+        return evaluate(first);
+    };
+    result.pdf = report::ExtractPdf(report, pdf, hooks, taps);
+    if (evaluated)
+        return result;
+    secondNeeded = first.EndPass();
+    const bool pdfLeft = result.pdf.outcome == report::PdfResult::Outcome::Skipped ||
+                         result.pdf.outcome == report::PdfResult::Outcome::Declined;
+    if (!secondNeeded && !pdfLeft) {
+        result.signature = first.Evaluate();
+        return result;
+    }
+    if (!regular) {
+        NoSecondRead(first);
+        result.signature = first.Evaluate();
+        return result;
+    }
+
+    // Planned by the first read's SignedInfo, or, where the first read needed
+    // no second one and only skipped the PDF, a check of its own.
+    std::unique_ptr<Check> second = secondNeeded ? std::make_unique<Check>(&first)
+                                                 : std::make_unique<Check>();
+    const auto finish = [&] {
+        if (second->EndPass())
+            ChangedBetweenReads(*second);
+    };
+    hooks = report::ReadHooks{};
+    hooks.observer = second.get();
+    hooks.beforeCommit = [&] {
+        finish();
+        return evaluate(*second);
+    };
+    result.pdf = report::ExtractPdf(report, pdf, hooks, taps);
     if (!evaluated) {
-        SecondPassIfNeeded(check, report, before);
-        result.signature = check.Evaluate();
+        finish();
+        result.signature = second->Evaluate();
     }
     return result;
+}
+
+ViewResult WritePdfAndCheck(const std::filesystem::path& report, const std::filesystem::path& pdf,
+                            const std::function<bool(const SignatureReport&)>& decide) {
+    return WritePdfAndCheck(report, pdf, decide, report::FileTaps{});
 }
 
 } // namespace tolv::signature

@@ -2,6 +2,7 @@
 // The check of a report's own XML signature (XML-DSig, as XAdES uses it):
 // whether the report was changed after signing, and who signed it.
 
+#include "report/Extraction.h"
 #include "report/ReportReader.h"
 
 #include <cstdint>
@@ -61,9 +62,9 @@ struct SignatureReport {
 const char* StatusName(Status status);
 
 // The check as a consumer of the reader's events, for callers that run the
-// reads themselves (the fuzzer, tests on documents in memory): give it one
-// read of the whole document; while NeedsSecondRead, BeginSecondRead and give
-// it the whole document again; then Result.
+// reads themselves (the fuzzer, tests on documents in memory): give Observer()
+// one read of the whole document; when NeedsSecondRead, BeginSecondRead and
+// give the new Observer() the whole document again; then Result.
 class Check;
 class SignatureCheck {
 public:
@@ -78,16 +79,20 @@ public:
     SignatureReport Result();
 
 private:
+    std::unique_ptr<Check> first_; // once the second read begins
     std::unique_ptr<Check> check_;
 };
 
 // Checks the report at path; reads it once, twice when the signature comes
-// after what it signs. Throws report::ReportError when the report cannot be
-// read or is not well-formed XML.
+// after what it signs (the second read then checks everything from its own
+// bytes). Throws report::ReportError when the report cannot be read or is not
+// well-formed XML. taps: where tests stand between the check and the file.
 SignatureReport CheckReport(const std::filesystem::path& report);
+SignatureReport CheckReport(const std::filesystem::path& report, const report::FileTaps& taps);
 
 // Writes the PDF as report::WritePdfFromReport does and checks the signature
-// in the same read (a second read only where the order needs it). decide sees
+// in the same read: where the order needs a second read, that read writes the
+// PDF, so the PDF shown is always one the check digested. decide sees
 // the check before the PDF takes its place: false discards the new PDF (an
 // earlier one stays as it was; outcome NotWritten with an empty reason).
 struct ViewResult {
@@ -96,5 +101,8 @@ struct ViewResult {
 };
 ViewResult WritePdfAndCheck(const std::filesystem::path& report, const std::filesystem::path& pdf,
                             const std::function<bool(const SignatureReport&)>& decide);
+ViewResult WritePdfAndCheck(const std::filesystem::path& report, const std::filesystem::path& pdf,
+                            const std::function<bool(const SignatureReport&)>& decide,
+                            const report::FileTaps& taps);
 
 } // namespace tolv::signature
