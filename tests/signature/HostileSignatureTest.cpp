@@ -1,6 +1,7 @@
 // Signatures built to break the check: each must end as unknown with its
 // reason, or as altered, never as a crash, a hang or a claim of intact.
 
+#include "report/Io.h"
 #include "report/ReportParser.h"
 #include "signature/Verifier.h"
 
@@ -11,6 +12,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace tolv::signature {
 namespace {
@@ -190,6 +192,63 @@ TEST(HostileSignatureTest, EndsUnknownWithItsReasonOrAltered) {
             << c.name << ": " << result.reason;
         EXPECT_FALSE(result.reason.empty()) << c.name;
     }
+}
+
+// A file share that answers each open of the same file with other bytes of
+// the same length: whatever the reads see, the PDF written under an intact
+// verdict is the one that was signed.
+class Served : public report::ByteSource {
+public:
+    explicit Served(std::string bytes) : bytes_(std::move(bytes)) {}
+    int Read(std::uint8_t* data, std::size_t size, std::size_t& got) noexcept override {
+        got = std::min(size, bytes_.size() - at_);
+        std::copy_n(bytes_.data() + at_, got, data);
+        at_ += got;
+        return 0;
+    }
+
+private:
+    std::string bytes_;
+    std::size_t at_ = 0;
+};
+
+TEST(HostileSignatureTest, WhatIsShownIsWhatWasChecked) {
+    const std::string genuine = Fixture("enveloped.Tolv");
+    const std::string forged = Fixture("enveloped-forged.Tolv");
+    const std::string signedPdf = Fixture("enveloped.pdf");
+    ASSERT_EQ(genuine.size(), forged.size());
+    struct Opens {
+        const char* name;
+        std::vector<const std::string*> served; // by open, the last for any later one
+        Status status;
+    } const cases[] = {
+        {"the same bytes twice", {&genuine}, Status::Intact},
+        {"forged bytes first", {&forged, &genuine}, Status::Intact},
+        {"forged bytes second", {&genuine, &forged}, Status::Altered},
+    };
+    const auto folder = std::filesystem::temp_directory_path() / "tolv-served";
+    std::filesystem::create_directories(folder);
+    const auto report = folder / "report.Tolv", pdf = folder / "report.pdf";
+    std::ofstream(report, std::ios::binary) << genuine;
+    for (const Opens& c : cases) {
+        std::size_t opens = 0;
+        report::FileTaps taps;
+        taps.input = [&](std::unique_ptr<report::ByteSource>) {
+            const std::size_t i = std::min(opens++, c.served.size() - 1);
+            return std::make_unique<Served>(*c.served[i]);
+        };
+        std::filesystem::remove(pdf);
+        const ViewResult view = WritePdfAndCheck(report, pdf, nullptr, taps);
+        EXPECT_EQ(StatusName(view.signature.status), std::string(StatusName(c.status))) << c.name;
+        std::ifstream written(pdf, std::ios::binary);
+        const std::string shown(std::istreambuf_iterator<char>(written), {});
+        if (view.signature.status == Status::Intact)
+            EXPECT_EQ(shown, signedPdf) << c.name;
+        opens = 0;
+        EXPECT_EQ(StatusName(CheckReport(report, taps).status), std::string(StatusName(c.status)))
+            << c.name;
+    }
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

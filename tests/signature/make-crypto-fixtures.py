@@ -13,13 +13,18 @@ DER, signatures are the bytes XML-DSig carries (ECDSA as r||s). Names:
   rsa16384.der             an RSA key of 16384 bits (public key only)
   badpoint.der             p256.der with a public point off the curve
   message.bin              what every signature signs
+  enveloped.Tolv           a report xmlsec1 signed with rsa.key, its signature
+                           after the PDF it signs; enveloped.pdf that PDF
+  enveloped-forged.Tolv    the same with another PDF of the same length
   <scheme>-<hash or curve>.sig   rsa-pkcs1-sha1 ... ecdsa-p521
 """
+import base64
 import os
 import pathlib
 import random
 import subprocess
 import sys
+import textwrap
 
 HASHES = ["sha1", "sha224", "sha256", "sha384", "sha512"]
 CURVES = {"p256": ("prime256v1", "sha256"), "p384": ("secp384r1", "sha384"),
@@ -79,6 +84,34 @@ def rsa_public_key_pem(bits):
     return openssl("pkey", "-pubin", "-inform", "DER", "-outform", "PEM", data=spki)
 
 
+ENVELOPED = """<?xml version="1.0" encoding="UTF-8"?>
+<Rapor xmlns:ds="http://www.w3.org/2000/09/xmldsig#">
+<ds:Object Encoding="http://www.w3.org/2000/09/xmldsig#base64">{pdf}</ds:Object>
+<ds:Signature><ds:SignedInfo>
+<ds:CanonicalizationMethod Algorithm="http://www.w3.org/TR/2001/REC-xml-c14n-20010315"/>
+<ds:SignatureMethod Algorithm="http://www.w3.org/2001/04/xmldsig-more#rsa-sha256"/>
+<ds:Reference URI=""><ds:Transforms>
+<ds:Transform Algorithm="http://www.w3.org/2000/09/xmldsig#enveloped-signature"/></ds:Transforms>
+<ds:DigestMethod Algorithm="http://www.w3.org/2001/04/xmlenc#sha256"/><ds:DigestValue/></ds:Reference>
+</ds:SignedInfo><ds:SignatureValue/><ds:KeyInfo><ds:X509Data/></ds:KeyInfo></ds:Signature>
+</Rapor>
+"""
+
+
+def sign_enveloped(key, certificate):
+    """enveloped.Tolv signed by xmlsec1, and a copy whose PDF is another of the same size."""
+    genuine = b"%PDF-1.4\n% Gercek rapor: 1000 TL\n%%EOF\n" * 20
+    forged = genuine.replace(b"1000 TL", b"9000 TL")
+    lines = lambda pdf: "\n".join(textwrap.wrap(base64.b64encode(pdf).decode(), 76))
+    pathlib.Path("enveloped.tmpl").write_text(ENVELOPED.format(pdf=lines(genuine)))
+    subprocess.run(["xmlsec1", "--sign", "--privkey-pem", f"{key},{certificate}",
+                    "--output", "enveloped.Tolv", "enveloped.tmpl"], check=True, capture_output=True)
+    signed = pathlib.Path("enveloped.Tolv").read_bytes()
+    pathlib.Path("enveloped-forged.Tolv").write_bytes(
+        signed.replace(lines(genuine).encode(), lines(forged).encode()))
+    pathlib.Path("enveloped.pdf").write_bytes(genuine)
+
+
 def main(folder):
     os.makedirs(folder, exist_ok=True)
     os.chdir(folder)
@@ -103,6 +136,8 @@ def main(folder):
 
     openssl("genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048", "-out", "rsa.key")
     issue("rsa.key", "/C=TR/O=Tolv/CN=Örnek İmzacı", "rsa.der")
+    openssl("x509", "-inform", "DER", "-in", "rsa.der", "-out", "rsa.pem")
+    sign_enveloped("rsa.key", "rsa.pem")
     for name, (curve, _) in CURVES.items():
         openssl("genpkey", "-algorithm", "EC", "-pkeyopt", f"ec_paramgen_curve:{curve}",
                 "-out", f"{name}.key")
@@ -137,7 +172,7 @@ def main(folder):
         signature = openssl("dgst", f"-{digest}", "-sign", f"{name}.key", data=message)
         pathlib.Path(f"ecdsa-{name}.sig").write_bytes(ecdsa_raw(signature, size))
     for leftover in pathlib.Path(".").glob("*"):
-        if leftover.suffix in (".key", ".csr", ".srl", ".ext"):
+        if leftover.suffix in (".key", ".csr", ".srl", ".ext", ".tmpl"):
             leftover.unlink()
 
 
