@@ -1,5 +1,7 @@
 #include "signature/Algorithms.h"
 
+#include "signature/Crypto.h"
+
 #include <array>
 
 namespace tolv::signature {
@@ -226,6 +228,18 @@ std::optional<std::int64_t> ParseDateTime(std::string_view text) {
         return std::nullopt;
     return DaysFromCivil(*year, unsigned(*month), unsigned(*day)) * 86400 + *hour * 3600 +
            *minute * 60 + *second - offset;
+}
+
+bool IsRsaKey(const CertificateInfo& info) {
+    return info.keyType == "RSA";
+}
+
+std::string KeyName(const CertificateInfo& info) {
+    // An EC key on a curve without a name of ours keeps the algorithm's OID.
+    const bool ec = info.keyType.rfind("EC ", 0) == 0 || info.keyType == "1.2.840.10045.2.1";
+    if (info.keyBits == 0 || (!ec && !IsRsaKey(info)))
+        return {};
+    return (ec ? "ec-" : "rsa-") + std::to_string(info.keyBits);
 }
 
 } // namespace tolv::signature

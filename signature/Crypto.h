@@ -43,6 +43,11 @@ struct CertificateInfo {
     unsigned keyBits = 0;
 };
 
+// "rsa-2048", "ec-256": the key's kind and size as the check's details name
+// it; empty for another kind of key or a size that could not be read.
+std::string KeyName(const CertificateInfo& info);
+bool IsRsaKey(const CertificateInfo& info);
+
 // nullopt when der is not an X.509 certificate the platform can read.
 std::optional<CertificateInfo> ReadCertificate(std::span<const std::uint8_t> der);
 

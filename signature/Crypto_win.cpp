@@ -199,10 +199,15 @@ KeyKind KindOf(PCCERT_CONTEXT certificate) {
     const std::string_view parameters(
         reinterpret_cast<const char*>(key.Algorithm.Parameters.pbData),
         key.Algorithm.Parameters.cbData);
-    if (oid == szOID_ECC_PUBLIC_KEY)
+    if (oid == szOID_ECC_PUBLIC_KEY) {
         for (const Curve& curve : kCurves)
             if (parameters == curve.der)
                 return {curve.type, curve.bits, false, &curve};
+        // Another curve: its size from the uncompressed point 04 || x || y,
+        // so that a weak key can be named.
+        const DWORD point = key.PublicKey.cbData;
+        return {oid, point > 1 && point % 2 == 1 ? (point - 1) / 2 * 8 : 0};
+    }
     return {oid};
 }
 

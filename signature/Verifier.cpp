@@ -34,6 +34,9 @@ constexpr std::size_t kMaxCertDigests = 16;
 constexpr std::size_t kMaxNamespaces = 1024;
 constexpr std::size_t kMaxXmlAttributes = 256;
 constexpr std::size_t kMaxDigestsAtOnce = 8;
+// Key sizes below which a signature proves nothing.
+constexpr unsigned kMinRsaBits = 1024;
+constexpr unsigned kMinEcBits = 256;
 
 // An algorithm's URI as a user may recognise it: what follows its last '#'
 // or '/' ("rsa-sha1", "REC-xpath-19991116").
@@ -86,6 +89,21 @@ std::vector<std::string> SplitPrefixes(const char* list) {
     if (!current.empty())
         result.push_back(std::move(current));
     return result;
+}
+
+// The ID of "#xpointer(id('ID'))" (or with double quotes).
+std::optional<std::string> XPointerId(std::string_view uri) {
+    constexpr std::string_view open = "#xpointer(id(", close = "))";
+    if (uri.size() < open.size() + close.size() + 3 || uri.substr(0, open.size()) != open ||
+        uri.substr(uri.size() - close.size()) != close)
+        return std::nullopt;
+    const std::string_view quoted = uri.substr(open.size(), uri.size() - open.size() - close.size());
+    const char quote = quoted.front();
+    const std::string_view id = quoted.substr(1, quoted.size() - 2);
+    if ((quote != '\'' && quote != '"') || quoted.back() != quote ||
+        id.find_first_of("'\" \t\r\n") != std::string_view::npos)
+        return std::nullopt;
+    return std::string(id);
 }
 
 // SignedInfo's events, kept to be canonicalized once its method is known.
@@ -636,7 +654,11 @@ void Check::OnText(const char* text, std::size_t size, bool plain) {
 }
 
 void Check::Comment(const char* text) {
-    // Same-document references select their nodes without comments.
+    // Only a canonicalization that keeps comments writes them.
+    ForDigesters([&](Digester& d) {
+        if (d.skipDepth == 0 && d.c14n)
+            d.c14n->Comment(text);
+    });
     if (signedInfoDepth_ > 0)
         Record(Recorded::Kind::Comment, {text});
 }
@@ -655,13 +677,20 @@ void Check::PrepareReferences() {
         Unknown("imzada hiç başvuru yok");
     for (std::size_t i = 0; i < references_.size(); ++i) {
         Reference& ref = references_[i];
-        if (ref.uri.empty()) {
+        // The XPointer forms select the same nodes as "" and "#id", but with
+        // the comments, which a canonicalization with comments then keeps.
+        bool comments = false;
+        if (ref.uri.empty() || ref.uri == "#xpointer(/)") {
             ref.wholeDocument = true;
+            comments = !ref.uri.empty();
+        } else if (const auto id = XPointerId(ref.uri)) {
+            ref.id = *id;
+            comments = true;
         } else if (ref.uri[0] == '#' && ref.uri.size() > 1 &&
                    ref.uri.find_first_of("()/ ") == std::string::npos) {
             ref.id = ref.uri.substr(1);
         } else if (ref.uri.rfind("#xpointer(", 0) == 0) {
-            Unknown("desteklenmeyen başvuru biçimi: " + ref.uri);
+            UnknownMethod("desteklenmeyen başvuru biçimi", ref.uri);
             continue;
         } else {
             Unknown("imza belge dışındaki bir kaynağa başvuruyor: " +
@@ -689,7 +718,7 @@ void Check::PrepareReferences() {
         }
         if (ref.c14n.method != C14nMethod::Exclusive)
             ref.prefixes.clear();
-        ref.c14n.comments = false; // same-document references leave comments out
+        ref.c14n.comments = ref.c14n.comments && comments;
         const auto hash = DigestFromUri(ref.digestMethod);
         if (!hash) {
             UnknownMethod("desteklenmeyen özet algoritması", ref.digestMethod);
@@ -933,6 +962,7 @@ SignatureReport Check::Evaluate() {
             if (i != signer && infos[i])
                 others.push_back(certificates[i]);
         report.trusted = ChainIsTrusted(certificates[signer], others);
+        report.key = KeyName(info);
     }
     if (haveSigningTime_) {
         std::string_view text = signingTime_;
@@ -1002,6 +1032,16 @@ SignatureReport Check::Evaluate() {
         }
         hasher->Update(certificates[signer].data(), certificates[signer].size());
         certificateListed = certificateListed || hasher->Finish() == *expected;
+    }
+    // A key this short can be broken by anyone who cares to: its signature
+    // says nothing of who made it.
+    const CertificateInfo& key = *infos[signer];
+    const unsigned minimum = IsRsaKey(key) ? kMinRsaBits : kMinEcBits;
+    if (!report.key.empty() && key.keyBits < minimum) {
+        const std::string kind = IsRsaKey(key) ? "RSA" : "EC";
+        return unknown("imzalayanın anahtarı çok kısa: " + std::to_string(key.keyBits) + " bitlik " +
+                           kind + " (en az " + std::to_string(minimum) + " bit)",
+                       UnknownCause::Method, std::to_string(key.keyBits) + " bitlik " + kind + " anahtarı");
     }
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(signedInfo->data());
     const VerifyOutcome outcome =
