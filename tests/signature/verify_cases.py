@@ -5,8 +5,9 @@ emulator such as scripts/wine-run.sh for the Windows build) over the reports
 make_signed.py wrote into CASES, and checks each against cases.json: the
 status, the signer's name, the signing time and the algorithms of intact
 reports and the PDF --check writes from them, a reason for the others, the
-text lines against the JSON ones, and the exit status of mixed sets. Prints
-one line per failure; exits 1 if there is any.
+details a report's entry names, the text lines against the JSON ones, and the
+exit status of mixed sets. Prints one line per failure; exits 1 if there is
+any.
 
 --windows passes the reports as Z:\\... paths and expects what CNG cannot do
 (SHA-224) to end unknown; --wine also allows unknown where Wine 8's CNG falls
@@ -16,6 +17,7 @@ import argparse
 import hashlib
 import json
 import pathlib
+import re
 import subprocess
 import sys
 
@@ -97,6 +99,9 @@ def check_json(runner, cases, allow, failures):
                     problems.append(f"{key}={got.get(key)}")
         if status in ("altered", "unknown") and not got.get("reason"):
             problems.append("no reason")
+        for key, pattern in case.get("details", {}).items():
+            if not re.fullmatch(pattern, got.get(key) or ""):
+                problems.append(f"{key}={got.get(key)!r}")
         if status not in allow(case) or problems:
             failures.append((case["file"], "/".join(sorted(allow(case))), status,
                              "; ".join(problems) or got.get("reason", "")))
@@ -117,7 +122,8 @@ def check_text(runner, cases, by_json, failures):
         problems = []
         if status != expected.get("status"):
             problems.append(f"JSON says {expected.get('status')}")
-        for field, key in (("signer", "signer"), ("signing-time", "signingTime"), ("reason", "reason")):
+        for field, key in (("signer", "signer"), ("signing-time", "signingTime"), ("reason", "reason"),
+                           ("key", "key")):
             if values.get(field, "") != (expected.get(key) or ""):
                 problems.append(f"{field}={values.get(field)!r}, JSON {expected.get(key)!r}")
         if values.get("trusted") not in ("yes", "no"):
