@@ -260,6 +260,7 @@ TEST_F(Installer, InstallsTheProgramWithTheAssociationOfSetupModeAndUninstallsBo
 
 TEST_F(Installer, TheShellOpensAReportWithTheInstalledProgram) {
     ASSERT_EQ(Install(kCurrent), 0u);
+    StoreDword(L"WarnUnverified", 0); // the report's made-up signature would be asked about
     // `start` follows the association, as a double-click does.
     const RunResult start = RunAndWatch(L"start.exe /wait " + Quoted(report_.wstring()), 60000);
     ASSERT_TRUE(start.started);
