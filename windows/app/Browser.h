@@ -7,6 +7,14 @@
 
 namespace tolv {
 
+namespace signature {
+struct SignatureReport;
+}
+
+// How file mode names a report on its boxes: the file name without its folder
+// (the whole path when it has no file name), in UTF-8.
+std::string ReportNameUtf8(const std::wstring& reportPath);
+
 class Browser {
 public:
     // Ends the process itself; returns only by throwing (an unreadable report,
@@ -25,16 +33,23 @@ private:
     std::wstring GetExecutablePath(const std::wstring& shortName) const;
     void ReadPreferences();
     // Writes the PDF and checks the signature in the same read; a broken
-    // signature asks the user first, and No discards the new PDF.
+    // signature, or one that could not be checked, asks the user first, and No
+    // discards the new PDF.
     bool WriteCheckedPdf(const std::wstring& report, const std::wstring& pdf);
+    // Whether the report may be shown after its check; asks where it must.
+    bool MayShow(const signature::SignatureReport& check);
+    // A box of file mode: the text under the report's name.
+    int ShowAboutReport(const std::string& text, unsigned style) const;
 
+    std::string ReportName; // for the boxes
     std::wstring PDFFile;
     std::wstring DesktopFolder;
     bool UseEdge = false;
     bool SavePDFOnDesktop = false;
     bool SeparateFrame = false;
     bool CheckSignature = true;
-    bool Declined = false; // the user chose not to see a report with a broken signature
+    bool WarnUnverified = true;
+    bool Declined = false; // the user chose not to see a report the check warned of
 };
 
 } // namespace tolv

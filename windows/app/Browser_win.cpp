@@ -8,6 +8,7 @@
 #include "core/Preferences.h"
 #include "windows/base/SettingPaths.h"
 #include "windows/base/ShellRegistry.h"
+#include "windows/base/StringConvert.h"
 #include "report/ReportReader.h"
 #include "signature/Summary.h"
 #include "signature/Verifier.h"
@@ -22,8 +23,8 @@ namespace tolv {
 
 namespace {
 
-constexpr wchar_t kExtractionFailed[] = L"Tolv imza dosyasının PDF ayrıştırması başarısız.";
-constexpr wchar_t kBrowserFailed[] = L"Tarayıcı entegrasyonu başarısız.";
+constexpr char kExtractionFailed[] = "Tolv imza dosyasının PDF ayrıştırması başarısız.";
+constexpr char kBrowserFailed[] = "Tarayıcı entegrasyonu başarısız.";
 constexpr wchar_t kAppPaths[] = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 
 // Where a browser registers its executable. Machine-wide first, in the 64-bit
@@ -59,9 +60,22 @@ std::wstring DesktopPath() {
     ExitProcess(0);
 }
 
+// The administrators' switches are not settings of the window: each is read on
+// its own, and only a value that says 0 turns it off.
+bool SwitchIsOn(const wchar_t* settingPath) {
+    const std::optional<std::wstring> value = RegRead(settingPath, RegistryView::Wow64_32);
+    return !value || SettingIsOn(*value);
+}
+
 } // namespace
 
+std::string ReportNameUtf8(const std::wstring& reportPath) {
+    std::wstring folder;
+    return WideToUtf8(SplitPath(reportPath, folder));
+}
+
 void Browser::Show(const std::wstring& LetFileName) {
+    ReportName = ReportNameUtf8(LetFileName);
     ReadPreferences();
 
     if (SavePDFOnDesktop) {
@@ -81,7 +95,7 @@ void Browser::Show(const std::wstring& LetFileName) {
     LeaveWorkingFolder();
     if (!written) {
         if (!Declined)
-            ShowMessage(kExtractionFailed, kStyleError);
+            ShowAboutReport(kExtractionFailed, kStyleError);
         EndProgram();
     }
 
@@ -91,7 +105,7 @@ void Browser::Show(const std::wstring& LetFileName) {
 
     int32_t exitCode = 0;
     if (!ShellAndWait(commandLine, exitCode, SW_SHOWNORMAL, pdfFolder))
-        ShowMessage(kBrowserFailed, kStyleError);
+        ShowAboutReport(kBrowserFailed, kStyleError);
     EndProgram();
 }
 
@@ -116,16 +130,36 @@ bool Browser::PDFFileFromXADESFile(const std::wstring& LetXADESFile,
 }
 
 bool Browser::WriteCheckedPdf(const std::wstring& report, const std::wstring& pdf) {
-    const auto decide = [this](const signature::SignatureReport& check) {
-        if (check.status != signature::Status::Altered)
-            return true;
-        Declined =
-            ShowMessage(BoxText(signature::kAlteredWarning), kStyleWarning | kStyleYesNo) != IDYES;
-        return !Declined;
-    };
     const signature::ViewResult result = signature::WritePdfAndCheck(
-        std::filesystem::path(report), std::filesystem::path(pdf), decide);
+        std::filesystem::path(report), std::filesystem::path(pdf),
+        [this](const signature::SignatureReport& check) { return MayShow(check); });
     return result.pdf.outcome == report::PdfResult::Outcome::Written;
+}
+
+bool Browser::MayShow(const signature::SignatureReport& check) {
+    std::string question;
+    unsigned icon = kStyleQuestion;
+    switch (check.status) {
+    case signature::Status::Intact:
+        return true;
+    case signature::Status::Altered:
+        question = signature::kAlteredWarning;
+        icon = kStyleWarning;
+        break;
+    case signature::Status::Unknown:
+        // A forger who cannot keep the signature intact can still make it
+        // uncheckable (or drop it), so such a report is asked about too.
+        if (!WarnUnverified)
+            return true;
+        question = signature::UnverifiedQuestion(check);
+        break;
+    }
+    Declined = ShowAboutReport(question, icon | kStyleYesNo) != IDYES;
+    return !Declined;
+}
+
+int Browser::ShowAboutReport(const std::string& text, unsigned style) const {
+    return ShowMessage(BoxText(signature::AboutReport(ReportName, text)), style);
 }
 
 std::wstring Browser::GetExecutablePath(const std::wstring& shortName) const {
@@ -141,11 +175,8 @@ std::wstring Browser::GetExecutablePath(const std::wstring& shortName) const {
 void Browser::ReadPreferences() {
     std::wstring desktop = DesktopPath();
     DesktopFolder = AddBackslash(desktop, false);
-    // The administrators' switch is not one of the window's settings: it is
-    // read on its own, and only a value that says 0 turns the check off.
-    if (std::optional<std::wstring> check =
-            RegRead(kCheckSignatureSettingPath, RegistryView::Wow64_32))
-        CheckSignature = SettingIsOn(*check);
+    CheckSignature = SwitchIsOn(kCheckSignatureSettingPath);
+    WarnUnverified = SwitchIsOn(kWarnUnverifiedSettingPath);
     // A setting that cannot be read ends the reading: it and the ones after it
     // stay off. Earlier 32-bit versions stored them in the 32-bit view.
     std::optional<std::wstring> value = RegRead(kBrowserSettingPath, RegistryView::Wow64_32);

@@ -7,11 +7,15 @@
 namespace tolv {
 
 void RunFileMode(const std::wstring& argumentText) {
+    const std::wstring report = ReportPath(argumentText);
     Browser browser;
     try {
-        browser.Show(ReportPath(argumentText));
-    } catch (...) {
+        browser.Show(report);
+    } catch (const std::exception& e) {
         // The box that shows the error must not keep the report's folder busy.
+        LeaveWorkingFolder();
+        throw FileModeError(e.what(), ReportNameUtf8(report));
+    } catch (...) {
         LeaveWorkingFolder();
         throw;
     }

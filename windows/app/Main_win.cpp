@@ -5,6 +5,7 @@
 #include "core/Arguments.h"
 #include "windows/app/Modes.h"
 #include "windows/base/StringConvert.h"
+#include "signature/Summary.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -13,6 +14,8 @@
 #include <optional>
 
 namespace {
+
+constexpr char kUnexpected[] = "Beklenmeyen hata: ";
 
 // Libraries loaded at run time come from the system folder only. The program
 // is run as administrator from wherever it was downloaded to, and a DLL that
@@ -61,8 +64,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     HWND dialog = nullptr;
     try {
         dialog = Main();
+    } catch (const tolv::FileModeError& e) {
+        const std::string text = kUnexpected + std::string(e.what());
+        tolv::ShowMessage(tolv::BoxText(tolv::signature::AboutReport(e.ReportName(), text)),
+                          tolv::kStylePlain);
+        return 0;
     } catch (const std::exception& e) {
-        tolv::ShowMessage(L"Beklenmeyen hata: " + tolv::Utf8ToWide(e.what()), tolv::kStylePlain);
+        tolv::ShowMessage(tolv::Utf8ToWide(kUnexpected + std::string(e.what())), tolv::kStylePlain);
         return 0;
     }
     return dialog != nullptr ? RunMessageLoop(dialog) : 0;

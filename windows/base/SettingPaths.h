@@ -14,8 +14,12 @@ inline constexpr wchar_t kFrameSettingPath[] =
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\Frame\\";
 
 // Beside them, for administrators only (the preferences window does not show
-// it): 0 turns the signature check of file mode off. Absent means on.
+// them); absent means on. 0 turns the signature check of file mode off; 0 in
+// WarnUnverified opens a report whose signature could not be checked without
+// asking (one with a broken signature still asks).
 inline constexpr wchar_t kCheckSignatureSettingPath[] =
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\CheckSignature\\";
+inline constexpr wchar_t kWarnUnverifiedSettingPath[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\WarnUnverified\\";
 
 } // namespace tolv

@@ -22,7 +22,7 @@
 
 # The messages of the package, by the stand-ins the .wxs names them with.
 set(messages
-    "PreferenceValues=BROWSER, SAVEPDF, FRAME ve CHECKSIGNATURE yalnızca 0 ya da 1 olabilir."
+    "PreferenceValues=BROWSER, SAVEPDF, FRAME, CHECKSIGNATURE ve WARNUNVERIFIED yalnızca 0 ya da 1 olabilir."
     "NewerInstalled=Bu bilgisayarda bu programın daha yeni bir sürümü kurulu.")
 
 if(DEFINED SETTINGS)
@@ -117,7 +117,7 @@ msi_query("UPDATE `Registry` SET `Value` = 'İmza bilgisi' WHERE `Value` = 'Sign
 # from the user's msiexec to the elevated install, so without it an install
 # under UAC would succeed and drop them.
 set(preferences BrowserSetting=BROWSER SavePDFSetting=SAVEPDF FrameSetting=FRAME
-                CheckSignatureSetting=CHECKSIGNATURE)
+                CheckSignatureSetting=CHECKSIGNATURE WarnUnverifiedSetting=WARNUNVERIFIED)
 execute_process(COMMAND ${MSIINFO} export ${OUTPUT} Property OUTPUT_VARIABLE properties
                 COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCH "\nSecureCustomProperties\t([^\r\n]*)" found "${properties}")

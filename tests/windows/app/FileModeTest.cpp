@@ -31,6 +31,11 @@ const wchar_t kUnexpected[] = L"Beklenmeyen hata: ";
 constexpr REGSAM k32 = KEY_WOW64_32KEY;
 constexpr REGSAM k64 = KEY_WOW64_64KEY;
 
+// Every box of file mode names its report above its text.
+std::wstring About(const std::wstring& reportName, const std::wstring& text) {
+    return L"Rapor: " + reportName + L"\r\n\r\n" + text;
+}
+
 fs::path DesktopFolder() {
     PWSTR path = nullptr;
     if (FAILED(SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &path)))
@@ -88,7 +93,11 @@ private:
 
 class FileModeTest : public ::testing::Test {
 protected:
-    void SetUp() override { WriteBytes(reports_.path() / L"a.Tolv", GoodReport()); }
+    void SetUp() override {
+        WriteBytes(reports_.path() / L"a.Tolv", GoodReport());
+        // Its made-up signature cannot be checked; the question has its own cases.
+        StoreDword(L"WarnUnverified", 0);
+    }
 
     static void SetPrefs(DWORD browser, DWORD savePDF, DWORD frame) {
         StoreDword(L"Browser", browser);
@@ -129,11 +138,12 @@ protected:
         EXPECT_EQ(box.buttons.front().id, IDOK);
     }
 
-    static void ExpectUnexpectedErrorBox(const RunResult& result) {
+    static void ExpectUnexpectedErrorBox(const RunResult& result, const std::wstring& reportName) {
         ASSERT_EQ(result.boxes.size(), 1u);
         const std::wstring& text = result.boxes.front().text;
-        EXPECT_EQ(text.substr(0, std::wcslen(kUnexpected)), kUnexpected);
-        EXPECT_GT(text.size(), std::wcslen(kUnexpected)) << "the error's description is missing";
+        const std::wstring head = About(reportName, kUnexpected);
+        EXPECT_EQ(text.substr(0, head.size()), head);
+        EXPECT_GT(text.size(), head.size()) << "the error's description is missing";
         ExpectOneBox(result, text, BoxIcon::None);
     }
 
@@ -284,7 +294,7 @@ TEST_F(FileModeTest, AFailedRunLeavesTheEarlierDesktopPdfAsItWas) {
     // A later report of the same name that breaks after its PDF.
     chrome_.ClearRuns();
     WriteBytes(reports_.path() / L"a.Tolv", ReportBrokenAfterItsPdf());
-    ExpectUnexpectedErrorBox(RunViewer((reports_.path() / L"a.Tolv").wstring()));
+    ExpectUnexpectedErrorBox(RunViewer((reports_.path() / L"a.Tolv").wstring()), L"a.Tolv");
     EXPECT_EQ(ReadBytes(pdf), kPdf);
     EXPECT_EQ(NamesIn(desktop_.folder()), before) << "a scratch file stayed on the desktop";
     EXPECT_TRUE(chrome_.Runs().empty());
@@ -292,7 +302,7 @@ TEST_F(FileModeTest, AFailedRunLeavesTheEarlierDesktopPdfAsItWas) {
 
 TEST_F(FileModeTest, AFailedRunLeavesTheNewTemporaryFileEmptyAndNoScratchFile) {
     WriteBytes(reports_.path() / L"a.Tolv", ReportBrokenAfterItsPdf());
-    ExpectUnexpectedErrorBox(RunViewer((reports_.path() / L"a.Tolv").wstring()));
+    ExpectUnexpectedErrorBox(RunViewer((reports_.path() / L"a.Tolv").wstring()), L"a.Tolv");
     const fs::path temp = OnlyTempFile();
     ASSERT_FALSE(temp.empty());
     EXPECT_EQ(fs::file_size(temp), 0u);
@@ -312,8 +322,8 @@ TEST_F(FileModeTest, ADesktopPdfHeldOpenElsewhereStaysAndTheRunFails) {
         tolv::UniqueHandle held(CreateFileW(pdf.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_NE(held.get(), INVALID_HANDLE_VALUE);
-        ExpectOneBox(RunViewer((reports_.path() / L"a.Tolv").wstring()), kExtractionFailed,
-                     BoxIcon::Error);
+        ExpectOneBox(RunViewer((reports_.path() / L"a.Tolv").wstring()),
+                     About(L"a.Tolv", kExtractionFailed), BoxIcon::Error);
     }
     EXPECT_EQ(ReadBytes(pdf), earlier);
     EXPECT_EQ(NamesIn(desktop_.folder()), before) << "a scratch file stayed on the desktop";
@@ -339,7 +349,9 @@ TEST_F(FileModeTest, DesktopOutputForAReportPathWithoutABackslash) {
 
 TEST_F(FileModeTest, AReportPathEndingInABackslashCannotBeReadAndWritesNothing) {
     SetPrefs(0, 1, 0);
-    ExpectUnexpectedErrorBox(RunViewer(reports_.path().wstring() + L"\\"));
+    // Without a file name, the box names the path as given.
+    const std::wstring path = reports_.path().wstring() + L"\\";
+    ExpectUnexpectedErrorBox(RunViewer(path), path);
     EXPECT_TRUE(chrome_.Runs().empty());
     std::vector<fs::path> desktopFiles;
     for (const auto& entry : fs::directory_iterator(desktop_.folder()))
@@ -355,7 +367,7 @@ TEST_F(FileModeTest, AReportWithoutAQualifyingElementShowsTheExtractionFailure) 
                                                       "Encoding=\"b\">" +
                                                       Base64(kPdf) + "</ds:Object></ds:KeyInfo>"));
     RunResult result = RunViewer((reports_.path() / L"none.Tolv").wstring());
-    ExpectOneBox(result, kExtractionFailed, BoxIcon::Error);
+    ExpectOneBox(result, About(L"none.Tolv", kExtractionFailed), BoxIcon::Error);
     EXPECT_TRUE(chrome_.Runs().empty());
     EXPECT_TRUE(edge_.Runs().empty());
     // The temporary file was made before the report was read, and stays, empty.
@@ -378,18 +390,19 @@ TEST_F(FileModeTest, AMalformedMissingOrOddlyQuotedReportShowsTheUnexpectedError
     WriteBytes(reports_.path() / L"bad.Tolv",
                "<ds:Signature xmlns:ds=\"x\"><ds:Object Encoding=\"\">");
     const std::wstring report = (reports_.path() / L"a.Tolv").wstring();
-    const std::vector<std::wstring> arguments{
-        (reports_.path() / L"bad.Tolv").wstring(),
-        (reports_.path() / L"missing.Tolv").wstring(),
+    // Each argument with the report's name on its box.
+    const std::vector<std::pair<std::wstring, std::wstring>> arguments{
+        {(reports_.path() / L"bad.Tolv").wstring(), L"bad.Tolv"},
+        {(reports_.path() / L"missing.Tolv").wstring(), L"missing.Tolv"},
         // Only one pair around the whole text goes: a quote inside, or one
         // quote alone, stays part of the path, which then cannot be read.
-        (reports_.path() / L"a\"b.Tolv").wstring(),
-        L"\"" + report,
-        L"\"\"" + report + L"\"\"",
+        {(reports_.path() / L"a\"b.Tolv").wstring(), L"a\"b.Tolv"},
+        {L"\"" + report, L"a.Tolv"},
+        {L"\"\"" + report + L"\"\"", L"a.Tolv\""},
     };
     for (size_t i = 0; i < arguments.size(); ++i) {
         SCOPED_TRACE(testing::Message() << "argument " << i);
-        ExpectUnexpectedErrorBox(RunViewer(arguments[i]));
+        ExpectUnexpectedErrorBox(RunViewer(arguments[i].first), arguments[i].second);
         EXPECT_TRUE(chrome_.Runs().empty());
         // Each run made its temporary file before reading, and left it empty.
         std::vector<fs::path> temps = TolFilesIn(temp_.path());
@@ -402,7 +415,7 @@ TEST_F(FileModeTest, AMalformedMissingOrOddlyQuotedReportShowsTheUnexpectedError
 TEST_F(FileModeTest, ABrowserThatExitsWithOneShowsTheIntegrationFailure) {
     chrome_.Configure(1);
     RunResult result = RunViewer((reports_.path() / L"a.Tolv").wstring());
-    ExpectOneBox(result, kBrowserFailed, BoxIcon::Error);
+    ExpectOneBox(result, About(L"a.Tolv", kBrowserFailed), BoxIcon::Error);
     const fs::path pdf = OnlyTempFile();
     ExpectShown(chrome_, PlainCommand(chrome_, pdf), pdf); // it did get the PDF
 }
@@ -411,7 +424,7 @@ TEST_F(FileModeTest, AMissingAppPathsEntryShowsTheIntegrationFailure) {
     SetPrefs(1, 0, 0);
     browsers_.Unregister(L"msedge.exe", k64);
     RunResult result = RunViewer((reports_.path() / L"a.Tolv").wstring());
-    ExpectOneBox(result, kBrowserFailed, BoxIcon::Error);
+    ExpectOneBox(result, About(L"a.Tolv", kBrowserFailed), BoxIcon::Error);
     EXPECT_TRUE(edge_.Runs().empty());
     EXPECT_TRUE(chrome_.Runs().empty());
     EXPECT_EQ(ReadBytes(OnlyTempFile()), kPdf); // the PDF stays where it was written
@@ -579,7 +592,7 @@ TEST_F(FileModeTest, NeitherTheProgramNorTheBrowserHoldsTheReportsFolder) {
 TEST_F(FileModeTest, ALoneSurrogateInTheReportPathGoesToTheFileSystemAsItIs) {
     const std::wstring name = std::wstring(L"rapor") + wchar_t(0xD800) + L".Tolv";
     RunResult result = RunViewer((reports_.path() / name).wstring());
-    ExpectUnexpectedErrorBox(result);
+    ExpectUnexpectedErrorBox(result, L"rapor\uFFFD.Tolv");
     ASSERT_EQ(result.boxes.size(), 1u);
     const std::wstring shown = (reports_.path() / L"rapor\uFFFD.Tolv").wstring();
     EXPECT_NE(result.boxes[0].text.find(shown), std::wstring::npos)
@@ -597,12 +610,41 @@ constexpr wchar_t kAlteredWarning[] =
 constexpr wchar_t kLimits[] = L"Bu denetim imzanın yasal geçerliliğini, sertifikanın iptal "
                               L"durumunu ya da nitelikli olup olmadığını göstermez.";
 
+const std::wstring kUnverifiedHead = L"Bu raporun imzası denetlenemedi: ";
+const std::wstring kUnverifiedTail =
+    L". Raporun imzalayandan geldiği ve sonradan değiştirilmediği doğrulanamadı.\r\n\r\n"
+    L"Rapor yine de açılsın mı?";
+const std::wstring kDoctypeQuestion =
+    kUnverifiedHead + L"imzanın yapısı denetime izin vermiyor" + kUnverifiedTail;
+const std::wstring kUnsignedQuestion = kUnverifiedHead + L"raporda imza yok" + kUnverifiedTail;
+
+std::string Intact() {
+    return ReadBytes(SamplePath(L"sample.Tolv"));
+}
+std::string Altered() {
+    return ReadBytes(SamplePath(L"sample-altered.Tolv"));
+}
+// What a forger can do to a changed report to get past the check: make it
+// uncheckable with a DOCTYPE line, or drop the signature altogether.
+std::string AlteredWithDoctype() {
+    std::string report = Altered();
+    return report.insert(report.find('\n') + 1, "<!DOCTYPE ds:Signature>\n");
+}
+std::string Unsigned() {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Rapor "
+           "xmlns:ds=\"http://www.w3.org/2000/09/xmldsig#\">\r\n<ds:Object "
+           "Encoding=\"http://www.w3.org/2000/09/xmldsig#base64\">" +
+           Base64(kPdf) + "</ds:Object>\r\n</Rapor>\r\n";
+}
+
 struct SignatureCase {
     const char* name;
-    const wchar_t* sample; // null: GoodReport, whose signature cannot be checked
+    std::string (*report)();
     bool desktop;          // SavePDF on, with an earlier PDF of the same name there
-    std::optional<DWORD> checkSignature;
-    int answer; // 0: no box; else the warning, answered IDYES or IDNO
+    const wchar_t* off;    // a switch stored as 0; null: every switch absent
+    std::wstring question; // the box's text under the report's name; empty: no box
+    BoxIcon icon;
+    int answer; // IDYES or IDNO
 };
 
 void PrintTo(const SignatureCase& c, std::ostream* out) {
@@ -612,37 +654,37 @@ void PrintTo(const SignatureCase& c, std::ostream* out) {
 class SignatureCaseTest : public FileModeTest,
                           public ::testing::WithParamInterface<SignatureCase> {};
 
-TEST_P(SignatureCaseTest, OnlyABrokenSignatureWarnsAndOnlyYesShowsTheReport) {
+TEST_P(SignatureCaseTest, ABrokenOrUncheckedSignatureAsksAndOnlyYesShowsTheReport) {
     const SignatureCase& c = GetParam();
-    const std::string report = c.sample ? ReadBytes(SamplePath(c.sample)) : GoodReport();
+    const std::string report = c.report();
     WriteBytes(reports_.path() / L"r.Tolv", report);
+    preferences_.Delete(); // the fixture's WarnUnverified too: absent means on
     SetPrefs(0, c.desktop ? 1 : 0, 0);
-    if (c.checkSignature)
-        StoreDword(L"CheckSignature", *c.checkSignature);
+    if (c.off)
+        StoreDword(c.off, 0);
     const fs::path desktopPdf = desktop_.folder() / L"r.Tolv.Pdf";
     const std::string earlier = "%PDF-1.4 an earlier one";
     if (c.desktop)
         WriteBytes(desktopPdf, earlier);
     const std::set<std::wstring> desktopBefore = NamesIn(desktop_.folder());
 
-    RunResult result =
-        RunViewer((reports_.path() / L"r.Tolv").wstring(), nullptr, c.answer ? c.answer : IDOK);
-    if (c.answer == 0) {
+    RunResult result = RunViewer((reports_.path() / L"r.Tolv").wstring(), nullptr, c.answer);
+    if (c.question.empty()) {
         ExpectNoBoxes(result);
     } else {
         EXPECT_EQ(result.exitCode, 0u);
         ASSERT_EQ(result.boxes.size(), 1u);
         const BoxReport& box = result.boxes.front();
         EXPECT_EQ(box.caption, tolv::kAppTitle);
-        EXPECT_EQ(box.text, kAlteredWarning);
-        EXPECT_EQ(box.icon, BoxIcon::Warning) << ToString(box.icon);
+        EXPECT_EQ(box.text, About(L"r.Tolv", c.question));
+        EXPECT_EQ(box.icon, c.icon) << ToString(box.icon);
         ASSERT_EQ(box.buttons.size(), 2u);
         EXPECT_EQ(box.buttons[0].id, IDYES);
         EXPECT_EQ(box.buttons[1].id, IDNO);
         EXPECT_EQ(box.defaultButton, IDNO);
     }
     const fs::path pdf = c.desktop ? desktopPdf : OnlyTempFile();
-    if (c.answer == IDNO) {
+    if (!c.question.empty() && c.answer == IDNO) {
         EXPECT_TRUE(chrome_.Runs().empty());
         EXPECT_EQ(ReadBytes(pdf), c.desktop ? earlier : std::string());
         EXPECT_EQ(NamesIn(desktop_.folder()), desktopBefore) << "a scratch file stayed";
@@ -658,14 +700,27 @@ TEST_P(SignatureCaseTest, OnlyABrokenSignatureWarnsAndOnlyYesShowsTheReport) {
 
 INSTANTIATE_TEST_SUITE_P(
     Reports, SignatureCaseTest,
-    ::testing::Values(SignatureCase{"Intact", L"sample.Tolv", false, std::nullopt, 0},
-                      SignatureCase{"CannotBeChecked", nullptr, false, std::nullopt, 0},
-                      SignatureCase{"AlteredYes", L"sample-altered.Tolv", false, std::nullopt,
-                                    IDYES},
-                      SignatureCase{"AlteredNo", L"sample-altered.Tolv", false, std::nullopt, IDNO},
-                      SignatureCase{"AlteredNoKeepsTheDesktopPdf", L"sample-altered.Tolv", true,
-                                    std::nullopt, IDNO},
-                      SignatureCase{"CheckSignatureZero", L"sample-altered.Tolv", false, 0, 0}),
+    ::testing::Values(SignatureCase{"Intact", Intact, false, nullptr, L"", BoxIcon::None, IDYES},
+                      SignatureCase{"AlteredYes", Altered, false, nullptr, kAlteredWarning,
+                                    BoxIcon::Warning, IDYES},
+                      SignatureCase{"AlteredNo", Altered, false, nullptr, kAlteredWarning,
+                                    BoxIcon::Warning, IDNO},
+                      SignatureCase{"AlteredNoKeepsTheDesktopPdf", Altered, true, nullptr,
+                                    kAlteredWarning, BoxIcon::Warning, IDNO},
+                      SignatureCase{"CheckSignatureZero", Altered, false, L"CheckSignature", L"",
+                                    BoxIcon::None, IDYES},
+                      SignatureCase{"DoctypeYes", AlteredWithDoctype, false, nullptr,
+                                    kDoctypeQuestion, BoxIcon::Question, IDYES},
+                      SignatureCase{"DoctypeNo", AlteredWithDoctype, false, nullptr,
+                                    kDoctypeQuestion, BoxIcon::Question, IDNO},
+                      SignatureCase{"UnsignedYes", Unsigned, false, nullptr, kUnsignedQuestion,
+                                    BoxIcon::Question, IDYES},
+                      SignatureCase{"UnsignedNoKeepsTheDesktopPdf", Unsigned, true, nullptr,
+                                    kUnsignedQuestion, BoxIcon::Question, IDNO},
+                      SignatureCase{"CannotBeCheckedWarnUnverifiedZero", GoodReport, false,
+                                    L"WarnUnverified", L"", BoxIcon::None, IDYES},
+                      SignatureCase{"AlteredWarnUnverifiedZero", Altered, false, L"WarnUnverified",
+                                    kAlteredWarning, BoxIcon::Warning, IDNO}),
     [](const ::testing::TestParamInfo<SignatureCase>& info) { return info.param.name; });
 
 // "İmza bilgisi": one box, whatever the preferences say.

@@ -61,6 +61,7 @@ protected:
         association_.Delete();
         machineExtension_.Delete();
         WriteBytes(report_, GoodReport());
+        StoreDword(L"WarnUnverified", 0); // its made-up signature would be asked about
     }
 
     // Runs setup from `program` until its window is open, then closes it.

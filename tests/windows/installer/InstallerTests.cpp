@@ -260,6 +260,7 @@ TEST_F(Installer, InstallsTheProgramWithTheAssociationOfSetupModeAndUninstallsBo
 
 TEST_F(Installer, TheShellOpensAReportWithTheInstalledProgram) {
     ASSERT_EQ(Install(kCurrent), 0u);
+    StoreDword(L"WarnUnverified", 0); // the report's made-up signature would be asked about
     // `start` follows the association, as a double-click does.
     const RunResult start = RunAndWatch(L"start.exe /wait " + Quoted(report_.wstring()), 60000);
     ASSERT_TRUE(start.started);
@@ -276,6 +277,7 @@ struct PropertyCase {
     const wchar_t* properties;
     std::optional<DWORD> browser, savePDF, frame; // nothing: the value that was there stays
     std::optional<DWORD> checkSignature = std::nullopt;
+    std::optional<DWORD> warnUnverified = std::nullopt;
 };
 
 void PrintTo(const PropertyCase& c, std::ostream* out) {
@@ -292,6 +294,7 @@ TEST_P(InstallerProperties, SetExactlyThePreferencesGivenAndKeepThemOnUninstall)
     StoreDword(L"SavePDF", 2);
     StoreText(L"Frame", L"7");
     StoreDword(L"CheckSignature", 5);
+    StoreDword(L"WarnUnverified", 5);
     const std::vector<BYTE> frameText{'7', 0, 0, 0};
 
     ASSERT_EQ(Install(kCurrent, c.properties), 0u);
@@ -303,10 +306,12 @@ TEST_P(InstallerProperties, SetExactlyThePreferencesGivenAndKeepThemOnUninstall)
         else
             ExpectStored(L"Frame", REG_SZ, frameText);
         ExpectStored(L"CheckSignature", REG_DWORD, DwordBytes(c.checkSignature.value_or(5)));
+        ExpectStored(L"WarnUnverified", REG_DWORD, DwordBytes(c.warnUnverified.value_or(5)));
     };
     expect();
     // Nothing lands in the 64-bit view, where the program does not look.
-    for (const wchar_t* setting : {L"Browser", L"SavePDF", L"Frame", L"CheckSignature"})
+    for (const wchar_t* setting :
+         {L"Browser", L"SavePDF", L"Frame", L"CheckSignature", L"WarnUnverified"})
         EXPECT_FALSE(ReadSetting(setting, k64)) << WideToUtf8(setting);
 
     // They are the machine's settings: uninstalling leaves them.
@@ -323,7 +328,9 @@ INSTANTIATE_TEST_SUITE_P(
                       PropertyCase{"CheckSignatureOff", L"CHECKSIGNATURE=0 FRAME=0", std::nullopt,
                                    std::nullopt, 0, 0},
                       PropertyCase{"CheckSignatureOn", L"CHECKSIGNATURE=1", std::nullopt,
-                                   std::nullopt, std::nullopt, 1}),
+                                   std::nullopt, std::nullopt, 1},
+                      PropertyCase{"WarnUnverifiedOff", L"WARNUNVERIFIED=0", std::nullopt,
+                                   std::nullopt, std::nullopt, std::nullopt, 0}),
     [](const ::testing::TestParamInfo<PropertyCase>& info) { return info.param.name; });
 
 // An administrator under UAC starts msiexec unelevated, and only secure
@@ -349,7 +356,8 @@ TEST(InstallerPackage, EveryPropertyTheCommandLineSetsIsSecure) {
 
 TEST_F(Installer, APropertyOtherThanZeroOrOneStopsTheInstall) {
     StoreDword(L"Browser", 0);
-    for (const wchar_t* properties : {L"BROWSER=1 FRAME=yes", L"BROWSER=1 CHECKSIGNATURE=2"}) {
+    for (const wchar_t* properties :
+         {L"BROWSER=1 FRAME=yes", L"BROWSER=1 CHECKSIGNATURE=2", L"BROWSER=1 WARNUNVERIFIED=2"}) {
         SCOPED_TRACE(WideToUtf8(properties));
         EXPECT_EQ(Install(kCurrent, properties), kInstallFailed);
         EXPECT_FALSE(fs::exists(InstalledProgram()));
@@ -357,6 +365,7 @@ TEST_F(Installer, APropertyOtherThanZeroOrOneStopsTheInstall) {
         ExpectStored(L"Browser", REG_DWORD, DwordBytes(0));
         EXPECT_FALSE(ReadSetting(L"Frame"));
         EXPECT_FALSE(ReadSetting(L"CheckSignature"));
+        EXPECT_FALSE(ReadSetting(L"WarnUnverified"));
     }
 }
 
