@@ -412,16 +412,16 @@ def check_case(c, viewer, work, reports, payloads, boxes):
     return problems
 
 
+OPTIONS = {"--help": r"kullanım: tolv-viewer RAPOR\.Tolv .*--version\n",
+           "--version": r"tolv-viewer \d+\.\d\d\n"}
+
+
 def check_options(viewer):
-    """--help and --version, the only argument: standard output, status 0, and no
-    box (without a display one would go to standard error)."""
-    problems = []
-    for option, expected in (("--help", r"kullanım: tolv-viewer RAPOR\.Tolv .*--version\n"),
-                             ("--version", r"tolv-viewer \d+\.\d\d\n")):
-        run = subprocess.run([viewer, option], capture_output=True, text=True, env={})
-        if (run.returncode, run.stderr) != (0, "") or not re.fullmatch(expected, run.stdout, re.S):
-            problems.append(f"{option}: status {run.returncode}, said {run.stdout + run.stderr!r}")
-    return problems
+    """Each the only argument: standard output, status 0, and no box (which
+    without a display would go to standard error)."""
+    runs = {o: subprocess.run([viewer, o], capture_output=True, text=True, env={}) for o in OPTIONS}
+    return [f"{o}: status {r.returncode}, said {r.stdout + r.stderr!r}" for o, r in runs.items()
+            if r.returncode or r.stderr or not re.fullmatch(OPTIONS[o], r.stdout, re.S)]
 
 
 def main():
