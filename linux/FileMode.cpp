@@ -1,5 +1,6 @@
 #include "linux/FileMode.h"
 
+#include "linux/GPtr.h"
 #include "linux/Launch.h"
 #include "linux/MessageBox.h"
 #include "linux/OutputFile.h"
@@ -63,20 +64,41 @@ bool ShowPdf(const Settings& settings, const std::filesystem::path& pdf) {
     return RunAndWait(BrowserArgv(program, FileUri(pdf), settings.frame));
 }
 
+// Whether the user wants to see the report, given its signature: a broken one
+// asks, and so does one that could not be checked unless the administrator
+// turned that question off.
+bool MayShow(const Settings& settings, const std::string& report,
+             const signature::SignatureReport& check) {
+    switch (check.status) {
+    case signature::Status::Intact:
+        return true;
+    case signature::Status::Altered:
+        return AskYesNo(ReportBoxText(report, signature::kAlteredWarning), BoxKind::Warning);
+    case signature::Status::Unknown:
+        break;
+    }
+    return !settings.warnUnverified ||
+           AskYesNo(ReportBoxText(report, signature::UnverifiedQuestion(check)), BoxKind::Question);
+}
+
 // Writes the PDF, and with the check on looks at the signature in the same
-// read: a broken one asks the user first, and Hayır discards the new PDF.
+// read: Hayır to MayShow's question discards the new PDF.
 report::PdfResult WritePdf(const Settings& settings, const std::string& report,
                            const std::filesystem::path& pdf) {
     if (!settings.checkSignature)
         return report::WritePdfFromReport(report, pdf);
-    const auto decide = [](const signature::SignatureReport& check) {
-        return check.status != signature::Status::Altered ||
-               AskYesNo(signature::kAlteredWarning, BoxKind::Warning);
+    const auto decide = [&](const signature::SignatureReport& check) {
+        return MayShow(settings, report, check);
     };
     return signature::WritePdfAndCheck(report, pdf, decide).pdf;
 }
 
 } // namespace
+
+std::string ReportBoxText(const std::string& report, const std::string& text) {
+    UniqueGChar name(g_filename_display_basename(report.c_str()));
+    return signature::AboutReport(name.get(), text);
+}
 
 int ViewReport(const std::string& report) {
     Settings settings = LoadSettings();
@@ -86,18 +108,18 @@ int ViewReport(const std::string& report) {
     MadeFile madeFile(made ? pdf : std::filesystem::path());
     const report::PdfResult result = WritePdf(settings, report, pdf);
     if (result.outcome == report::PdfResult::Outcome::Declined)
-        return 1; // the user chose not to see a report whose signature is broken
+        return 1; // the user chose not to see the report, given its signature
     if (result.outcome == report::PdfResult::Outcome::NotWritten) {
-        ShowMessage(NotWrittenText(pdf, result.reason), BoxKind::Error);
+        ShowMessage(ReportBoxText(report, NotWrittenText(pdf, result.reason)), BoxKind::Error);
         return 1;
     }
     if (result.outcome != report::PdfResult::Outcome::Written) {
-        ShowMessage(kExtractionFailed, BoxKind::Error);
+        ShowMessage(ReportBoxText(report, kExtractionFailed), BoxKind::Error);
         return 1;
     }
     madeFile.Keep();
     if (!ShowPdf(settings, pdf)) {
-        ShowMessage(kBrowserFailed, BoxKind::Error);
+        ShowMessage(ReportBoxText(report, kBrowserFailed), BoxKind::Error);
         return 1;
     }
     return 0;

@@ -1,5 +1,6 @@
 // tolv-viewer REPORT: shows the PDF that a signed report carries.
 // tolv-viewer --imza REPORT: what the check of its signature found.
+// tolv-viewer --help, --version: on standard output, without a window.
 
 #include "linux/FileMode.h"
 #include "linux/MessageBox.h"
@@ -9,6 +10,7 @@
 #include <glib.h>
 #include <gtk/gtk.h>
 
+#include <cstdio>
 #include <exception>
 #include <string_view>
 
@@ -19,9 +21,36 @@ namespace {
 // The desktop entry's "İmza bilgisi" action.
 constexpr char kSignatureInfoOption[] = "--imza";
 
+constexpr char kUsage[] =
+    "kullanım: tolv-viewer RAPOR.Tolv         raporun içindeki PDF belgesini gösterir\n"
+    "          tolv-viewer --imza RAPOR.Tolv  raporun imza bilgisini gösterir\n"
+    "          tolv-viewer                    tercihler penceresini açar\n"
+    "          tolv-viewer --help | --version\n";
+
+// The answer to --help or --version as the only argument; nothing otherwise.
+const char* OptionAnswer(int argc, char** argv) {
+    if (argc != 2)
+        return nullptr;
+    if (std::string_view(argv[1]) == "--help")
+        return kUsage;
+    if (std::string_view(argv[1]) == "--version")
+        return "tolv-viewer " TOLV_VERSION_TEXT "\n";
+    return nullptr;
+}
+
+void ShowUnexpected(const char* report, const std::string& what) {
+    const std::string text = kUnexpectedError + what;
+    ShowMessage(report ? ReportBoxText(report, text) : text, BoxKind::Plain);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (const char* answer = OptionAnswer(argc, argv)) {
+        std::fputs(answer, stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    const char* report = nullptr; // in file mode, which every box names
     try {
         g_set_prgname(kAppId);
         g_set_application_name(kAppTitle);
@@ -33,11 +62,12 @@ int main(int argc, char** argv) {
             return RunPreferences();
         if (argc >= 3 && std::string_view(argv[1]) == kSignatureInfoOption)
             return ShowSignatureInfo(argv[2]);
-        return ViewReport(argv[1]);
+        report = argv[1];
+        return ViewReport(report);
     } catch (const std::exception& error) {
-        ShowMessage(std::string(kUnexpectedError) + error.what(), BoxKind::Plain);
+        ShowUnexpected(report, error.what());
     } catch (...) {
-        ShowMessage(std::string(kUnexpectedError) + "bilinmeyen hata", BoxKind::Plain);
+        ShowUnexpected(report, "bilinmeyen hata");
     }
     return 1;
 }

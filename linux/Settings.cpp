@@ -7,6 +7,7 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -155,10 +156,13 @@ std::vector<std::filesystem::path> SettingsFiles() {
 }
 
 Settings LoadSettings(const std::vector<std::filesystem::path>& files) {
+    std::vector<UniqueKeyFile> keyFiles;
+    for (const auto& file : files)
+        keyFiles.push_back(LoadKeyFile(file, G_KEY_FILE_NONE)); // empty where unreadable
+
     std::optional<BrowserChoice> browser;
-    std::optional<bool> savePDF, frame, checkSignature;
-    for (const auto& file : files) {
-        UniqueKeyFile keyFile = LoadKeyFile(file, G_KEY_FILE_NONE);
+    std::optional<bool> savePDF, frame, checkSignature, warnUnverified;
+    for (const auto& keyFile : keyFiles) {
         if (!keyFile)
             continue;
         if (!browser) {
@@ -167,10 +171,18 @@ Settings LoadSettings(const std::vector<std::filesystem::path>& files) {
         }
         TakeSwitch(keyFile.get(), kSavePDFKey, savePDF);
         TakeSwitch(keyFile.get(), kFrameKey, frame);
+    }
+    // A policy the user's own file could undo would be none.
+    if (!keyFiles.empty())
+        std::rotate(keyFiles.begin(), keyFiles.begin() + 1, keyFiles.end());
+    for (const auto& keyFile : keyFiles) {
+        if (!keyFile)
+            continue;
         TakeSwitch(keyFile.get(), kCheckSignatureKey, checkSignature);
+        TakeSwitch(keyFile.get(), kWarnUnverifiedKey, warnUnverified);
     }
     return Settings{browser, savePDF.value_or(false), frame.value_or(false),
-                    checkSignature.value_or(true)};
+                    checkSignature.value_or(true), warnUnverified.value_or(true)};
 }
 
 std::string SaveSettings(const Settings& settings, const std::filesystem::path& link) {

@@ -1,6 +1,6 @@
 #pragma once
-// The viewer's three settings in a key file: the user's
-// $XDG_CONFIG_HOME/tolv-viewer/settings.ini over the administrator's
+// The viewer's settings in a key file: the user's
+// $XDG_CONFIG_HOME/tolv-viewer/settings.ini and the administrator's
 // $XDG_CONFIG_DIRS/tolv-viewer/settings.ini (/etc/xdg/tolv-viewer/settings.ini).
 //
 //   [Viewer]
@@ -9,12 +9,17 @@
 //                      true/false, yes/no, on/off as well
 //   Frame=0            likewise
 //   CheckSignature=1   likewise; 0 turns the signature check of file mode off
-//                      (for administrators: the preferences window neither
-//                      shows nor writes it)
+//   WarnUnverified=1   likewise; 0 opens a report whose signature could not be
+//                      checked without asking (a broken one still asks)
+//
+// The first three are the user's preferences: the user's file wins over the
+// administrator's. The last two are the administrator's policy: the
+// administrator's files win, the user's file counts only where they say
+// nothing, and the preferences window neither shows nor writes them.
 //
 // A file that cannot be read, a Browser value that is none of the three and a
 // switch that is neither a number nor one of those words are skipped, as if
-// they were absent: the next file down, or the default, applies.
+// they were absent: the next file in that order, or the default, applies.
 
 #include <filesystem>
 #include <optional>
@@ -32,6 +37,7 @@ struct Settings {
     bool savePDF = false;
     bool frame = false;
     bool checkSignature = true;
+    bool warnUnverified = true;
 };
 
 inline constexpr char kSettingsGroup[] = "Viewer";
@@ -39,6 +45,7 @@ inline constexpr char kBrowserKey[] = "Browser";
 inline constexpr char kSavePDFKey[] = "SavePDF";
 inline constexpr char kFrameKey[] = "Frame";
 inline constexpr char kCheckSignatureKey[] = "CheckSignature";
+inline constexpr char kWarnUnverifiedKey[] = "WarnUnverified";
 
 // An on/off setting: true, yes, on / false, no, off (any letter case, blanks
 // around ignored), or a number read by the Windows edition's rule (0 off, any
@@ -53,13 +60,15 @@ const char* BrowserChoiceName(BrowserChoice choice);
 std::vector<std::filesystem::path> SettingsFiles();
 std::filesystem::path UserSettingsFile();
 
-// Each setting from the first file that holds a usable value for it.
+// Each setting from the first file that holds a usable value for it, in the
+// order of SettingsFiles for the preferences, with the first file (the user's)
+// moved last for the administrator's policy.
 Settings LoadSettings(const std::vector<std::filesystem::path>& files);
 inline Settings LoadSettings() {
     return LoadSettings(SettingsFiles());
 }
 
-// Writes the three settings into the user's file and keeps whatever else it
+// Writes the three preferences into the user's file and keeps whatever else it
 // holds (comments, other keys). The new content goes to a new file in the same
 // folder, is flushed to disk and then renamed over the old one, so a crash
 // leaves the old file or the new one, never half of one. Answers an empty

@@ -45,6 +45,7 @@ struct LoadCase {
     bool savePDF;
     bool frame;
     bool checkSignature = true; // absent: on
+    bool warnUnverified = true;
 };
 void PrintTo(const LoadCase& c, std::ostream* out) {
     *out << c.name;
@@ -66,6 +67,7 @@ TEST_P(LoadSettingsTest, TakesEachSettingFromTheFirstFileThatHasIt) {
     EXPECT_EQ(settings.savePDF, c.savePDF);
     EXPECT_EQ(settings.frame, c.frame);
     EXPECT_EQ(settings.checkSignature, c.checkSignature);
+    EXPECT_EQ(settings.warnUnverified, c.warnUnverified);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -103,8 +105,13 @@ INSTANTIATE_TEST_SUITE_P(
                  false},
         LoadCase{"CheckSignatureOffForEveryone", nullptr, "[Viewer]\nCheckSignature=0\n",
                  std::nullopt, false, false, false},
-        LoadCase{"CheckSignatureUserOverAdmin", "[Viewer]\nCheckSignature=no\n",
-                 "[Viewer]\nCheckSignature=1\n", std::nullopt, false, false, false}),
+        LoadCase{"PolicyOfTheUserWhereTheAdminSaysNothing",
+                 "[Viewer]\nCheckSignature=no\nWarnUnverified=off\n", "[Viewer]\nFrame=1\n",
+                 std::nullopt, false, true, false, false},
+        LoadCase{"AdminPolicyOverUserButUserPreferencesOverAdmin",
+                 "[Viewer]\nBrowser=chrome\nCheckSignature=1\nWarnUnverified=1\n",
+                 "[Viewer]\nBrowser=edge\nCheckSignature=0\nWarnUnverified=0\n",
+                 BrowserChoice::Chrome, false, false, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadSettingsTest, FolderInPlaceOfTheFileIsSkipped) {
@@ -152,8 +159,10 @@ TEST(SaveSettingsTest, KeepsCommentsAndOtherKeys) {
     std::filesystem::path file =
         scratch.Write("settings.ini", "# set by the institution\n[Viewer]\nBrowser=edge\n"
                                       "Extra=kept\n\n[Other]\nKey=value\n");
-    ASSERT_EQ(SaveSettings(Settings{BrowserChoice::Desktop, true, false}, file), "");
+    ASSERT_EQ(SaveSettings(Settings{BrowserChoice::Desktop, true, false, false, false}, file), "");
     std::string text = ReadText(file);
+    EXPECT_EQ(text.find("CheckSignature"), std::string::npos) << text; // the administrator's
+    EXPECT_EQ(text.find("WarnUnverified"), std::string::npos) << text;
     EXPECT_NE(text.find("# set by the institution"), std::string::npos) << text;
     EXPECT_NE(text.find("Extra=kept"), std::string::npos) << text;
     EXPECT_NE(text.find("[Other]\nKey=value"), std::string::npos) << text;

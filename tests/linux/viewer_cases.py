@@ -4,8 +4,9 @@ scratch desk (settings files, fake browsers on PATH, a fake default PDF
 application), opens a report and checks which program was started, with which
 arguments and working folder, that it found the report's PDF byte for byte
 where the settings put it, and which message box the user saw (read back
-through AT-SPI, then answered with its OK button, or Evet or Hayır). Some rows
-run "İmza bilgisi" (--imza) instead and check the box's lines.
+through AT-SPI, then answered with its OK button, or Evet or Hayır; every box
+of file mode names the report). Some rows run "İmza bilgisi" (--imza) instead
+and check the box's lines. Last, --help and --version.
 
 Run by ctest through scripts/linux-bench.sh.
 """
@@ -61,6 +62,10 @@ DAY = 24 * 60 * 60
 
 WARNING_BOX = dict(kind="Warning", icon="Warning", text=ALTERED_WARNING, title=TITLE,
                    buttons=["Hayır", "Evet"])
+QUESTION_BOX = dict(kind="Question", icon="Question", title=TITLE, buttons=["Hayır", "Evet"],
+                    pattern="Bu raporun imzası denetlenemedi: [^\n]+[^.\n]\\. Raporun imzalayandan "
+                    "geldiği ve sonradan değiştirilmediği doğrulanamadı\\.\n\nRapor yine de "
+                    "açılsın mı\\?")
 
 
 def info_box(kind, text):
@@ -148,19 +153,33 @@ CASES = [
          box=error_box(EXTRACTION_FAILED), report="nopdf", browsers=CHROME_ALL,
          user="[Viewer]\nSavePDF=1\n"),
     case("box: report not well-formed", None, exit_code=1,
-         box=dict(kind=TITLE, icon=None, text=UNEXPECTED, title=TITLE), report="broken",
-         browsers=CHROME_ALL),
+         box=dict(kind=TITLE, icon=None, text=UNEXPECTED, prefix=True, title=TITLE),
+         report="broken", browsers=CHROME_ALL),
     case("box: report missing", None, exit_code=1,
          box=dict(kind=TITLE, icon=None, text=UNEXPECTED + "Rapor dosyası okunamadı: ",
-                  title=TITLE), report="missing", browsers=CHROME_ALL),
+                  prefix=True, title=TITLE), report="missing", browsers=CHROME_ALL),
     case("box: browser exit code 1", "google-chrome-stable", exit_code=1,
          box=error_box(BROWSER_FAILED), browsers=CHROME_ALL, browser_exit=1),
     case("box: desktop application exit code 1", "fake-pdf-app", exit_code=1,
          box=error_box(BROWSER_FAILED), browser_exit=1),
-    # The signature check: only a broken signature asks, and only Evet shows.
+    # The signature check: only an intact signature shows without asking, and
+    # only Evet shows the others.
     case("signature: intact, no box", "chromium", report="intact", browsers=("chromium",)),
-    case("signature: no signature at all, no box", "chromium", report="unsigned",
-         browsers=("chromium",)),
+    case("signature: no signature at all, Evet shows it", "chromium", report="unsigned",
+         box=QUESTION_BOX, answer="Evet", browsers=("chromium",)),
+    case("signature: no signature at all, Hayır shows nothing", None, exit_code=1,
+         report="unsigned", box=QUESTION_BOX, answer="Hayır", left="none", browsers=("chromium",)),
+    case("signature: a DOCTYPE hides the change, Evet shows it", "chromium", report="doctype",
+         box=QUESTION_BOX, answer="Evet", browsers=("chromium",)),
+    case("signature: a DOCTYPE hides the change, Hayır keeps the earlier desktop PDF", None,
+         exit_code=1, pdf="Desktop", report="doctype", box=QUESTION_BOX, answer="Hayır",
+         left="earlier", browsers=("chromium",), user="[Viewer]\nSavePDF=1\n"),
+    case("signature: the administrator's WarnUnverified=0 over the user's 1, no question",
+         "chromium", report="doctype", browsers=("chromium",),
+         admin="[Viewer]\nWarnUnverified=0\n", user="[Viewer]\nWarnUnverified=1\n"),
+    case("signature: WarnUnverified=0, altered still warns", None, exit_code=1,
+         report="altered", box=WARNING_BOX, answer="Hayır", left="none", browsers=("chromium",),
+         admin="[Viewer]\nWarnUnverified=0\n"),
     case("signature: altered, Evet shows it", "chromium", report="altered", box=WARNING_BOX,
          answer="Evet", browsers=("chromium",)),
     case("signature: altered, Hayır shows nothing", None, exit_code=1, report="altered",
@@ -224,8 +243,13 @@ def make_reports(folder, make_report, samples):
     os.makedirs(folder, exist_ok=True)
     good = os.path.join(folder, REPORT_NAME)
     payload = os.path.join(folder, "payload.pdf")
-    subprocess.run([sys.executable, make_report, good, "--write-pdf", payload], check=True,
-                   stdout=subprocess.DEVNULL)
+    # Signed for real, with a throwaway key: a report that cannot be checked asks first.
+    key, cert = os.path.join(folder, "key.pem"), os.path.join(folder, "cert.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=Test", "-keyout", key, "-out", cert], check=True,
+                   capture_output=True)
+    subprocess.run([sys.executable, make_report, good, "--write-pdf", payload, "--sign", key,
+                    cert], check=True, stdout=subprocess.DEVNULL)
     nopdf = os.path.join(folder, "Boş.Tolv")
     with open(nopdf, "w", encoding="utf-8") as f:
         f.write('<?xml version="1.0" encoding="UTF-8"?>\n<ds:Signature '
@@ -243,10 +267,16 @@ def make_reports(folder, make_report, samples):
         f.write('<?xml version="1.0" encoding="UTF-8"?>\n<Rapor><ds:Object xmlns:ds='
                 '"http://www.w3.org/2000/09/xmldsig#" Encoding="base64">'
                 + base64.b64encode(payload_of(intact)).decode() + "</ds:Object></Rapor>\n")
+    # The changed report again, its check made impossible by one line.
+    doctype = os.path.join(folder, "Belge Türü Eklenmiş.Tolv")
+    with open(altered, "rb") as f:
+        head, rest = f.read().split(b"?>", 1)
+    with open(doctype, "wb") as f:
+        f.write(head + b"?>\n<!DOCTYPE ds:Signature>" + rest)
     reports = dict(good=good, nopdf=nopdf, broken=broken, intact=intact, altered=altered,
-                   unsigned=unsigned, missing=os.path.join(folder, "Yok.Tolv"))
-    payloads = {name: hashlib.sha256(payload_of(path)).hexdigest()
-                for name, path in reports.items() if name in ("intact", "altered", "unsigned")}
+                   unsigned=unsigned, doctype=doctype, missing=os.path.join(folder, "Yok.Tolv"))
+    payloads = {name: hashlib.sha256(payload_of(path)).hexdigest() for name, path in
+                reports.items() if name in ("intact", "altered", "unsigned", "doctype")}
     payloads["good"] = sha256(payload)
     return reports, payloads
 
@@ -272,8 +302,7 @@ def check_box(expected, box):
         text_ok = re.fullmatch(expected["pattern"], box["text"]) is not None
         expected = dict(expected, text="/" + expected["pattern"] + "/")
     else:
-        text_ok = box["text"] == expected["text"] if expected.get("exact") or not \
-            expected["text"].startswith(UNEXPECTED) else \
+        text_ok = box["text"] == expected["text"] if not expected.get("prefix") else \
             box["text"].startswith(expected["text"]) and len(box["text"]) > len(expected["text"])
     if not text_ok:
         problems.append(f"text {box['text']!r}, expected {expected['text']!r}")
@@ -337,6 +366,11 @@ def check_case(c, viewer, work, reports, payloads, boxes):
     expected_box = boxes[c["box"]] if isinstance(c["box"], str) else c["box"]
     if expected_box and box and isinstance(expected_box.get("text"), str):
         expected_box = dict(expected_box, text=expected_box["text"].replace("{home}", desk.home))
+    if expected_box and not c["imza"]:  # file mode: the report's name above the text
+        about = "Rapor: " + os.path.basename(report) + "\n\n"
+        expected_box = dict(expected_box, text=about + expected_box.get("text", ""),
+                            pattern=expected_box.get("pattern") and re.escape(about) +
+                            expected_box["pattern"])
     problems = check_box(expected_box, box) + left_files(c, desk)
     if c["left"] == "earlier":
         problems += check_earlier(expected_pdf(c, desk, report))
@@ -378,6 +412,18 @@ def check_case(c, viewer, work, reports, payloads, boxes):
     return problems
 
 
+OPTIONS = {"--help": r"kullanım: tolv-viewer RAPOR\.Tolv .*--version\n",
+           "--version": r"tolv-viewer \d+\.\d\d\n"}
+
+
+def check_options(viewer):
+    """Each the only argument: standard output, status 0, and no box (which
+    without a display would go to standard error)."""
+    runs = {o: subprocess.run([viewer, o], capture_output=True, text=True, env={}) for o in OPTIONS}
+    return [f"{o}: status {r.returncode}, said {r.stdout + r.stderr!r}" for o, r in runs.items()
+            if r.returncode or r.stderr or not re.fullmatch(OPTIONS[o], r.stdout, re.S)]
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--viewer", required=True)
@@ -390,22 +436,25 @@ def main():
     reports, payloads = make_reports(os.path.join(args.work, "reports"), args.make_report,
                                      args.samples)
     boxes = signature_boxes(args.samples)
+    checks = [(c["name"], lambda c=c: check_case(c, args.viewer, args.work, reports, payloads,
+                                                 boxes)) for c in CASES]
+    checks.append(("--help and --version", lambda: check_options(args.viewer)))
     passed = failed = 0
-    for c in CASES:
-        if args.k not in c["name"]:
+    for name, check in checks:
+        if args.k not in name:
             continue
         try:
-            problems = check_case(c, args.viewer, args.work, reports, payloads, boxes)
+            problems = check()
         except Exception:
             problems = [traceback.format_exc()]
         if problems:
             failed += 1
-            print(f"FAIL {c['name']}")
+            print(f"FAIL {name}")
             for p in problems:
                 print("     " + p)
         else:
             passed += 1
-            print(f"ok   {c['name']}")
+            print(f"ok   {name}")
         sys.stdout.flush()
     print(f"{passed} passed, {failed} failed")
     return 1 if failed or not passed else 0
