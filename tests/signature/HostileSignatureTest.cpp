@@ -161,7 +161,8 @@ TEST(HostileSignatureTest, EndsUnknownWithItsReasonOrAltered) {
          Status::Altered, "imza değeri"},
         {"a prefix list above its limit",
          [](Report& r) {
-             r.references = Reference("#P", std::string(32, 'd'), ExclusiveWithPrefixes(PrefixList(257)));
+             r.references =
+                 Reference("#P", std::string(32, 'd'), ExclusiveWithPrefixes(PrefixList(257)));
          },
          Status::Unknown, "PrefixList"},
         {"a long prefix list over many elements in a wide scope",
