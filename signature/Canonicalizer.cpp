@@ -73,41 +73,60 @@ QName SplitName(const char* name) {
     return result;
 }
 
+constexpr std::size_t kNone = std::size_t(-1);
+
 void NamespaceScope::Push() {
     frames_.push_back(bindings_.size());
-    for (Binding& binding : pending_)
+    for (Binding& binding : pending_) {
+        const std::size_t index = bindings_.size();
+        auto [it, added] = nearest_.try_emplace(binding.prefix, index);
+        shadowed_.push_back(added ? kNone : it->second);
+        it->second = index;
         bindings_.push_back(std::move(binding));
+    }
     pending_.clear();
 }
 
 void NamespaceScope::Pop() {
     if (frames_.empty())
         return;
+    for (std::size_t i = bindings_.size(); i-- > frames_.back();) {
+        const auto it = nearest_.find(bindings_[i].prefix);
+        if (shadowed_[i] == kNone)
+            nearest_.erase(it);
+        else
+            it->second = shadowed_[i];
+    }
     bindings_.resize(frames_.back());
+    shadowed_.resize(frames_.back());
     frames_.pop_back();
 }
 
-const std::string* NamespaceScope::Lookup(std::string_view prefix) const {
-    for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it)
-        if (it->prefix == prefix)
-            return &it->uri;
-    static const std::string kNone;
-    return prefix.empty() ? &kNone : nullptr;
+const std::string* NamespaceScope::Find(std::string_view prefix) const {
+    const auto it = nearest_.find(prefix);
+    return it != nearest_.end() ? &bindings_[it->second].uri : nullptr;
 }
 
-std::vector<NamespaceScope::Binding> NamespaceScope::Declared() const {
+const std::string* NamespaceScope::Lookup(std::string_view prefix) const {
+    static const std::string kUnbound;
+    const std::string* uri = Find(prefix);
+    return uri == nullptr && prefix.empty() ? &kUnbound : uri;
+}
+
+std::span<const NamespaceScope::Binding> NamespaceScope::Declared() const {
     const std::size_t from = frames_.empty() ? 0 : frames_.back();
-    return {bindings_.begin() + std::ptrdiff_t(from), bindings_.end()};
+    return std::span<const Binding>(bindings_).subspan(from);
 }
 
 std::vector<NamespaceScope::Binding> NamespaceScope::InScope(bool parent) const {
-    std::vector<Binding> result;
     const std::size_t end = parent && !frames_.empty() ? frames_.back() : bindings_.size();
-    for (auto it = bindings_.rbegin() + std::ptrdiff_t(bindings_.size() - end); it != bindings_.rend(); ++it) {
-        const bool seen = std::any_of(result.begin(), result.end(),
-                                      [&](const Binding& b) { return b.prefix == it->prefix; });
-        if (!seen)
-            result.push_back(*it);
+    std::vector<Binding> result;
+    for (const auto& [prefix, nearest] : nearest_) {
+        std::size_t i = nearest;
+        while (i != kNone && i >= end)
+            i = shadowed_[i];
+        if (i != kNone)
+            result.push_back(bindings_[i]);
     }
     return result;
 }
@@ -118,6 +137,9 @@ Canonicalizer::Canonicalizer(C14nAlgorithm algorithm, ByteSink& out,
     for (std::string& prefix : inclusivePrefixes_)
         if (prefix == "#default")
             prefix.clear();
+    std::sort(inclusivePrefixes_.begin(), inclusivePrefixes_.end());
+    inclusivePrefixes_.erase(std::unique(inclusivePrefixes_.begin(), inclusivePrefixes_.end()),
+                             inclusivePrefixes_.end());
 }
 
 void Canonicalizer::Inherit(std::vector<std::pair<std::string, std::string>> xmlAttributes) {
@@ -140,57 +162,66 @@ void Canonicalizer::Inherit(std::vector<std::pair<std::string, std::string>> xml
     }
 }
 
-const std::string* Canonicalizer::Rendered(std::string_view prefix) const {
-    for (auto it = rendered_.rbegin(); it != rendered_.rend(); ++it)
-        if (it->prefix == prefix)
-            return &it->uri;
-    return nullptr;
+bool Canonicalizer::Inclusive(std::string_view prefix) const {
+    return std::binary_search(inclusivePrefixes_.begin(), inclusivePrefixes_.end(), prefix);
 }
 
 void Canonicalizer::StartElement(const char* name, const char** atts, const NamespaceScope& scope) {
-    const bool apex = frames_.empty();
+    const bool apex = openNames_.empty();
     const QName element = SplitName(name);
     std::vector<Attribute> attributes;
     for (const char** a = atts; *a != nullptr; a += 2)
         attributes.push_back({SplitName(a[0]), a[1]});
 
     // Namespace nodes to output: those whose binding differs from what the
-    // nearest output ancestor has rendered.
-    std::vector<NamespaceScope::Binding> candidates;
-    auto addCandidate = [&](std::string_view prefix) {
+    // nearest output ancestor has rendered. Every lookup here is logarithmic
+    // and their number follows the element's own markup, so an element costs
+    // the same whatever the scope or the prefix list holds.
+    std::vector<NamespaceScope::Binding> output;
+    auto consider = [&](std::string_view prefix) {
         if (prefix == "xml")
             return;
-        for (const auto& c : candidates)
-            if (c.prefix == prefix)
-                return;
         const std::string* uri = scope.Lookup(prefix);
-        if (uri != nullptr)
-            candidates.push_back({std::string(prefix), *uri});
+        if (uri == nullptr)
+            return;
+        const std::string* rendered = rendered_.Find(prefix);
+        // Where nothing was rendered, there is no default namespace to undo.
+        if (rendered != nullptr ? *rendered == *uri : prefix.empty() && uri->empty())
+            return;
+        output.push_back({std::string(prefix), *uri});
     };
     if (algorithm_.method == C14nMethod::Exclusive) {
-        addCandidate(element.prefix);
+        consider(element.prefix);
         for (const Attribute& a : attributes)
             if (!a.name.prefix.empty())
-                addCandidate(a.name.prefix);
-        for (const std::string& prefix : inclusivePrefixes_)
-            addCandidate(prefix);
+                consider(a.name.prefix);
+        // Below the apex every element is output, so a listed prefix can
+        // differ from its rendering only where the element declares it.
+        if (!inclusivePrefixes_.empty()) {
+            auto listed = [&](const NamespaceScope::Binding& binding) {
+                if (Inclusive(binding.prefix))
+                    consider(binding.prefix);
+            };
+            if (apex)
+                std::ranges::for_each(scope.InScope(), listed);
+            else
+                std::ranges::for_each(scope.Declared(), listed);
+        }
+    } else if (apex) {
+        for (const auto& binding : scope.InScope())
+            consider(binding.prefix);
     } else {
-        for (const auto& binding : apex ? scope.InScope() : scope.Declared())
-            addCandidate(binding.prefix);
-    }
-    frames_.push_back(rendered_.size());
-    std::vector<NamespaceScope::Binding> output;
-    for (auto& c : candidates) {
-        const std::string* rendered = Rendered(c.prefix);
-        // Where nothing was rendered, there is no default namespace to undo.
-        if (rendered != nullptr ? *rendered == c.uri : c.prefix.empty() && c.uri.empty())
-            continue;
-        output.push_back(c);
+        for (const auto& binding : scope.Declared())
+            consider(binding.prefix);
     }
     std::sort(output.begin(), output.end(),
               [](const auto& a, const auto& b) { return a.prefix < b.prefix; });
+    output.erase(std::unique(output.begin(), output.end(),
+                             [](const auto& a, const auto& b) { return a.prefix == b.prefix; }),
+                 output.end());
     for (const auto& binding : output)
-        rendered_.push_back(binding);
+        rendered_.Declare(binding.prefix, binding.uri);
+    rendered_.Push();
 
     std::string qname = element.prefix.empty() ? std::string(element.local)
                                                : std::string(element.prefix) + ':' +
@@ -206,15 +237,15 @@ void Canonicalizer::StartElement(const char* name, const char** atts, const Name
         PutEscaped(binding.uri, true);
         Put("\"");
     }
-    if (apex) {
-        for (const auto& inherited : inherited_) {
-            const std::string& local = inherited.first;
-            const bool own = std::any_of(attributes.begin(), attributes.end(), [&](const Attribute& a) {
-                return a.name.uri == kXmlNamespace && a.name.local == local;
-            });
-            if (!own)
-                attributes.push_back({QName{kXmlNamespace, local, "xml"}, inherited.second});
-        }
+    if (apex && !inherited_.empty()) {
+        std::vector<std::string_view> own;
+        for (const Attribute& a : attributes)
+            if (a.name.uri == kXmlNamespace)
+                own.push_back(a.name.local);
+        std::sort(own.begin(), own.end());
+        for (const auto& [local, value] : inherited_)
+            if (!std::binary_search(own.begin(), own.end(), std::string_view(local)))
+                attributes.push_back({QName{kXmlNamespace, local, "xml"}, value});
     }
     std::sort(attributes.begin(), attributes.end(), [](const Attribute& a, const Attribute& b) {
         return a.name.uri != b.name.uri ? a.name.uri < b.name.uri : a.name.local < b.name.local;
@@ -242,8 +273,7 @@ void Canonicalizer::EndElement() {
     Put(openNames_.back());
     Put(">");
     openNames_.pop_back();
-    rendered_.resize(frames_.back());
-    frames_.pop_back();
+    rendered_.Pop();
 }
 
 void Canonicalizer::Text(const char* text, std::size_t size) {

@@ -5,7 +5,9 @@
 // xml: attributes of the open elements.
 
 #include <cstddef>
+#include <map>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -54,7 +56,10 @@ QName SplitName(const char* name);
 
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 
-// The namespaces in scope at each open element of the document.
+// The namespaces in scope at each open element of the document. A lookup
+// costs the logarithm of the prefixes in scope, not their number: a report
+// chooses how many it declares, and every element looks some up. An ordered
+// map rather than a hash, so that no choice of prefixes makes lookups slow.
 class NamespaceScope {
 public:
     struct Binding {
@@ -68,15 +73,19 @@ public:
     // The URI a prefix is bound to at the top element; nullptr when it is not
     // bound (the default namespace unbound reads as "").
     const std::string* Lookup(std::string_view prefix) const;
+    // The same, but nullptr for the default namespace too when nothing binds it.
+    const std::string* Find(std::string_view prefix) const;
     std::size_t Size() const { return bindings_.size() + pending_.size(); }
     // What the top element declared itself.
-    std::vector<Binding> Declared() const;
+    std::span<const Binding> Declared() const;
     // Every binding in scope at the top element (or at its parent), the
     // nearest for each prefix.
     std::vector<Binding> InScope(bool parent = false) const;
 
 private:
     std::vector<Binding> bindings_;
+    std::vector<std::size_t> shadowed_; // of each binding: the one it hides, or npos
+    std::map<std::string, std::size_t, std::less<>> nearest_;
     std::vector<std::size_t> frames_;
     std::vector<Binding> pending_;
 };
@@ -84,7 +93,7 @@ private:
 class Canonicalizer {
 public:
     // inclusivePrefixes: the exclusive method's InclusiveNamespaces PrefixList
-    // ("#default" for the default namespace).
+    // ("#default" for the default namespace), repeats allowed.
     Canonicalizer(C14nAlgorithm algorithm, ByteSink& out,
                   std::vector<std::string> inclusivePrefixes = {});
 
@@ -107,16 +116,15 @@ public:
 private:
     void Put(std::string_view text) { out_.Write(text.data(), text.size()); }
     void PutEscaped(std::string_view text, bool attribute);
-    const std::string* Rendered(std::string_view prefix) const;
+    bool Inclusive(std::string_view prefix) const;
     void Around(bool before);
 
     C14nAlgorithm algorithm_;
     ByteSink& out_;
-    std::vector<std::string> inclusivePrefixes_;
+    std::vector<std::string> inclusivePrefixes_; // sorted, no repeats
     std::vector<std::pair<std::string, std::string>> inherited_;
-    // The namespaces output on the open elements, and where each element's start.
-    std::vector<NamespaceScope::Binding> rendered_;
-    std::vector<std::size_t> frames_;
+    // The namespaces output on the open elements.
+    NamespaceScope rendered_;
     std::vector<std::string> openNames_; // qualified names, for the end tags
     bool rootSeen_ = false;
 };

@@ -28,9 +28,13 @@ constexpr std::size_t kMaxCertificates = 16;
 constexpr std::size_t kMaxValueText = 64 * 1024; // one Base64 value, one time
 constexpr std::size_t kMaxIds = 10000;
 constexpr std::size_t kMaxCertDigests = 16;
+// Distinct prefixes of one InclusiveNamespaces list. Signers list the handful
+// their document uses; hundreds are no signature anyone made, and each
+// reference keeps its own copy of the list.
+constexpr std::size_t kMaxInclusivePrefixes = 256;
 // Namespace declarations and xml: attributes in scope, and references digested
-// at once: canonicalization's work per element grows with the first, memory
-// with the last.
+// at once: what is kept for the open elements grows with the first two, the
+// work per event with the last.
 constexpr std::size_t kMaxNamespaces = 1024;
 constexpr std::size_t kMaxXmlAttributes = 256;
 constexpr std::size_t kMaxDigestsAtOnce = 8;
@@ -88,6 +92,8 @@ std::vector<std::string> SplitPrefixes(const char* list) {
     }
     if (!current.empty())
         result.push_back(std::move(current));
+    std::sort(result.begin(), result.end());
+    result.erase(std::unique(result.begin(), result.end()), result.end());
     return result;
 }
 
@@ -549,6 +555,11 @@ void Check::ParseSignedInfo(const QName& name, const char** atts, int relative) 
     } else if (name.uri == kExcC14n && name.local == "InclusiveNamespaces") {
         const char* list = Attribute(atts, "PrefixList");
         std::vector<std::string> prefixes = SplitPrefixes(list != nullptr ? list : "");
+        if (prefixes.size() > kMaxInclusivePrefixes) {
+            Unknown("imzadaki ad alanı önek listesi (PrefixList) çok uzun (en çok " +
+                    std::to_string(kMaxInclusivePrefixes) + " önek)");
+            return;
+        }
         if (relative == 3)
             c14nPrefixes_ = std::move(prefixes);
         else if (relative == 5 && !references_.empty() && !references_.back().transforms.empty())

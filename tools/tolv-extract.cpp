@@ -5,8 +5,8 @@
 // batch use and scripts; --check also checks the report's signature in the
 // same read, --verify only checks it. Exit status of extraction: 0 written,
 // 1 no PDF in the report, 2 the report cannot be read, 3 the PDF cannot be
-// written. Of --verify: 0 every report intact, 4 any altered, 5 none altered
-// and any unknown, 2 a report that cannot be read.
+// written. Of --verify: 4 any report altered, else 2 any that cannot be read,
+// else 5 any unknown, else 0 (every report intact).
 
 #include "report/File.h"
 #include "report/ReportReader.h"
@@ -79,6 +79,7 @@ std::vector<Detail> Details(const SignatureReport& r) {
         {"signing-time", "signingTime", r.signingTime ? UtcText(*r.signingTime) : r.signingTimeText,
          !r.signingTimeText.empty()},
         {"signature-method", "signatureMethod", r.signatureMethod, !r.signatureMethod.empty()},
+        {"key", "key", r.key, !r.key.empty()},
         {"digest-methods", "digestMethods", r.digestMethods, !r.digestMethods.empty()},
         {"canonicalization", "canonicalization", r.canonicalization, !r.canonicalization.empty()},
         {"reason", "reason", r.reason, !r.reason.empty()},
@@ -102,20 +103,31 @@ std::string Line(const std::string& path, const SignatureReport& r, bool json) {
     return out + "\ttrusted=" + (r.trusted ? "yes" : "no");
 }
 
+// A report that cannot be read keeps its place among the others' lines.
+std::string UnreadableLine(const std::string& path, const std::string& reason, bool json) {
+    if (json)
+        return "{\"status\":\"unreadable\",\"path\":" + Json(path) + ",\"reason\":" + Json(reason) +
+               "}";
+    return "unreadable\t" + Field(path) + "\treason=" + Field(reason);
+}
+
 int Verify(const std::vector<std::filesystem::path>& reports, bool json) {
     bool altered = false, unknown = false, unreadable = false;
     for (const auto& report : reports) {
+        const std::string path = tolv::report::PathText(report);
         try {
             const SignatureReport r = tolv::signature::CheckReport(report);
             altered = altered || r.status == tolv::signature::Status::Altered;
             unknown = unknown || r.status == tolv::signature::Status::Unknown;
-            tolv::tools::PrintOutputLine(Line(tolv::report::PathText(report), r, json).c_str());
+            tolv::tools::PrintOutputLine(Line(path, r, json).c_str());
         } catch (const std::exception& error) {
             unreadable = true;
+            tolv::tools::PrintOutputLine(UnreadableLine(path, error.what(), json).c_str());
             tolv::tools::PrintLine((std::string("tolv-extract: ") + error.what()).c_str());
         }
     }
-    return unreadable ? 2 : altered ? 4 : unknown ? 5 : 0;
+    // A changed report is the news a batch must not lose behind a missing one.
+    return altered ? 4 : unreadable ? 2 : unknown ? 5 : 0;
 }
 
 int Extract(const std::filesystem::path& report, const std::filesystem::path& pdf, bool check) {
@@ -149,13 +161,22 @@ int Extract(const std::filesystem::path& report, const std::filesystem::path& pd
 }
 
 const char* kUsage = "kullanım: tolv-extract [--check] RAPOR.Tolv ÇIKTI.pdf\n"
-                     "          tolv-extract --verify [--json] RAPOR.Tolv...";
+                     "          tolv-extract --verify [--json] RAPOR.Tolv...\n"
+                     "          tolv-extract --help | --version";
 
 template <class Char> int Run(int argc, Char** argv) {
     std::vector<std::filesystem::path> args(argv + 1, argv + argc);
     auto is = [](const std::filesystem::path& arg, const char* option) {
         return arg == std::filesystem::path(option);
     };
+    if (!args.empty() && is(args[0], "--help")) {
+        tolv::tools::PrintOutputLine(kUsage);
+        return 0;
+    }
+    if (!args.empty() && is(args[0], "--version")) {
+        tolv::tools::PrintOutputLine("tolv-extract " TOLV_VERSION_TEXT);
+        return 0;
+    }
     if (!args.empty() && is(args[0], "--verify")) {
         bool json = args.size() > 1 && is(args[1], "--json");
         std::vector<std::filesystem::path> reports(args.begin() + (json ? 2 : 1), args.end());

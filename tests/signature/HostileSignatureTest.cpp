@@ -53,6 +53,22 @@ std::string Reference(const std::string& uri, const std::string& digest = std::s
            kSha256 + "\"/><ds:DigestValue>" + Base64(digest) + "</ds:DigestValue></ds:Reference>";
 }
 
+std::string ExclusiveWithPrefixes(const std::string& list) {
+    return "<ds:Transforms><ds:Transform Algorithm=\"http://www.w3.org/2001/10/xml-exc-c14n#\">"
+           "<ec:InclusiveNamespaces xmlns:ec=\"http://www.w3.org/2001/10/xml-exc-c14n#\" "
+           "PrefixList=\"" +
+           list + "\"/></ds:Transform></ds:Transforms>";
+}
+
+// "p0 p1 ... p(count-1)", the whole said times times over.
+std::string PrefixList(int count, int times = 1) {
+    std::string list;
+    for (int t = 0; t < times; ++t)
+        for (int i = 0; i < count; ++i)
+            list += "p" + std::to_string(i) + ' ';
+    return list;
+}
+
 // An enveloping signature over its ds:Object, with a made-up value.
 struct Report {
     std::string prolog;
@@ -125,6 +141,17 @@ TEST(HostileSignatureTest, EndsUnknownWithItsReasonOrAltered) {
         }
         return open + Base64("%PDF") + close;
     }();
+    // Every element below a thousand namespaces in scope, under a list of
+    // the most prefixes allowed, said twenty times: work per element that
+    // followed the list or the scope would not end here.
+    const std::string wideScope = [] {
+        std::string declarations, elements;
+        for (int i = 0; i < 1000; ++i)
+            declarations += " xmlns:q" + std::to_string(i) + "=\"urn:q\"";
+        for (int i = 0; i < 50000; ++i)
+            elements += "<n/>";
+        return "<n" + declarations + ">" + elements + Base64("%PDF") + "</n>";
+    }();
     const Case cases[] = {
         {"a made-up value over a readable key", [](Report&) {}, Status::Altered, "imza değeri"},
         {"thousands of references", [&](Report& r) { r.references = manyReferences; },
@@ -133,6 +160,19 @@ TEST(HostileSignatureTest, EndsUnknownWithItsReasonOrAltered) {
          [](Report& r) { r.signedInfoExtra = "<!--" + std::string(300 * 1024, 'x') + "-->"; },
          Status::Unknown, "SignedInfo çok büyük"},
         {"deep nesting inside the signed element", [&](Report& r) { r.payload = deep; },
+         Status::Altered, "imza değeri"},
+        {"a prefix list above its limit",
+         [](Report& r) {
+             r.references =
+                 Reference("#P", std::string(32, 'd'), ExclusiveWithPrefixes(PrefixList(257)));
+         },
+         Status::Unknown, "PrefixList"},
+        {"a long prefix list over many elements in a wide scope",
+         [&](Report& r) {
+             r.references = Reference("#P", std::string(32, 'd'),
+                                      ExclusiveWithPrefixes("q1 #default " + PrefixList(254, 20)));
+             r.payload = wideScope;
+         },
          Status::Altered, "imza değeri"},
         {"a certificate that does not parse", [](Report& r) { r.certificate = "not DER"; },
          Status::Unknown, "sertifika"},

@@ -5,9 +5,9 @@ emulator such as scripts/wine-run.sh for the Windows build) over the reports
 make_signed.py wrote into CASES, and checks each against cases.json: the
 status, the signer's name, the signing time and the algorithms of intact
 reports and the PDF --check writes from them, a reason for the others, the
-details a report's entry names, the text lines against the JSON ones, and the
-exit status of mixed sets. Prints one line per failure; exits 1 if there is
-any.
+details a report's entry names, the text lines against the JSON ones, the
+lines and exit status of mixed sets (a report that cannot be read among them),
+and --help and --version. Prints one line per failure; exits 1 if there is any.
 
 --windows passes the reports as Z:\\... paths and expects what CNG cannot do
 (SHA-224) to end unknown; --wine also allows unknown where Wine 8's CNG falls
@@ -36,11 +36,13 @@ class Runner:
         path = str(self.folder / name)
         return "Z:" + path.replace("/", "\\") if self.windows else path
 
-    def run(self, options, names, verb="--verify"):
-        result = subprocess.run(self.command + [verb, *options] + [self.path(n) for n in names],
-                                capture_output=True, timeout=600)
+    def call(self, args):
+        result = subprocess.run(self.command + args, capture_output=True, timeout=600)
         lines = result.stdout.decode("utf-8", "replace").replace("\r", "").splitlines()
         return result.returncode, lines, result.stderr.decode("utf-8", "replace").replace("\r", "").strip()
+
+    def run(self, options, names, verb="--verify"):
+        return self.call([verb, *options] + [self.path(n) for n in names])
 
     def lines_by_report(self, options, cases, parse, failures):
         """One output line per report, found by its path; what a run says on
@@ -149,20 +151,59 @@ def check_extraction(runner, cases, allow, failures):
             failures.append((case["file"], "--check", f"{status}/{code}", detail))
 
 
+def said(line):
+    """(status, path, reason) of a text or a JSON line."""
+    if line.startswith("{"):
+        got = json.loads(line)
+        return got["status"], got["path"], got.get("reason", "")
+    status, path, *fields = line.split("\t")
+    return status, path, dict(f.split("=", 1) for f in fields).get("reason", "")
+
+
 def check_exit_codes(runner, cases, allow, failures):
+    """Mixed sets, a report that cannot be read among them: one line per
+    report in the order given, in both modes, and the set's exit status
+    (altered wins over unreadable, unreadable over unknown)."""
     first = {}
     for case in cases:
         if allow(case) == {case["expect"]}:
             first.setdefault(case["expect"], case["file"])
-    sets = [  # reports, expected exit status
+    sets = [  # reports (None: no such file), expected exit status
         (["intact"], 0), (["intact", "altered"], 4), (["intact", "unknown"], 5),
         (["unknown", "altered", "intact"], 4), (["intact", None], 2),
+        (["unknown", None, "intact"], 2), (["intact", None, "altered"], 4),
     ]
     for statuses, expected in sets:
         names = [first[s] if s else "yok.Tolv" for s in statuses]
-        code, _, _ = runner.run([], names)
-        if code != expected:
-            failures.append(("(exit status)", str(expected), str(code), " ".join(s or "unreadable" for s in statuses)))
+        want = [(s or "unreadable", runner.path(n)) for s, n in zip(statuses, names)]
+        for options in ([], ["--json"]):
+            code, lines, _ = runner.run(options, names)
+            try:
+                got = [said(line) for line in lines]
+            except (ValueError, KeyError) as error:
+                got = [("not a line", str(error), "")]
+            problems = []
+            if code != expected:
+                problems.append(f"exit status {code}, not {expected}")
+            if [g[:2] for g in got] != want:
+                problems.append("lines " + ", ".join(f"{g[0]} {g[1][-20:]}" for g in got))
+            if any(g[0] in ("unreadable", "altered", "unknown") and not g[2] for g in got):
+                problems.append("a line without its reason")
+            if problems:
+                failures.append(("(mixed set)", " ".join(options) or "text", "", "; ".join(problems) + ": " +
+                                 " ".join(s or "unreadable" for s in statuses)))
+
+
+def check_help(runner, failures):
+    """--help and --version answer on standard output; a wrong command line
+    gets the usage on standard error."""
+    for args, code, out, err in ((["--help"], 0, r"tolv-extract --verify", r"^$"),
+                                 (["--version"], 0, r"^tolv-extract \d+\.\d\d$", r"^$"),
+                                 (["--verify"], 2, r"^$", r"tolv-extract --verify")):
+        got_code, lines, got_err = runner.call(args)
+        got_out = "\n".join(lines)
+        if got_code != code or not re.search(out, got_out) or not re.search(err, got_err):
+            failures.append((" ".join(args), str(code), str(got_code), f"out {got_out[:60]!r}, err {got_err[:60]!r}"))
 
 
 def main():
@@ -182,6 +223,7 @@ def main():
     check_text(runner, cases, by_json, failures)
     check_extraction(runner, cases, allow, failures)
     check_exit_codes(runner, cases, allow, failures)
+    check_help(runner, failures)
     if failures:
         width = max(len(f[0]) for f in failures)
         print(f"{'report':<{width}}  {'expected':<9} {'got':<9} detail")
