@@ -65,7 +65,7 @@ std::string PrefixList(int count, int times = 1) {
     std::string list;
     for (int t = 0; t < times; ++t)
         for (int i = 0; i < count; ++i)
-            list += "p" + std::to_string(i) + ' ';
+            list.append("p").append(std::to_string(i)).append(" ");
     return list;
 }
 
@@ -282,8 +282,9 @@ TEST(HostileSignatureTest, WhatIsShownIsWhatWasChecked) {
         EXPECT_EQ(StatusName(view.signature.status), std::string(StatusName(c.status))) << c.name;
         std::ifstream written(pdf, std::ios::binary);
         const std::string shown(std::istreambuf_iterator<char>(written), {});
-        if (view.signature.status == Status::Intact)
+        if (view.signature.status == Status::Intact) {
             EXPECT_EQ(shown, signedPdf) << c.name;
+        }
         opens = 0;
         EXPECT_EQ(StatusName(CheckReport(report, taps).status), std::string(StatusName(c.status)))
             << c.name;
