@@ -34,7 +34,8 @@ ChainFacts Found(std::vector<Bytes> chain) {
 
 ChainFacts OutOfBoundsAt(std::vector<Bytes> chain, std::size_t index) {
     const std::string reason =
-        Quoted(chain[index]) + " sertifikası değerlendirilen tarihte geçerlilik süresinin dışındaydı";
+        Quoted(chain[index]) +
+        " sertifikası değerlendirilen tarihte geçerlilik süresinin dışındaydı";
     const auto info = signature::ReadCertificate(chain[index]);
     ChainFacts facts = Reached(Outcome::OutOfBounds, std::move(chain), reason);
     if (info) {

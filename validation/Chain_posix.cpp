@@ -29,7 +29,8 @@ struct Problem {
 int Collect(int ok, X509_STORE_CTX* context) {
     if (!ok)
         static_cast<std::vector<Problem>*>(X509_STORE_CTX_get_app_data(context))
-            ->push_back({X509_STORE_CTX_get_error(context), X509_STORE_CTX_get_error_depth(context)});
+            ->push_back(
+                {X509_STORE_CTX_get_error(context), X509_STORE_CTX_get_error_depth(context)});
     return 1;
 }
 

@@ -12,8 +12,8 @@ namespace tolv::validation {
 namespace {
 
 using testing::Fixture;
-using testing::Read;
 using ::testing::HasSubstr;
+using testing::Read;
 
 TEST(AnchorsTest, AddReadsPemDerAndFoldersAndSaysWhyNot) {
     struct Row {
