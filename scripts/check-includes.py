@@ -33,7 +33,7 @@ ALLOWED = {
     "tests/core": PORTABLE + ["tests/core"],
     "tests/report": PORTABLE + ["tests/report"],
     "tests/signature": PORTABLE + ["signature", "tests/signature"],
-    "tests/validation": PORTABLE + ["signature", "validation", "tests/validation"],
+    "tests/validation": PORTABLE + ["signature", "validation", "tests/signature", "tests/validation"],
     "tests/windows": PORTABLE + ["signature"] + WINDOWS + ["tests/windows"],
     "tests/linux": PORTABLE + ["signature", "linux", "tests/linux"],
     "tests": ["tests"],
