@@ -19,7 +19,8 @@ ALLOWED = {
     "core": ["core"],
     "report": ["report"],
     "signature": PORTABLE + ["signature"],
-    "tools": PORTABLE + ["signature", "tools"],
+    "validation": PORTABLE + ["signature", "validation"],
+    "tools": PORTABLE + ["signature", "validation", "tools"],
     "bench": PORTABLE + ["signature"],
     "fuzz": PORTABLE + ["signature"],
     "windows/base": ["core", "windows/base"],
@@ -32,6 +33,7 @@ ALLOWED = {
     "tests/core": PORTABLE + ["tests/core"],
     "tests/report": PORTABLE + ["tests/report"],
     "tests/signature": PORTABLE + ["signature", "tests/signature"],
+    "tests/validation": PORTABLE + ["signature", "validation", "tests/signature", "tests/validation"],
     "tests/windows": PORTABLE + ["signature"] + WINDOWS + ["tests/windows"],
     "tests/linux": PORTABLE + ["signature", "linux", "tests/linux"],
     "tests": ["tests"],
@@ -56,8 +58,8 @@ def check(path):
     layer = layer_of(rel)
     if layer is None:
         return []
-    portable = layer in ("core", "report", "signature", "tools", "bench", "fuzz", "tests/core",
-                         "tests/report", "tests/signature")
+    portable = layer in ("core", "report", "signature", "validation", "tools", "bench", "fuzz",
+                         "tests/core", "tests/report", "tests/signature", "tests/validation")
     platform_file = path.stem.endswith(("_win", "_linux", "_posix"))
     problems = []
     for number, line in enumerate(path.read_text(encoding="utf-8", errors="replace").splitlines(), 1):

@@ -326,6 +326,8 @@ private:
     bool keyInfoSeen_ = false;
     std::string signingTime_;
     bool haveSigningTime_ = false;
+    bool carriesTimeStamp_ = false;
+    bool carriesRevocationData_ = false;
     int signingCertificateDepth_ = 0; // while one is open
     int certDigestDepth_ = 0;
     std::vector<CertDigest> certDigests_;
@@ -463,6 +465,10 @@ void Check::StartInSignature(const QName& name, const char** atts, int relative)
         certificates_.emplace_back();
         collecting_ = &certificates_.back();
         collectingDepth_ = depth_;
+    } else if (IsXades(name, "SignatureTimeStamp")) {
+        carriesTimeStamp_ = true;
+    } else if (IsXades(name, "RevocationValues")) {
+        carriesRevocationData_ = true;
     } else if (IsXades(name, "SigningTime") && !haveSigningTime_) {
         haveSigningTime_ = true;
         collecting_ = &signingTime_;
@@ -930,9 +936,10 @@ SignatureReport Check::Evaluate() {
     auto unknownMethod = [&](const std::string& what, const std::string& name) {
         return unknown(what + ": " + name, UnknownCause::Method, name);
     };
-    auto altered = [&](std::string reason) {
+    auto altered = [&](std::string reason, SignatureReport::Mismatch mismatch) {
         report.status = Status::Altered;
         report.reason = std::move(reason);
+        report.mismatch = mismatch;
         return report;
     };
 
@@ -974,7 +981,13 @@ SignatureReport Check::Evaluate() {
                 others.push_back(certificates[i]);
         report.trusted = ChainIsTrusted(certificates[signer], others);
         report.key = KeyName(info);
+        report.keyBits = info.keyBits;
+        report.rsaKey = IsRsaKey(info);
+        report.signerCertificate = certificates[signer];
+        report.otherCertificates = std::move(others);
     }
+    report.carriesTimeStamp = carriesTimeStamp_;
+    report.carriesRevocationData = carriesRevocationData_;
     if (haveSigningTime_) {
         std::string_view text = signingTime_;
         while (!text.empty() && std::strchr(" \t\r\n", text.front()) != nullptr)
@@ -1063,13 +1076,16 @@ SignatureReport Check::Evaluate() {
 
     // Then a definite mismatch.
     if (outcome.kind == VerifyOutcome::Kind::Invalid)
-        return altered("imza değeri imzalanan bilgilerle uyuşmuyor");
+        return altered("imza değeri imzalanan bilgilerle uyuşmuyor",
+                       SignatureReport::Mismatch::SignatureValue);
     for (const Reference& ref : references_)
         if (*ref.actual != ref.expected)
             return altered("imzalanan içerik değiştirilmiş (başvuru " +
-                           (ref.uri.empty() ? std::string("\"\" (belgenin tümü)") : ref.uri) + ")");
+                               (ref.uri.empty() ? std::string("\"\" (belgenin tümü)") : ref.uri) + ")",
+                           SignatureReport::Mismatch::Digest);
     if (!certificateListed)
-        return altered("imzalayanın sertifikası, imzalı özelliklerde adı geçen sertifika değil");
+        return altered("imzalayanın sertifikası, imzalı özelliklerde adı geçen sertifika değil",
+                       SignatureReport::Mismatch::SigningCertificate);
     if (payload_ != 0) {
         const bool covered = std::any_of(references_.begin(), references_.end(), [&](const Reference& ref) {
             const bool inside = ref.wholeDocument ||
@@ -1080,7 +1096,8 @@ SignatureReport Check::Evaluate() {
         });
         if (!covered)
             return altered("gösterilen içerik imzalanan içerik değil: PDF'yi taşıyan öğe imzanın "
-                           "kapsamında değil");
+                           "kapsamında değil",
+                           SignatureReport::Mismatch::NotCovered);
     }
     report.status = Status::Intact;
     report.cause = UnknownCause::None;

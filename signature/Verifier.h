@@ -4,6 +4,7 @@
 
 #include "report/Extraction.h"
 #include "report/ReportReader.h"
+#include "signature/Crypto.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -37,6 +38,9 @@ struct SignatureReport {
     std::string reason;
     UnknownCause cause = UnknownCause::None;
     std::string causeName; // for Method: which one ("dsa-sha1", "512 bitlik RSA anahtarı")
+    // For Altered: what does not match.
+    enum class Mismatch { None, SignatureValue, Digest, SigningCertificate, NotCovered };
+    Mismatch mismatch = Mismatch::None;
 
     // Of the signer's certificate, when there is one that could be read.
     std::string signer;
@@ -53,6 +57,16 @@ struct SignatureReport {
     bool usesSha1 = false;
     // The signer's key, as "rsa-2048" or "ec-256"; empty when it could not be read.
     std::string key;
+    unsigned keyBits = 0;
+    bool rsaKey = false;
+    // The signer's certificate (DER; empty when none could be read) and the
+    // other certificates of KeyInfo, for the validation of its chain.
+    Bytes signerCertificate;
+    std::vector<Bytes> otherCertificates;
+    // XAdES unsigned properties the report carries: a signature time-stamp,
+    // revocation values (OCSP responses, CRLs).
+    bool carriesTimeStamp = false;
+    bool carriesRevocationData = false;
     // The signer's chain reaches a root this computer trusts (no revocation
     // look-up). Information only: it never changes status.
     bool trusted = false;

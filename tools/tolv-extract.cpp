@@ -11,6 +11,7 @@
 #include "report/File.h"
 #include "report/ReportReader.h"
 #include "signature/Verifier.h"
+#include "validation/Validation.h"
 
 #include <cstdio>
 #include <ctime>
@@ -86,20 +87,44 @@ std::vector<Detail> Details(const SignatureReport& r) {
     };
 }
 
-std::string Line(const std::string& path, const SignatureReport& r, bool json) {
+// The validation's conclusion and what it rests on, after the check's details.
+std::vector<Detail> Details(const tolv::validation::ValidationReport& v) {
+    using namespace tolv::validation;
+    const std::string sub = SubIndicationName(v.conclusion.sub);
+    return {
+        {"conclusion", "conclusion", IndicationName(v.conclusion.indication), true},
+        {"sub-indication", "subIndication", sub, !sub.empty()},
+        {"validation-reason", "validationReason", v.conclusion.reason, !v.conclusion.reason.empty()},
+        {"revocation", "revocation", RevocationName(v.revocation), true},
+        {"best-signature-time", "bestSignatureTime", UtcText(v.bestSignatureTime), true},
+        {"anchor", "anchor", v.chain.anchor, !v.chain.anchor.empty()},
+    };
+}
+
+std::string Line(const std::string& path, const SignatureReport& r, bool json,
+                 const tolv::validation::ValidationReport* v = nullptr) {
+    std::vector<Detail> details = Details(r);
+    if (v != nullptr)
+        for (Detail& d : Details(*v))
+            details.push_back(std::move(d));
+    const bool qualified = v != nullptr && v->qualified.Claimed();
     if (json) {
         std::string out = "{\"status\":" + Json(tolv::signature::StatusName(r.status)) +
                           ",\"path\":" + Json(path);
-        for (const Detail& d : Details(r))
+        for (const Detail& d : details)
             if (d.present)
                 out += ",\"" + std::string(d.jsonKey) + "\":" + Json(d.value);
         out += std::string(",\"sha1\":") + (r.usesSha1 ? "true" : "false");
+        if (v != nullptr)
+            out += std::string(",\"qualified\":") + (qualified ? "true" : "false");
         return out + ",\"trusted\":" + (r.trusted ? "true" : "false") + "}";
     }
     std::string out = std::string(tolv::signature::StatusName(r.status)) + '\t' + Field(path);
-    for (const Detail& d : Details(r))
+    for (const Detail& d : details)
         if (d.present)
             out += '\t' + std::string(d.key) + '=' + Field(d.value);
+    if (v != nullptr)
+        out += std::string("\tqualified=") + (qualified ? "yes" : "no");
     return out + "\ttrusted=" + (r.trusted ? "yes" : "no");
 }
 
@@ -111,7 +136,8 @@ std::string UnreadableLine(const std::string& path, const std::string& reason, b
     return "unreadable\t" + Field(path) + "\treason=" + Field(reason);
 }
 
-int Verify(const std::vector<std::filesystem::path>& reports, bool json) {
+int Verify(const std::vector<std::filesystem::path>& reports, bool json,
+           const tolv::validation::Anchors& anchors) {
     bool altered = false, unknown = false, unreadable = false;
     for (const auto& report : reports) {
         const std::string path = tolv::report::PathText(report);
@@ -119,7 +145,8 @@ int Verify(const std::vector<std::filesystem::path>& reports, bool json) {
             const SignatureReport r = tolv::signature::CheckReport(report);
             altered = altered || r.status == tolv::signature::Status::Altered;
             unknown = unknown || r.status == tolv::signature::Status::Unknown;
-            tolv::tools::PrintOutputLine(Line(path, r, json).c_str());
+            const auto v = tolv::validation::Validate(r, anchors, std::int64_t(std::time(nullptr)));
+            tolv::tools::PrintOutputLine(Line(path, r, json, &v).c_str());
         } catch (const std::exception& error) {
             unreadable = true;
             tolv::tools::PrintOutputLine(UnreadableLine(path, error.what(), json).c_str());
@@ -161,7 +188,7 @@ int Extract(const std::filesystem::path& report, const std::filesystem::path& pd
 }
 
 const char* kUsage = "kullanım: tolv-extract [--check] RAPOR.Tolv ÇIKTI.pdf\n"
-                     "          tolv-extract --verify [--json] RAPOR.Tolv...\n"
+                     "          tolv-extract --verify [--json] [--trust-anchors YOL]... RAPOR.Tolv...\n"
                      "          tolv-extract --help | --version";
 
 template <class Char> int Run(int argc, Char** argv) {
@@ -178,13 +205,26 @@ template <class Char> int Run(int argc, Char** argv) {
         return 0;
     }
     if (!args.empty() && is(args[0], "--verify")) {
-        bool json = args.size() > 1 && is(args[1], "--json");
-        std::vector<std::filesystem::path> reports(args.begin() + (json ? 2 : 1), args.end());
+        bool json = false;
+        tolv::validation::Anchors anchors;
+        std::vector<std::filesystem::path> reports;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            if (reports.empty() && is(args[i], "--json")) {
+                json = true;
+            } else if (reports.empty() && is(args[i], "--trust-anchors") && i + 1 < args.size()) {
+                if (const std::string error = anchors.Add(args[++i]); !error.empty()) {
+                    tolv::tools::PrintLine(("tolv-extract: " + error).c_str());
+                    return 2;
+                }
+            } else {
+                reports.push_back(args[i]);
+            }
+        }
         if (reports.empty()) {
             tolv::tools::PrintLine(kUsage);
             return 2;
         }
-        return Verify(reports, json);
+        return Verify(reports, json, anchors);
     }
     const bool check = !args.empty() && is(args[0], "--check");
     if (args.size() != (check ? 3u : 2u)) {

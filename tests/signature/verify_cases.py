@@ -206,6 +206,22 @@ def check_help(runner, failures):
             failures.append((" ".join(args), str(code), str(got_code), f"out {got_out[:60]!r}, err {got_err[:60]!r}"))
 
 
+def check_validation(runner, cases, failures):
+    """The validation's conclusion on a genuine report, with the test CA as an
+    added anchor and without, and on an altered one."""
+    intact = next(c for c in cases if c["expect"] == "intact" and c.get("method") == "rsa-sha256")
+    altered = next(c for c in cases if c["expect"] == "altered")
+    anchor, ca = ["--trust-anchors", runner.path("keys/ca.pem")], "Tolv Deneme Kök Sertifikası"
+    for options, case, want in ((anchor, intact, ("indeterminate", "TRY_LATER", ca)),
+                                ([], intact, ("indeterminate", "NO_CERTIFICATE_CHAIN_FOUND", None)),
+                                (anchor, altered, ("invalid", r"HASH_FAILURE|SIG_CRYPTO_FAILURE", ca))):
+        _, lines, err = runner.run(["--json", *options], [case["file"]])
+        got = json.loads(lines[0]) if lines else {}
+        said = (got.get("conclusion"), got.get("subIndication") or "", got.get("anchor"))
+        if said[0] != want[0] or not re.fullmatch(want[1], said[1]) or said[2] != want[2]:
+            failures.append((case["file"], " ".join(w or "-" for w in want), str(said), err[:80]))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--windows", action="store_true", help="Windows program: Z:\\ paths, CNG's gaps")
@@ -224,6 +240,7 @@ def main():
     check_extraction(runner, cases, allow, failures)
     check_exit_codes(runner, cases, allow, failures)
     check_help(runner, failures)
+    check_validation(runner, cases, failures)
     if failures:
         width = max(len(f[0]) for f in failures)
         print(f"{'report':<{width}}  {'expected':<9} {'got':<9} detail")

@@ -1,0 +1,49 @@
+#pragma once
+// The one place where what the building blocks established becomes the
+// signature's conclusion. Facts first, verdict last: nothing here looks at a
+// certificate or a clock.
+
+#include "signature/Verifier.h"
+#include "validation/AlgorithmPolicy.h"
+#include "validation/Chain.h"
+#include "validation/Indication.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tolv::validation {
+
+enum class Revocation {
+    None,    // the report carries no revocation data (and none was fetched)
+    Good,    // an answer that covers the signer's certificate says it is good
+    Revoked, // ...says it was revoked, at revokedAt
+    Unknown, // there is revocation data, but none that speaks for the certificate
+};
+
+const char* RevocationName(Revocation revocation); // "none", "good", "revoked", "unknown"
+
+struct ValidationFacts {
+    // Integrity: the signature check.
+    signature::Status integrity = signature::Status::Unknown;
+    signature::UnknownCause cause = signature::UnknownCause::None;
+    signature::SignatureReport::Mismatch mismatch = signature::SignatureReport::Mismatch::None;
+    // X.509 validation at the best signature time.
+    ChainFacts::Outcome chain = ChainFacts::Outcome::NoChain;
+    Revocation revocation = Revocation::None;
+    std::optional<std::int64_t> revokedAt;
+    // Proof of existence: a valid signature time-stamp's time.
+    std::optional<std::int64_t> provenTime;
+    // Signature acceptance: the earliest algorithm limit, if any applies.
+    std::optional<AlgorithmLimit> algorithmLimit;
+};
+
+struct Conclusion {
+    Indication indication = Indication::Indeterminate;
+    SubIndication sub = SubIndication::FormatFailure;
+    std::string reason; // in Turkish, empty when valid
+};
+
+Conclusion Conclude(const ValidationFacts& facts);
+
+} // namespace tolv::validation
