@@ -91,20 +91,6 @@ std::optional<Conclusion> FromAlgorithms(const ValidationFacts& facts) {
 
 } // namespace
 
-const char* RevocationName(Revocation revocation) {
-    switch (revocation) {
-    case Revocation::Good:
-        return "good";
-    case Revocation::Revoked:
-        return "revoked";
-    case Revocation::Unknown:
-        return "unknown";
-    case Revocation::None:
-        break;
-    }
-    return "none";
-}
-
 Conclusion Conclude(const ValidationFacts& facts) {
     for (auto block : {FromIntegrity, FromCertificates, FromAlgorithms})
         if (std::optional<Conclusion> conclusion = block(facts))

@@ -7,21 +7,13 @@
 #include "validation/AlgorithmPolicy.h"
 #include "validation/Chain.h"
 #include "validation/Indication.h"
+#include "validation/Revocation.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace tolv::validation {
-
-enum class Revocation {
-    None,    // the report carries no revocation data (and none was fetched)
-    Good,    // an answer that covers the signer's certificate says it is good
-    Revoked, // ...says it was revoked, at revokedAt
-    Unknown, // there is revocation data, but none that speaks for the certificate
-};
-
-const char* RevocationName(Revocation revocation); // "none", "good", "revoked", "unknown"
 
 struct ValidationFacts {
     // Integrity: the signature check.
