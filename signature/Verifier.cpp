@@ -5,6 +5,7 @@
 #include "signature/Algorithms.h"
 #include "signature/Canonicalizer.h"
 #include "signature/HashSink.h"
+#include "signature/UnsignedProperties.h"
 
 #include <algorithm>
 #include <cstring>
@@ -326,8 +327,6 @@ private:
     bool keyInfoSeen_ = false;
     std::string signingTime_;
     bool haveSigningTime_ = false;
-    bool carriesTimeStamp_ = false;
-    bool carriesRevocationData_ = false;
     int signingCertificateDepth_ = 0; // while one is open
     int certDigestDepth_ = 0;
     std::vector<CertDigest> certDigests_;
@@ -465,10 +464,6 @@ void Check::StartInSignature(const QName& name, const char** atts, int relative)
         certificates_.emplace_back();
         collecting_ = &certificates_.back();
         collectingDepth_ = depth_;
-    } else if (IsXades(name, "SignatureTimeStamp")) {
-        carriesTimeStamp_ = true;
-    } else if (IsXades(name, "RevocationValues")) {
-        carriesRevocationData_ = true;
     } else if (IsXades(name, "SigningTime") && !haveSigningTime_) {
         haveSigningTime_ = true;
         collecting_ = &signingTime_;
@@ -986,8 +981,6 @@ SignatureReport Check::Evaluate() {
         report.signerCertificate = certificates[signer];
         report.otherCertificates = std::move(others);
     }
-    report.carriesTimeStamp = carriesTimeStamp_;
-    report.carriesRevocationData = carriesRevocationData_;
     if (haveSigningTime_) {
         std::string_view text = signingTime_;
         while (!text.empty() && std::strchr(" \t\r\n", text.front()) != nullptr)
@@ -1104,6 +1097,54 @@ SignatureReport Check::Evaluate() {
     return report;
 }
 
+// One read's consumers: the check, and the reader of what the signature
+// carries beside what it signs.
+class Reading : public report::XmlObserver {
+public:
+    Reading() = default;
+    explicit Reading(const Reading* first) : check_(&first->check_) {}
+
+    void Doctype(bool internalSubset) override { check_.Doctype(internalSubset); }
+    void Namespace(const char* prefix, const char* uri) override {
+        check_.Namespace(prefix, uri);
+        extra_.Namespace(prefix, uri);
+    }
+    void StartElement(const char* name, const char** atts) override {
+        check_.StartElement(name, atts);
+        extra_.StartElement(name, atts);
+    }
+    void EndElement() override {
+        check_.EndElement();
+        extra_.EndElement();
+    }
+    void Text(const char* text, std::size_t size) override {
+        check_.Text(text, size);
+        extra_.Text(text, size);
+    }
+    void PlainText(const char* text, std::size_t size) override {
+        check_.PlainText(text, size);
+        extra_.PlainText(text, size);
+    }
+    void Comment(const char* text) override { check_.Comment(text); }
+    void ProcessingInstruction(const char* target, const char* data) override {
+        check_.ProcessingInstruction(target, data);
+    }
+    void PayloadElement(std::uint64_t ordinal) override { check_.PayloadElement(ordinal); }
+
+    bool EndPass() { return check_.EndPass(); }
+    bool SignedInfoRead() const { return check_.SignedInfoRead(); }
+    void CannotCheck(std::string reason, UnknownCause cause) { check_.CannotCheck(std::move(reason), cause); }
+    SignatureReport Evaluate() {
+        SignatureReport report = check_.Evaluate();
+        report.unsignedData = extra_.Take();
+        return report;
+    }
+
+private:
+    Check check_;
+    UnsignedPropertiesReader extra_;
+};
+
 namespace {
 
 bool IsRegularFile(const std::filesystem::path& path) {
@@ -1112,14 +1153,14 @@ bool IsRegularFile(const std::filesystem::path& path) {
 }
 
 // A report whose references need a second read: a pipe cannot give it.
-void NoSecondRead(Check& check) {
+void NoSecondRead(Reading& check) {
     check.CannotCheck("rapor, imzası için ikinci kez okunabilen bir dosya değil",
                       UnknownCause::Structure);
 }
 
 // Where a second read turns out necessary only after it: the first needed
 // none, the second says otherwise, so the bytes changed in between.
-void ChangedBetweenReads(Check& check) {
+void ChangedBetweenReads(Reading& check) {
     check.CannotCheck("rapor, imzası denetlenirken değişti", UnknownCause::ChangedWhileRead);
 }
 
@@ -1137,7 +1178,7 @@ const char* StatusName(Status status) {
     return "unknown";
 }
 
-SignatureCheck::SignatureCheck() : check_(std::make_unique<Check>()) {}
+SignatureCheck::SignatureCheck() : check_(std::make_unique<Reading>()) {}
 SignatureCheck::~SignatureCheck() = default;
 
 report::XmlObserver& SignatureCheck::Observer() {
@@ -1150,7 +1191,7 @@ bool SignatureCheck::NeedsSecondRead() {
 
 void SignatureCheck::BeginSecondRead() {
     first_ = std::move(check_);
-    check_ = std::make_unique<Check>(first_.get());
+    check_ = std::make_unique<Reading>(first_.get());
 }
 
 SignatureReport SignatureCheck::Result() {
@@ -1160,7 +1201,7 @@ SignatureReport SignatureCheck::Result() {
 
 SignatureReport CheckReport(const std::filesystem::path& report, const report::FileTaps& taps) {
     const bool regular = IsRegularFile(report);
-    Check first;
+    Reading first;
     report::ReadReport(report, first, taps);
     if (!first.EndPass())
         return first.Evaluate();
@@ -1168,7 +1209,7 @@ SignatureReport CheckReport(const std::filesystem::path& report, const report::F
         NoSecondRead(first);
         return first.Evaluate();
     }
-    Check second(&first);
+    Reading second(&first);
     report::ReadReport(report, second, taps);
     second.EndPass();
     return second.Evaluate();
@@ -1190,13 +1231,13 @@ ViewResult WritePdfAndCheck(const std::filesystem::path& report, const std::file
     const bool regular = IsRegularFile(report);
     ViewResult result;
     bool evaluated = false;
-    const auto evaluate = [&](Check& check) {
+    const auto evaluate = [&](Reading& check) {
         result.signature = check.Evaluate();
         evaluated = true;
         return !decide || decide(result.signature);
     };
 
-    Check first;
+    Reading first;
     bool secondNeeded = false;
     report::ReadHooks hooks;
     hooks.observer = &first;
@@ -1228,8 +1269,8 @@ ViewResult WritePdfAndCheck(const std::filesystem::path& report, const std::file
 
     // Planned by the first read's SignedInfo, or, where the first read needed
     // no second one and only skipped the PDF, a check of its own.
-    std::unique_ptr<Check> second = secondNeeded ? std::make_unique<Check>(&first)
-                                                 : std::make_unique<Check>();
+    std::unique_ptr<Reading> second = secondNeeded ? std::make_unique<Reading>(&first)
+                                                 : std::make_unique<Reading>();
     const auto finish = [&] {
         if (second->EndPass())
             ChangedBetweenReads(*second);

@@ -5,6 +5,7 @@
 #include "report/Extraction.h"
 #include "report/ReportReader.h"
 #include "signature/Crypto.h"
+#include "signature/UnsignedProperties.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -63,10 +64,9 @@ struct SignatureReport {
     // other certificates of KeyInfo, for the validation of its chain.
     Bytes signerCertificate;
     std::vector<Bytes> otherCertificates;
-    // XAdES unsigned properties the report carries: a signature time-stamp,
+    // XAdES unsigned properties: signature time-stamps, certificate and
     // revocation values (OCSP responses, CRLs).
-    bool carriesTimeStamp = false;
-    bool carriesRevocationData = false;
+    UnsignedData unsignedData;
     // The signer's chain reaches a root this computer trusts (no revocation
     // look-up). Information only: it never changes status.
     bool trusted = false;
@@ -79,7 +79,7 @@ const char* StatusName(Status status);
 // reads themselves (the fuzzer, tests on documents in memory): give Observer()
 // one read of the whole document; when NeedsSecondRead, BeginSecondRead and
 // give the new Observer() the whole document again; then Result.
-class Check;
+class Reading;
 class SignatureCheck {
 public:
     SignatureCheck();
@@ -93,8 +93,8 @@ public:
     SignatureReport Result();
 
 private:
-    std::unique_ptr<Check> first_; // once the second read begins
-    std::unique_ptr<Check> check_;
+    std::unique_ptr<Reading> first_; // once the second read begins
+    std::unique_ptr<Reading> check_;
 };
 
 // Checks the report at path; reads it once, twice when the signature comes

@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <exception>
 #include <filesystem>
 #include <string>
@@ -91,11 +92,18 @@ std::vector<Detail> Details(const SignatureReport& r) {
 std::vector<Detail> Details(const tolv::validation::ValidationReport& v) {
     using namespace tolv::validation;
     const std::string sub = SubIndicationName(v.conclusion.sub);
+    const std::optional<TimeStampFacts>& ts = v.timeStamp;
     return {
         {"conclusion", "conclusion", IndicationName(v.conclusion.indication), true},
         {"sub-indication", "subIndication", sub, !sub.empty()},
         {"validation-reason", "validationReason", v.conclusion.reason, !v.conclusion.reason.empty()},
-        {"revocation", "revocation", RevocationName(v.revocation), true},
+        {"revocation", "revocation", RevocationName(v.revocation.status), true},
+        {"revoked-at", "revokedAt", v.revocation.revokedAt ? UtcText(*v.revocation.revokedAt) : "",
+         v.revocation.revokedAt.has_value()},
+        {"timestamp", "timestamp", !ts ? "none" : ts->valid ? "valid" : "invalid", true},
+        {"timestamp-time", "timestampTime", ts && ts->valid ? UtcText(ts->time) : "", ts && ts->valid},
+        {"timestamp-authority", "timestampAuthority", ts ? ts->authority : "",
+         ts && !ts->authority.empty()},
         {"best-signature-time", "bestSignatureTime", UtcText(v.bestSignatureTime), true},
         {"anchor", "anchor", v.chain.anchor, !v.chain.anchor.empty()},
     };

@@ -1,6 +1,23 @@
 #include "validation/Validation.h"
 
 namespace tolv::validation {
+namespace {
+
+// Proof of existence: of the signature time-stamps, the valid one with the
+// earliest time; the first that failed where none is valid.
+std::optional<TimeStampFacts> ProveExistence(const signature::SignatureReport& report,
+                                             const std::vector<Bytes>& others,
+                                             const Anchors& anchors) {
+    std::optional<TimeStampFacts> best;
+    for (const signature::TimeStampToken& token : report.unsignedData.signatureTimeStamps) {
+        TimeStampFacts facts = VerifyTimeStamp(token.token, token.covered, others, anchors);
+        if (!best || (facts.valid && (!best->valid || facts.time < best->time)))
+            best = std::move(facts);
+    }
+    return best;
+}
+
+} // namespace
 
 ValidationReport Validate(const signature::SignatureReport& report, const Anchors& anchors,
                           std::int64_t now) {
@@ -9,19 +26,35 @@ ValidationReport Validate(const signature::SignatureReport& report, const Anchor
     facts.integrity = report.status;
     facts.cause = report.cause;
     facts.mismatch = report.mismatch;
-    // Time-stamps and the report's revocation values are not weighed yet: a
-    // time-stamp not checked proves nothing, and revocation data not read
-    // shows nothing, so both leave the conclusion where the rest puts it.
-    result.bestSignatureTime = now;
-    result.revocation = report.carriesRevocationData ? Revocation::Unknown : Revocation::None;
-    facts.revocation = result.revocation;
     facts.algorithmLimit = AlgorithmLimitOf(report);
+    // Certificates from KeyInfo and CertificateValues alike.
+    std::vector<Bytes> others = report.otherCertificates;
+    others.insert(others.end(), report.unsignedData.certificates.begin(),
+                  report.unsignedData.certificates.end());
+
+    // A time-stamp only counts over a signature whose value is the one signed.
+    if (report.status == signature::Status::Intact)
+        result.timeStamp = ProveExistence(report, others, anchors);
+    if (result.timeStamp && result.timeStamp->valid)
+        facts.provenTime = result.timeStamp->time;
+    result.bestSignatureTime = facts.provenTime.value_or(now);
+
     if (!report.signerCertificate.empty()) {
-        result.chain = ValidateChain(report.signerCertificate, report.otherCertificates, anchors,
-                                     result.bestSignatureTime);
+        result.chain = ValidateChain(report.signerCertificate, others, anchors, result.bestSignatureTime);
         result.qualified = QualifiedClaimOf(report.signerCertificate);
     }
     facts.chain = result.chain.outcome;
+
+    const RevocationData data{report.unsignedData.ocspResponses, report.unsignedData.crls};
+    if (result.chain.chain.size() >= 2) {
+        result.revocation = CheckRevocation(report.signerCertificate, result.chain.chain[1], data,
+                                            others, result.bestSignatureTime);
+    } else if (!data.ocspResponses.empty() || !data.crls.empty()) {
+        result.revocation.status = Revocation::Unknown;
+        result.revocation.reason = "imzalayanın sertifikasını vereni bilinmiyor";
+    }
+    facts.revocation = result.revocation.status;
+    facts.revokedAt = result.revocation.revokedAt;
     result.conclusion = Conclude(facts);
     return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// A signature's validation: what the signature check found, the signer's
-// chain at the best signature time, revocation, the algorithms, and what the
+// A signature's validation: what the signature check found, the proof of
+// existence its time-stamps give, the signer's chain at the best signature
+// time, revocation from the report's own data, the algorithms, and what the
 // certificate claims of itself; one conclusion from all of it.
 
 #include "signature/Verifier.h"
@@ -8,8 +9,11 @@
 #include "validation/Chain.h"
 #include "validation/Conclusion.h"
 #include "validation/Qualified.h"
+#include "validation/Revocation.h"
+#include "validation/TimeStamp.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace tolv::validation {
 
@@ -17,8 +21,11 @@ struct ValidationReport {
     Conclusion conclusion;
     ChainFacts chain;
     QualifiedClaim qualified;
-    Revocation revocation = Revocation::None;
-    // The time the chain was judged at: a time-stamp's proven time, else now.
+    RevocationFacts revocation;
+    // The signature time-stamp that proves the earliest time, else the first
+    // that failed; nothing when the report carries none.
+    std::optional<TimeStampFacts> timeStamp;
+    // The time the chain was judged at: a valid time-stamp's, else now.
     std::int64_t bestSignatureTime = 0;
 };
 
