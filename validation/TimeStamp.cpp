@@ -18,7 +18,7 @@ namespace {
 using detail::TokenContents;
 using signature::HashAlgorithm;
 
-std::optional<HashAlgorithm> ImprintAlgorithm(const std::string& oid) {
+std::optional<HashAlgorithm> DigestAlgorithm(const std::string& oid) {
     if (oid == "1.3.14.3.2.26")
         return HashAlgorithm::Sha1; // old tokens still carry it
     if (oid == "2.16.840.1.101.3.4.2.1")
@@ -32,12 +32,10 @@ std::optional<HashAlgorithm> ImprintAlgorithm(const std::string& oid) {
 
 // Empty when the imprint is the digest of covered, else why not.
 std::string ImprintFailure(const TokenContents& contents, const Bytes& covered) {
-    const auto algorithm = ImprintAlgorithm(contents.hashOid);
-    if (!algorithm)
+    const auto matches = detail::DigestMatches(contents.hashOid, covered, contents.imprint);
+    if (!matches)
         return "zaman damgasının özet algoritması desteklenmiyor (" + contents.hashOid + ")";
-    const auto hasher = signature::NewHasher(*algorithm);
-    hasher->Update(covered.data(), covered.size());
-    if (hasher->Finish() != contents.imprint)
+    if (!*matches)
         return "zaman damgası bu imzaya ait değil: damgalanan özet, imza değerinin özetiyle "
                "aynı değil";
     return {};
@@ -52,6 +50,15 @@ TimeStampFacts Invalid(TimeStampFacts facts, std::string reason) {
 } // namespace
 
 namespace detail {
+
+std::optional<bool> DigestMatches(const std::string& oid, const Bytes& data, const Bytes& digest) {
+    const auto algorithm = DigestAlgorithm(oid);
+    if (!algorithm)
+        return std::nullopt;
+    const auto hasher = signature::NewHasher(*algorithm);
+    hasher->Update(data.data(), data.size());
+    return hasher->Finish() == digest;
+}
 
 std::string CallFailed(const char* call, unsigned long error) {
     char code[16];

@@ -5,6 +5,7 @@
 #include "validation/Anchors.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,10 @@ TokenContents ReadToken(const Bytes& token, const std::vector<Bytes>& others);
 // Whether the certificate's extended key usage names time-stamping and is
 // marked critical.
 bool TimeStampingCritical(const Bytes& certificate);
+
+// Whether digest is that of data with the algorithm oid names (SHA-1, SHA-256,
+// SHA-384, SHA-512); nullopt for another algorithm.
+std::optional<bool> DigestMatches(const std::string& oid, const Bytes& data, const Bytes& digest);
 
 // For Unsupported: "Call: hata 0x80092002".
 std::string CallFailed(const char* call, unsigned long error);

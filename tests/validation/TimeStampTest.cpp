@@ -1,5 +1,6 @@
 // VerifyTimeStamp over the tokens of make-timestamp-fixtures.py, with their
-// root as the only anchor.
+// root as the only anchor. Wine 8's crypt32 has no decoder for TSTInfo, so
+// there every token that is one is answered as one this system cannot check.
 
 #include "validation/TimeStamp.h"
 
@@ -42,6 +43,7 @@ TEST(TimeStampTest, VerifyTimeStampOverTheFixtures) {
         {"nocert.der", {}, kStamped + 5, "", "birimin sertifikası ne damgada ne de raporda"},
         {"other.der", {}, kStamped + 4, kTsa, "bu imzaya ait değil"},
         {"moved.der", {}, kStamped + 1, kTsa, "zaman damgasının imzası doğrulanmıyor"},
+        {"broken.der", {}, kStamped, kTsa, "zaman damgasının imzası doğrulanmıyor"},
         {"noeku-token.der",
          {},
          kStamped,
@@ -67,6 +69,12 @@ TEST(TimeStampTest, VerifyTimeStampOverTheFixtures) {
         for (const char* other : row.others)
             others.push_back(Token(other));
         const TimeStampFacts facts = VerifyTimeStamp(Token(row.token), covered, others, anchors);
+        if (signature::testing::UnderWine() && row.time != 0) {
+            EXPECT_FALSE(facts.valid);
+            EXPECT_EQ(facts.reason, "bu sistem zaman damgasını doğrulayamıyor "
+                                    "(CryptDecodeObjectEx(TIMESTAMP_INFO): hata 0x00000002)");
+            continue;
+        }
         EXPECT_EQ(facts.valid, !row.reason) << facts.reason;
         if (row.reason) {
             EXPECT_THAT(facts.reason, ::testing::HasSubstr(row.reason));

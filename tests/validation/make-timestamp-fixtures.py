@@ -17,6 +17,7 @@ time-stamping authority, with every time fixed by faketime (UTC):
   nocert.der        without the TSA's certificate inside (tsa.der given beside it)
   early.der         at 2018-06-01, before tsa.der was issued
   moved.der         token.der with its genTime moved a second on after signing
+  broken.der        token.der with a bit of its signature value changed
   foreign-token.der by foreign.der
   noeku-token.der   TSTInfo of token.der signed again by noeku.der (no extended key usage)
   lax-token.der     ... by lax.der (timeStamping, not critical)
@@ -146,6 +147,8 @@ def main(folder):
     good = pathlib.Path("token.der").read_bytes()
     assert good.count(b"20210304050607Z") == 1
     pathlib.Path("moved.der").write_bytes(good.replace(b"20210304050607Z", b"20210304050608Z"))
+    # The signature value ends the token: no unsigned attributes follow it.
+    pathlib.Path("broken.der").write_bytes(good[:-1] + bytes([good[-1] ^ 1]))
     sign_again("token.der", "noeku", "noeku-token.der")
     sign_again("token.der", "lax", "lax-token.der")
 
