@@ -25,6 +25,7 @@ inline void FreeCertificates(STACK_OF(X509) * stack) noexcept {
 using UniqueCertificates = Owner<STACK_OF(X509), FreeCertificates>;
 
 TokenContents Unreadable(std::string detail) {
+    ERR_clear_error();
     TokenContents contents;
     contents.detail = std::move(detail);
     return contents;

@@ -6,6 +6,7 @@
 #include "validation/Crypt32_win.h"
 #include "validation/TimeStampToken.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -30,7 +31,9 @@ TokenContents Failed(TokenContents::Reading reading, std::string detail) {
 
 // What the token holds is at fault, rather than the system.
 bool AsnError(DWORD error) {
-    return (error & 0xFFFFFE00) == 0x80093000 || error == static_cast<DWORD>(CRYPT_E_BAD_ENCODE) ||
+    // CRYPT_E_OSS_ERROR up to the last CRYPT_E_ASN1_ code
+    return (error >= 0x80093000 && error <= 0x800932FF) ||
+           error == static_cast<DWORD>(CRYPT_E_BAD_ENCODE) ||
            error == static_cast<DWORD>(CRYPT_E_INVALID_MSG_TYPE) ||
            error == static_cast<DWORD>(CRYPT_E_UNEXPECTED_MSG_TYPE);
 }
@@ -80,6 +83,11 @@ bool TstInfoOf(HCRYPTMSG message, Bytes& info) {
     const auto& blob = *static_cast<const CRYPT_DATA_BLOB*>(inner.get());
     info.assign(blob.pbData, blob.pbData + blob.cbData);
     return true;
+}
+
+// oid: a content type as CryptMsgGetParam gives it, NUL-terminated.
+bool NamesTstInfo(const Bytes& oid) {
+    return std::string(oid.begin(), std::find(oid.begin(), oid.end(), 0)) == szOID_TIMESTAMP_TOKEN;
 }
 
 std::int64_t Seconds(const FILETIME& time) {
@@ -146,8 +154,8 @@ TokenContents ReadToken(const Bytes& token, const std::vector<Bytes>& others) {
     Bytes contentType, info;
     if (!Count(message.get(), CMSG_TYPE_PARAM, type) || type != CMSG_SIGNED ||
         !Param(message.get(), CMSG_INNER_CONTENT_TYPE_PARAM, 0, contentType) ||
-        std::strcmp(reinterpret_cast<const char*>(contentType.data()), szOID_TIMESTAMP_TOKEN) ||
-        !Count(message.get(), CMSG_SIGNER_COUNT_PARAM, signers) || signers != 1)
+        !NamesTstInfo(contentType) || !Count(message.get(), CMSG_SIGNER_COUNT_PARAM, signers) ||
+        signers != 1)
         return Failed(TokenContents::Reading::Unreadable, "tek imzacılı bir TSTInfo değil");
     if (!TstInfoOf(message.get(), info))
         return Failure("CryptMsgGetParam(CMSG_CONTENT_PARAM)");
