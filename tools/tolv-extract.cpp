@@ -104,6 +104,7 @@ std::vector<Detail> Details(const tolv::validation::ValidationReport& v) {
         {"timestamp-time", "timestampTime", ts && ts->valid ? UtcText(ts->time) : "", ts && ts->valid},
         {"timestamp-authority", "timestampAuthority", ts ? ts->authority : "",
          ts && !ts->authority.empty()},
+        {"timestamp-reason", "timestampReason", ts ? ts->reason : "", ts && !ts->valid},
         {"best-signature-time", "bestSignatureTime", UtcText(v.bestSignatureTime), true},
         {"anchor", "anchor", v.chain.anchor, !v.chain.anchor.empty()},
     };
