@@ -2,6 +2,8 @@
 
 #include "validation/Revocation.h"
 
+#include "tests/signature/TestPlatform.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -45,20 +47,38 @@ TEST(RevocationTest, CheckRevocationOfTheFixtures) {
         const char* source = "";
         std::optional<std::int64_t> revokedAt = {};
         const char* reason = ""; // a part of it, for Unknown
+        // Decided by a response that carries certificates or a revocation
+        // reason, which Wine 8's crypt32 cannot decode: there it is Unknown,
+        // and says so.
+        bool unreadableUnderWine = false;
     };
     const Row rows[] = {
-        {.what = "good, signed by the CA", .ocsp = {"ocsp-ca.der"}, .source = "ocsp"},
+        {.what = "good, signed by the CA",
+         .ocsp = {"ocsp-ca.der"},
+         .source = "ocsp",
+         .unreadableUnderWine = true},
         {.what = "good, signed by its delegated responder",
          .ocsp = {"ocsp-responder.der"},
-         .source = "ocsp"},
-        {.what = "revoked, a SHA-256 CertID",
+         .source = "ocsp",
+         .unreadableUnderWine = true},
+        {.what = "revoked, a SHA-256 CertID, the responder's certificate only among the others",
          .certificate = "revoked.der",
          .ocsp = {"ocsp-revoked.der"},
+         .others = {"rogue.der", "responder.der"},
+         .status = Revocation::Revoked,
+         .source = "ocsp",
+         .revokedAt = kRevokedAt,
+         .unreadableUnderWine = true},
+        {.what = "revoked, no reason given",
+         .certificate = "unstated.der",
+         .ocsp = {"ocsp-unstated.der"},
+         .others = {"responder.der"},
          .status = Revocation::Revoked,
          .source = "ocsp",
          .revokedAt = kRevokedAt},
         {.what = "a responder without the OCSP-signing key usage",
          .ocsp = {"ocsp-rogue.der"},
+         .others = {"rogue.der"},
          .status = Revocation::Unknown,
          .reason = "OCSP yanıtı 1: yanıtı imzalayan “Tolv Yetkisiz OCSP” OCSP imzalama yetkisi "
                    "taşımıyor"},
@@ -66,20 +86,22 @@ TEST(RevocationTest, CheckRevocationOfTheFixtures) {
          .ocsp = {"ocsp-foreign.der"},
          .status = Revocation::Unknown,
          .reason = "“Tolv Yabancı OCSP” sertifikasını, denetlenen sertifikayı düzenleyen "
-                   "düzenlememiş"},
+                   "düzenlememiş",
+         .unreadableUnderWine = true},
         {.what = "a response produced before the best signature time",
-         .ocsp = {"ocsp-ca.der"},
+         .ocsp = {"ocsp-nocerts.der"},
+         .others = {"responder.der"},
          .time = kJune2025,
          .status = Revocation::Unknown,
          .reason = "imza zamanından önce üretilmiş"},
         {.what = "a response about another certificate",
-         .certificate = "revoked.der",
-         .ocsp = {"ocsp-ca.der"},
+         .ocsp = {"ocsp-unstated.der"},
+         .others = {"responder.der"},
          .status = Revocation::Unknown,
          .reason = "bu sertifika için değil"},
-        {.what = "the responder's certificate only among the others",
+        {.what = "good, the responder's certificate only among the others",
          .ocsp = {"ocsp-nocerts.der"},
-         .others = {"rogue.der", "responder.der"},
+         .others = {"responder.der"},
          .source = "ocsp"},
         {.what = "the responder's certificate nowhere",
          .ocsp = {"ocsp-nocerts.der"},
@@ -108,19 +130,28 @@ TEST(RevocationTest, CheckRevocationOfTheFixtures) {
         {.what = "a response that does not count beside a CRL that does",
          .ocsp = {"ocsp-rogue.der"},
          .crls = {"crl.der"},
+         .others = {"rogue.der"},
          .source = "crl"},
         {.what = "a revoking response beside answers that do not count",
-         .certificate = "revoked.der",
-         .ocsp = {"ocsp-ca.der", "ocsp-revoked.der"},
+         .certificate = "unstated.der",
+         .ocsp = {"ocsp-ca.der", "ocsp-unstated.der"},
          .crls = {"crl-impostor.der"},
+         .others = {"responder.der"},
          .status = Revocation::Revoked,
          .source = "ocsp",
          .revokedAt = kRevokedAt},
         {.what = "no data", .status = Revocation::None},
     };
     const Bytes issuer = Read("ca.der");
-    for (const Row& row : rows) {
+    for (Row row : rows) {
         SCOPED_TRACE(row.what);
+        if (row.unreadableUnderWine && signature::testing::UnderWine()) {
+            row.status = Revocation::Unknown;
+            row.source = "";
+            row.revokedAt.reset();
+            row.reason = "OCSP yanıtı 1: bu sistem OCSP yanıtını okuyamıyor (CryptDecodeObjectEx "
+                         "OCSP_BASIC_";
+        }
         const RevocationData data{ReadAll(row.ocsp), ReadAll(row.crls)};
         const RevocationFacts facts =
             CheckRevocation(Read(row.certificate), issuer, data, ReadAll(row.others), row.time);

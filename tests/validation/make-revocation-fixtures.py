@@ -8,6 +8,8 @@ No private key stays in the folder. Everything is DER:
   ca.der          "Tolv Sınama İptal Kökü", self-signed CA, 2019 to 2049
   leaf.der        "İptal Edilmemiş İmzacı", issued 2024-01-01, never revoked
   revoked.der     "İptal Edilmiş İmzacı", issued 2024-01-01, revoked 2024-06-01
+                  for a key compromise
+  unstated.der    "Nedeni Belirtilmemiş İmzacı", revoked then with no reason given
   responder.der   the CA's OCSP responder, with the OCSP-signing key usage
   rogue.der       issued by the CA too, without that key usage
   impostor.der    a self-signed CA with the CA's very name and another key
@@ -15,11 +17,13 @@ No private key stays in the folder. Everything is DER:
 OCSP responses, all produced on 2025-01-01, for leaf unless said:
   ocsp-ca.der         signed by the CA itself
   ocsp-responder.der  signed by responder, its certificate inside
-  ocsp-revoked.der    the same for revoked.der, the CertID hashed with SHA-256
-  ocsp-rogue.der      signed by rogue
+  ocsp-revoked.der    by responder for revoked.der, the CertID hashed with
+                      SHA-256, without the responder's certificate
+  ocsp-unstated.der   by responder for unstated.der, without its certificate
+  ocsp-rogue.der      signed by rogue, without its certificate
   ocsp-foreign.der    signed by foreign
   ocsp-nocerts.der    signed by responder, without its certificate
-CRLs, issued on 2025-01-01 and listing revoked.der:
+CRLs, issued on 2025-01-01 and listing the two revoked:
   crl.der         by the CA
   crl-impostor.der by the impostor
 """
@@ -127,16 +131,20 @@ def main(folder):
     self_signed("impostor", "/C=TR/CN=Tolv Sınama İptal Kökü")
     issue("leaf", "İptal Edilmemiş İmzacı", "leaf")
     issue("revoked", "İptal Edilmiş İmzacı", "leaf")
+    issue("unstated", "Nedeni Belirtilmemiş İmzacı", "leaf")
     issue("responder", "Tolv Sınama OCSP", "responder")
     issue("rogue", "Tolv Yetkisiz OCSP", "rogue")
     issue("foreign", "Tolv Yabancı OCSP", "responder", issuer="impostor")
     openssl("ca", "-config", "ca.cnf", "-cert", "ca.pem", "-keyfile", "ca.key",
             "-revoke", "revoked.pem", "-crl_reason", "keyCompromise", at=REVOKED_DATE)
+    openssl("ca", "-config", "ca.cnf", "-cert", "ca.pem", "-keyfile", "ca.key",
+            "-revoke", "unstated.pem", at=REVOKED_DATE)
 
     ocsp("ocsp-ca.der", "leaf", "ca")
     ocsp("ocsp-responder.der", "leaf", "responder")
-    ocsp("ocsp-revoked.der", "revoked", "responder", "-sha256")
-    ocsp("ocsp-rogue.der", "leaf", "rogue")
+    ocsp("ocsp-revoked.der", "revoked", "responder", "-sha256", "-resp_no_certs")
+    ocsp("ocsp-unstated.der", "unstated", "responder", "-resp_no_certs")
+    ocsp("ocsp-rogue.der", "leaf", "rogue", "-resp_no_certs")
     ocsp("ocsp-foreign.der", "leaf", "foreign")
     ocsp("ocsp-nocerts.der", "leaf", "responder", "-resp_no_certs")
     crl("crl.der", "ca")
