@@ -7,6 +7,7 @@
 
 #include "validation/ChainOutcome.h"
 
+#include <openssl/err.h>
 #include <openssl/ocsp.h>
 
 #include <ctime>
@@ -73,6 +74,28 @@ OCSP_SINGLERESP* SingleFor(OCSP_BASICRESP* basic, X509* certificate, X509* issue
     return nullptr;
 }
 
+// The certificate whose key the response's signature verifies with, among
+// those its responder id names: inside the response, the issuer, the others.
+// Each is tried, since another certificate may bear the same name.
+X509* FindSigner(OCSP_BASICRESP* basic, X509* issuer, const std::vector<UniqueX509>& others) {
+    std::vector<X509*> candidates;
+    const STACK_OF(X509)* inside = OCSP_resp_get0_certs(basic);
+    for (int i = 0; inside && i < sk_X509_num(inside); ++i)
+        candidates.push_back(sk_X509_value(inside, i));
+    candidates.push_back(issuer);
+    for (const UniqueX509& other : others)
+        candidates.push_back(other.get());
+    for (X509* candidate : candidates) {
+        UniqueStack only(sk_X509_new_null());
+        sk_X509_push(only.get(), candidate);
+        // Only the signature: who may sign is judged by Unauthorized.
+        if (OCSP_basic_verify(basic, only.get(), nullptr, OCSP_NOINTERN | OCSP_NOVERIFY) == 1)
+            return candidate;
+    }
+    ERR_clear_error();
+    return nullptr;
+}
+
 RevocationAnswer ReadOcsp(const Bytes& der, X509* certificate, X509* issuer,
                           const std::vector<UniqueX509>& others, std::int64_t notBefore) {
     const unsigned char* at = der.data();
@@ -87,18 +110,16 @@ RevocationAnswer ReadOcsp(const Bytes& der, X509* certificate, X509* issuer,
     if (!basic)
         return NotCounted("temel OCSP yanıtı okunamadı");
 
-    UniqueStack candidates(sk_X509_new_null());
-    sk_X509_push(candidates.get(), issuer);
-    for (const UniqueX509& other : others)
-        sk_X509_push(candidates.get(), other.get());
-    X509* signer = nullptr;
-    if (OCSP_resp_get0_signer(basic.get(), &signer, candidates.get()) != 1)
-        return NotCounted("yanıtı imzalayanın sertifikası bulunamadı");
-    UniqueStack onlySigner(sk_X509_new_null());
-    sk_X509_push(onlySigner.get(), signer);
-    if (OCSP_basic_verify(basic.get(), onlySigner.get(), nullptr, OCSP_NOINTERN | OCSP_NOVERIFY) !=
-        1)
-        return NotCounted("imzası doğrulanmıyor");
+    X509* signer = FindSigner(basic.get(), issuer, others);
+    if (!signer) {
+        UniqueStack named(sk_X509_new_null());
+        sk_X509_push(named.get(), issuer);
+        for (const UniqueX509& other : others)
+            sk_X509_push(named.get(), other.get());
+        return NotCounted(OCSP_resp_get0_signer(basic.get(), &signer, named.get()) == 1
+                              ? "imzası doğrulanmıyor"
+                              : "yanıtı imzalayanın sertifikası bulunamadı");
+    }
     if (std::string why = Unauthorized(signer, issuer); !why.empty())
         return NotCounted(std::move(why));
 

@@ -144,7 +144,9 @@ Bytes SignedBlob(const OCSP_BASIC_SIGNED_RESPONSE_INFO& signed_) {
 // Why signer may not speak for issuer; empty when it may: the issuer itself, or
 // a certificate the issuer signed for OCSP signing.
 std::string Unauthorized(PCCERT_CONTEXT signer, PCCERT_CONTEXT issuer) {
-    if (CertCompareCertificate(X509_ASN_ENCODING, signer->pCertInfo, issuer->pCertInfo))
+    // Byte for byte: a certificate of the issuer's name and serial is not yet the issuer's.
+    if (signer->cbCertEncoded == issuer->cbCertEncoded &&
+        std::memcmp(signer->pbCertEncoded, issuer->pbCertEncoded, issuer->cbCertEncoded) == 0)
         return {};
     if (!CertCompareCertificateName(X509_ASN_ENCODING, &signer->pCertInfo->Issuer,
                                     &issuer->pCertInfo->Subject) ||

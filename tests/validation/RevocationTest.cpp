@@ -88,6 +88,12 @@ TEST(RevocationTest, CheckRevocationOfTheFixtures) {
          .reason = "“Tolv Yabancı OCSP” sertifikasını, denetlenen sertifikayı düzenleyen "
                    "düzenlememiş",
          .unreadableUnderWine = true},
+        {.what = "signed by a CA of the issuer's name and serial",
+         .ocsp = {"ocsp-impostor.der"},
+         .others = {"impostor.der"},
+         .status = Revocation::Unknown,
+         .reason = "“Tolv Sınama İptal Kökü” sertifikasını, denetlenen sertifikayı düzenleyen "
+                   "düzenlememiş"},
         {.what = "a response produced before the best signature time",
          .ocsp = {"ocsp-nocerts.der"},
          .others = {"responder.der"},

@@ -12,7 +12,7 @@ No private key stays in the folder. Everything is DER:
   unstated.der    "Nedeni Belirtilmemiş İmzacı", revoked then with no reason given
   responder.der   the CA's OCSP responder, with the OCSP-signing key usage
   rogue.der       issued by the CA too, without that key usage
-  impostor.der    a self-signed CA with the CA's very name and another key
+  impostor.der    a self-signed CA with the CA's very name and serial, another key
   foreign.der     an OCSP responder the impostor issued, with the key usage
 OCSP responses, all produced on 2025-01-01, for leaf unless said:
   ocsp-ca.der         signed by the CA itself
@@ -23,6 +23,7 @@ OCSP responses, all produced on 2025-01-01, for leaf unless said:
   ocsp-rogue.der      signed by rogue, without its certificate
   ocsp-foreign.der    signed by foreign
   ocsp-nocerts.der    signed by responder, without its certificate
+  ocsp-impostor.der   signed by impostor, without its certificate
 CRLs, issued on 2025-01-01 and listing the two revoked:
   crl.der         by the CA
   crl-impostor.der by the impostor
@@ -88,9 +89,9 @@ def der(name):
     openssl("x509", "-in", f"{name}.pem", "-outform", "DER", "-out", f"{name}.der")
 
 
-def self_signed(name, subject):
+def self_signed(name, subject, *extra):
     openssl("req", "-x509", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", f"{name}.key",
-            "-subj", subject, "-utf8", "-config", "ca.cnf", "-extensions", "root",
+            "-subj", subject, "-utf8", "-config", "ca.cnf", "-extensions", "root", *extra,
             "-days", str(30 * 365), "-out", f"{name}.pem", at=CA_DATE)
     der(name)
 
@@ -128,7 +129,8 @@ def main(folder):
     pathlib.Path("crlnumber").write_text("01\n")
 
     self_signed("ca", "/C=TR/CN=Tolv Sınama İptal Kökü")
-    self_signed("impostor", "/C=TR/CN=Tolv Sınama İptal Kökü")
+    serial = openssl("x509", "-in", "ca.pem", "-noout", "-serial").decode().strip().split("=")[1]
+    self_signed("impostor", "/C=TR/CN=Tolv Sınama İptal Kökü", "-set_serial", f"0x{serial}")
     issue("leaf", "İptal Edilmemiş İmzacı", "leaf")
     issue("revoked", "İptal Edilmiş İmzacı", "leaf")
     issue("unstated", "Nedeni Belirtilmemiş İmzacı", "leaf")
@@ -147,6 +149,7 @@ def main(folder):
     ocsp("ocsp-rogue.der", "leaf", "rogue", "-resp_no_certs")
     ocsp("ocsp-foreign.der", "leaf", "foreign")
     ocsp("ocsp-nocerts.der", "leaf", "responder", "-resp_no_certs")
+    ocsp("ocsp-impostor.der", "leaf", "impostor", "-resp_no_certs")
     crl("crl.der", "ca")
     crl("crl-impostor.der", "impostor")
 
