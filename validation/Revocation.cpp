@@ -1,5 +1,9 @@
 #include "validation/Revocation.h"
 
+#include "validation/RevocationAnswer.h"
+
+#include <string>
+
 namespace tolv::validation {
 
 const char* RevocationName(Revocation revocation) {
@@ -16,4 +20,41 @@ const char* RevocationName(Revocation revocation) {
     return "none";
 }
 
+namespace detail {
+
+RevocationFacts Combine(const std::vector<RevocationAnswer>& ocsp,
+                        const std::vector<RevocationAnswer>& crl) {
+    using Says = RevocationAnswer::Says;
+    RevocationFacts facts;
+    if (ocsp.empty() && crl.empty())
+        return facts;
+    facts.status = Revocation::Unknown;
+    struct Source {
+        const std::vector<RevocationAnswer>& answers;
+        const char* name;
+        const char* label; // in the reason
+    };
+    const Source sources[] = {{ocsp, "ocsp", "OCSP yanıtı "}, {crl, "crl", "iptal listesi "}};
+    // A revocation anywhere outweighs any good answer, so it is looked for first.
+    for (const Says wanted : {Says::Revoked, Says::Good})
+        for (const Source& source : sources)
+            for (const RevocationAnswer& answer : source.answers)
+                if (answer.says == wanted && facts.status == Revocation::Unknown) {
+                    facts.status = wanted == Says::Revoked ? Revocation::Revoked : Revocation::Good;
+                    if (wanted == Says::Revoked)
+                        facts.revokedAt = answer.revokedAt;
+                    facts.source = source.name;
+                }
+    if (facts.status != Revocation::Unknown)
+        return facts;
+    for (const Source& source : sources)
+        for (std::size_t i = 0; i < source.answers.size(); ++i) {
+            if (!facts.reason.empty())
+                facts.reason += "; ";
+            facts.reason += source.label + std::to_string(i + 1) + ": " + source.answers[i].reason;
+        }
+    return facts;
+}
+
+} // namespace detail
 } // namespace tolv::validation

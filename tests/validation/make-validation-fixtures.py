@@ -117,7 +117,8 @@ eseal=OID:0.4.0.1862.1.6.2
 
 
 def openssl(*args, at=None):
-    clock = ["faketime", at] if at else []
+    # -f: the clock stands still at that second instead of running on from it.
+    clock = ["faketime", "-f", at] if at else []
     return subprocess.run([*clock, "openssl", *args], check=True, capture_output=True).stdout
 
 
