@@ -268,17 +268,10 @@ bool ChainIsTrusted(std::span<const std::uint8_t> certificate, const std::vector
         if (other && sk_X509_push(untrusted.get(), other.get()) > 0)
             other.release();
     }
-    // The system's roots (SSL_CERT_FILE and SSL_CERT_DIR when set), read once
-    // per process: a bundle of a few hundred roots costs tens of milliseconds,
-    // more than checking a small report. No CRLs.
-    static const UniqueStore store = [] {
-        UniqueStore made(X509_STORE_new());
-        if (made && X509_STORE_set_default_paths(made.get()) != 1)
-            made.reset();
-        return made;
-    }();
+    // The system's roots (SSL_CERT_FILE and SSL_CERT_DIR when set); no CRLs.
+    UniqueStore store(X509_STORE_new());
     UniqueStoreCtx context(X509_STORE_CTX_new());
-    if (!store || !context ||
+    if (!store || !context || X509_STORE_set_default_paths(store.get()) != 1 ||
         X509_STORE_CTX_init(context.get(), store.get(), leaf.get(), untrusted.get()) != 1)
         return false;
     return X509_verify_cert(context.get()) == 1;
