@@ -27,20 +27,26 @@ XADES = "http://uri.etsi.org/01903/v1.3.2#"
 C14N = "http://www.w3.org/TR/2001/REC-xml-c14n-20010315"
 
 # name: (signer, time-stamp, OCSP answer, expected conclusion, sub-indication,
-# timestamp field, revocation field). Times are faketime's.
+# timestamp field, revocation field). Every time is in the past and fixed: an
+# OCSP answer a day after the time-stamp counts, and without a valid
+# time-stamp none can (the best signature time is then now).
 CASES = {
-    "lt-good": ("signer", "now", "good", "valid", "", "valid", "good"),
-    "t-only": ("signer", "now", None, "indeterminate", "TRY_LATER", "valid", "none"),
+    "lt-good": ("signer", "tsa", "good", "valid", "", "valid", "good"),
+    "t-only": ("signer", "tsa", None, "indeterminate", "TRY_LATER", "valid", "none"),
     "ts-over-other-bytes": ("signer", "other", "good", "indeterminate", "TRY_LATER", "invalid", "unknown"),
     "ts-by-rogue-tsa": ("signer", "rogue", "good", "indeterminate", "TRY_LATER", "invalid", "unknown"),
-    "lt-revoked-before-ts": ("signer", "now", "revoked", "invalid", "REVOKED", "valid", "revoked"),
-    "expired-ts-in-validity": ("old", "2021-06-01 12:00:00", "good", "valid", "", "valid", "good"),
+    "lt-revoked-before-ts": ("signer", "tsa", "revoked", "invalid", "REVOKED", "valid", "revoked"),
+    "expired-ts-in-validity": ("old", "tsa", "good", "valid", "", "valid", "good"),
     "expired-no-ts": ("old", None, None, "indeterminate", "OUT_OF_BOUNDS_NO_POE", "none", "none"),
 }
+# Of each signer: when it signs, is time-stamped and gets its OCSP answer.
+TIMES = {"signer": ("2025-01-01 10:00:00", "2025-01-01 12:00:00", "2025-01-02 12:00:00"),
+         "old": ("2021-05-01 12:00:00", "2021-06-01 12:00:00", "2021-06-02 12:00:00")}
 
 
 def run(*args, when=None, data=None):
-    prefix = ["faketime", when] if when else []
+    # -f: the clock stands still at that second.
+    prefix = ["faketime", "-f", when] if when else []
     return subprocess.run(prefix + list(args), input=data, capture_output=True, check=True).stdout
 
 
@@ -57,7 +63,7 @@ def make_pki(keys):
         "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign",
         when="2019-01-01 00:00:00")
     for name, cn, ext, days, when in (("tsa", "Tolv Zaman Damgası", "tsa.ext", 5000, "2019-06-01 00:00:00"),
-                                      ("signer", "Örnek İmzacı", "leaf.ext", 3650, None),
+                                      ("signer", "Örnek İmzacı", "leaf.ext", 3650, "2024-01-01 00:00:00"),
                                       ("old", "Eski İmzacı", "leaf.ext", 700, "2020-01-01 00:00:00")):
         run("openssl", "req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", k(f"{name}.key"),
             "-out", k(f"{name}.csr"), "-subj", f"/C=TR/CN={cn}", "-utf8")
@@ -120,7 +126,7 @@ def make_report(out, keys, name, case):
     work.mkdir(exist_ok=True)
     pdf = base64.b64encode(b"%PDF-1.4\n% " + name.encode() + b"\n%%EOF\n").decode()
     (work / "t.xml").write_text(template(pdf))
-    sign_time = "2021-05-01 12:00:00" if signer == "old" else None
+    sign_time, stamp_time, answer_time = TIMES[signer]
     run("xmlsec1", "--sign", "--privkey-pem", f"{keys / signer}.key,{keys / signer}.pem", "--output", str(work / "s.xml"),
         str(work / "t.xml"), when=sign_time)
     doc = etree.parse(str(work / "s.xml"))
@@ -129,16 +135,15 @@ def make_report(out, keys, name, case):
     covered = etree.tostring(value, method="c14n")
     if stamp:
         token = time_stamp(keys, work, b"other bytes" if stamp == "other" else covered,
-                           "rogue" if stamp == "rogue" else "tsa", None if stamp in ("now", "other", "rogue") else stamp)
+                           "rogue" if stamp == "rogue" else "tsa", stamp_time)
         ts = etree.SubElement(props, f"{{{XADES}}}SignatureTimeStamp")
         etree.SubElement(ts, f"{{{DS}}}CanonicalizationMethod", Algorithm=C14N)
         etree.SubElement(ts, f"{{{XADES}}}EncapsulatedTimeStamp").text = base64.b64encode(token).decode()
     if answer:
-        when = "2021-06-02 12:00:00" if signer == "old" else None
         values = etree.SubElement(props, f"{{{XADES}}}RevocationValues")
         ocsp_values = etree.SubElement(values, f"{{{XADES}}}OCSPValues")
         etree.SubElement(ocsp_values, f"{{{XADES}}}EncapsulatedOCSPValue").text = \
-            base64.b64encode(ocsp(keys, work, signer, answer, when)).decode()
+            base64.b64encode(ocsp(keys, work, signer, answer, answer_time)).decode()
     doc.write(str(out / f"{name}.Tolv"), xml_declaration=True, encoding="UTF-8")
 
 
