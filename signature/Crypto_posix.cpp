@@ -1,6 +1,7 @@
 // The signature check's crypto through OpenSSL 3's libcrypto (EVP API only).
 
 #include "signature/Crypto.h"
+#include "signature/SystemRoots_posix.h"
 
 #include <openssl/asn1.h>
 #include <openssl/bio.h>
@@ -271,7 +272,7 @@ bool ChainIsTrusted(std::span<const std::uint8_t> certificate, const std::vector
     // The system's roots (SSL_CERT_FILE and SSL_CERT_DIR when set); no CRLs.
     UniqueStore store(X509_STORE_new());
     UniqueStoreCtx context(X509_STORE_CTX_new());
-    if (!store || !context || X509_STORE_set_default_paths(store.get()) != 1 ||
+    if (!store || !context || !AddSystemRoots(store.get()) ||
         X509_STORE_CTX_init(context.get(), store.get(), leaf.get(), untrusted.get()) != 1)
         return false;
     return X509_verify_cert(context.get()) == 1;

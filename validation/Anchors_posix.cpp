@@ -2,6 +2,7 @@
 // ca-certificates) and the added anchors.
 
 #include "validation/AnchorFiles.h"
+#include "signature/SystemRoots_posix.h"
 #include "validation/OpenSsl_posix.h"
 
 #include <openssl/bio.h>
@@ -64,7 +65,7 @@ Anchors::Platform& Anchors::PlatformState() const {
         platform_ = std::make_unique<Platform>();
     Platform& platform = *platform_;
     if (withSystem_ && !platform.systemLoaded) {
-        X509_STORE_set_default_paths(platform.store.get());
+        signature::AddSystemRoots(platform.store.get());
         platform.systemLoaded = true;
     }
     // Anchors added since the last chain.
