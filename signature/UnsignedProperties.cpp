@@ -177,7 +177,7 @@ void UnsignedPropertiesReader::EndElement() {
     --s.depth;
 }
 
-void UnsignedPropertiesReader::Text(const char* text, std::size_t size) {
+void UnsignedPropertiesReader::OnText(const char* text, std::size_t size, bool plain) {
     State& s = *state_;
     if (s.valueDepth != 0 && s.depth == s.valueDepth) {
         if (s.valueText.size() + size > kMaxSignatureValue) {
@@ -186,14 +186,20 @@ void UnsignedPropertiesReader::Text(const char* text, std::size_t size) {
             s.valueDepth = 0;
             return;
         }
-        StringSink lines; // canonical text has LF line ends
-        lines.WriteLines(text, size);
+        // A raw run's line ends become LF as the parser's would; a CR in the
+        // parser's own text is a character reference and stays one.
+        StringSink lines;
+        if (plain)
+            lines.WriteLines(text, size);
+        else
+            lines.Write(text, size);
         s.valueText += lines.text;
     }
     if (s.collecting == nullptr)
         return;
     if (s.collecting->text.size() + size > kMaxValueText || s.total + size > kMaxTotalText) {
         s.Note("imzasız özelliklerdeki bir değer çok büyük; okunmadı");
+        s.total -= s.collecting->text.size();
         s.values.erase(s.values.begin() + (s.collecting - s.values.data()));
         s.collecting = nullptr;
         return;
@@ -210,7 +216,6 @@ std::string UnsignedPropertiesReader::State::CanonicalValue(const std::string& m
         return {};
     StringSink out;
     Canonicalizer c14n(*algorithm, out);
-    c14n.Inherit(valueXml);
     NamespaceScope context;
     for (const auto& binding : valueContext)
         context.Declare(binding.prefix, binding.uri);
@@ -223,6 +228,7 @@ std::string UnsignedPropertiesReader::State::CanonicalValue(const std::string& m
         atts.push_back(valueStart[i].c_str());
     atts.push_back(nullptr);
     try {
+        c14n.Inherit(valueXml);
         c14n.StartElement(valueStart[0].c_str(), atts.data(), context);
         c14n.Text(valueText.data(), valueText.size());
         c14n.EndElement();
@@ -239,15 +245,16 @@ UnsignedData UnsignedPropertiesReader::Take() {
     for (const Value& value : s.values) {
         std::optional<Bytes> der = DecodeBase64(value.text);
         if (!der || der->empty()) {
-            data.problem = data.problem.empty() ? "imzasız özelliklerde geçerli Base64 olmayan bir değer var"
-                                                : data.problem;
+            if (data.problem.empty())
+                data.problem = "imzasız özelliklerde geçerli Base64 olmayan bir değer var";
             continue;
         }
         switch (value.kind) {
         case Value::Kind::TimeStamp: {
             const std::string covered = s.CanonicalValue(value.method);
             if (covered.empty()) {
-                data.problem = "zaman damgasının kurallı biçimleme yöntemi desteklenmiyor: " + value.method;
+                if (data.problem.empty())
+                    data.problem = "zaman damgasının kurallı biçimleme yöntemi desteklenmiyor: " + value.method;
                 continue;
             }
             data.signatureTimeStamps.push_back({std::move(*der), Bytes(covered.begin(), covered.end())});

@@ -35,8 +35,8 @@ public:
     void Namespace(const char* prefix, const char* uri) override;
     void StartElement(const char* name, const char** atts) override;
     void EndElement() override;
-    void Text(const char* text, std::size_t size) override;
-    void PlainText(const char* text, std::size_t size) override { Text(text, size); }
+    void Text(const char* text, std::size_t size) override { OnText(text, size, false); }
+    void PlainText(const char* text, std::size_t size) override { OnText(text, size, true); }
     void Comment(const char*) override {}
     void ProcessingInstruction(const char*, const char*) override {}
     void PayloadElement(std::uint64_t) override {}
@@ -46,6 +46,7 @@ public:
     UnsignedData Take();
 
 private:
+    void OnText(const char* text, std::size_t size, bool plain);
     struct State;
     std::unique_ptr<State> state_;
 };

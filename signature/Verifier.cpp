@@ -427,6 +427,9 @@ void Check::StartInSignature(const QName& name, const char** atts, int relative)
         return;
     }
     if (relative > 0 && IsDsig(name, "Signature")) {
+        // Inside SignedInfo it would be left out of what is verified.
+        if (signedInfoDepth_ > 0)
+            Unknown("imzanın yapısı bozuk: SignedInfo içinde bir imza var");
         nestedSignatureDepth_ = 1;
         return;
     }

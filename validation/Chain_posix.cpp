@@ -114,10 +114,12 @@ ChainFacts ValidateChain(const Bytes& signer, const std::vector<Bytes>& intermed
     std::vector<Problem> problems;
     X509_STORE_CTX_set_app_data(context.get(), &problems);
     X509_STORE_CTX_set_verify_cb(context.get(), Collect);
-    X509_verify_cert(context.get());
+    const int verified = X509_verify_cert(context.get());
 
     std::vector<Bytes> chain = ChainOf(context.get());
-    if (chain.empty())
+    // A failure the callback never saw (no memory, a lookup that broke off)
+    // leaves a chain half built: no chain at all.
+    if (chain.empty() || (verified != 1 && problems.empty()))
         return detail::NoChainBecause("sertifika zinciri kurulamadı");
     for (const Problem& problem : problems)
         if (NoAnchor(problem.error))

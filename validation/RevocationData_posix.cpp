@@ -148,6 +148,12 @@ RevocationAnswer ReadCrl(const Bytes& der, X509* certificate, X509* issuer,
         return NotCounted("sertifikayı düzenleyenin listesi değil");
     if (X509_CRL_verify(crl.get(), X509_get0_pubkey(issuer)) != 1)
         return NotCounted("imzası sertifikayı düzenleyenin anahtarıyla doğrulanmıyor");
+    // Only a complete list speaks for every certificate of its issuer: a delta
+    // list or a partition (issuing distribution point), each marked critical,
+    // or any other critical extension, may leave the certificate out.
+    for (int i = 0; i < X509_CRL_get_ext_count(crl.get()); ++i)
+        if (X509_EXTENSION_get_critical(X509_CRL_get_ext(crl.get(), i)))
+            return NotCounted("tam bir iptal listesi değil (kritik uzantısı var)");
     if (Seconds(X509_CRL_get0_lastUpdate(crl.get())) < notBefore)
         return NotCounted("imza zamanından önce yayımlanmış");
     X509_REVOKED* entry = nullptr;

@@ -258,6 +258,13 @@ RevocationAnswer ReadCrl(const Bytes& der, PCCERT_CONTEXT certificate, PCCERT_CO
         return NotCounted("sertifikayı düzenleyenin listesi değil");
     if (!SignedBy(CRYPT_VERIFY_CERT_SIGN_SUBJECT_CRL, crl.get(), issuer))
         return NotCounted("imzası sertifikayı düzenleyenin anahtarıyla doğrulanmıyor");
+    // Only a complete list speaks for every certificate of its issuer: a delta
+    // list or a partition (issuing distribution point), each marked critical,
+    // or any other critical extension, may leave the certificate out.
+    const CRL_INFO& info = *crl.get()->pCrlInfo;
+    for (DWORD i = 0; i < info.cExtension; ++i)
+        if (info.rgExtension[i].fCritical)
+            return NotCounted("tam bir iptal listesi değil (kritik uzantısı var)");
     if (Seconds(crl.get()->pCrlInfo->ThisUpdate) < notBefore)
         return NotCounted("imza zamanından önce yayımlanmış");
     PCRL_ENTRY entry = nullptr;

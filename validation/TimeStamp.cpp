@@ -69,7 +69,8 @@ std::string CallFailed(const char* call, unsigned long error) {
 } // namespace detail
 
 TimeStampFacts VerifyTimeStamp(const Bytes& token, const Bytes& covered,
-                               const std::vector<Bytes>& others, const Anchors& anchors) {
+                               const std::vector<Bytes>& others, const Anchors& anchors,
+                               std::int64_t now) {
     TimeStampFacts facts;
     const TokenContents contents = detail::ReadToken(token, others);
     if (contents.reading == TokenContents::Reading::Unreadable)
@@ -98,6 +99,10 @@ TimeStampFacts VerifyTimeStamp(const Bytes& token, const Bytes& covered,
         return Invalid(facts, "zaman damgası biriminin sertifika zinciri zaman damgasının "
                               "tarihinde geçerli değil: " +
                                   chain.reason);
+    if (const ChainFacts today = ValidateChain(contents.signer, intermediates, anchors, now);
+        today.outcome != ChainFacts::Outcome::Found)
+        return Invalid(facts, "zaman damgası biriminin sertifika zinciri bugün geçerli değil: " +
+                                  today.reason);
     facts.valid = true;
     return facts;
 }

@@ -22,8 +22,11 @@ struct TimeStampFacts {
 // be the digest of. Valid when the imprint matches, the TSA's signature over
 // the token verifies, its certificate (inside the token or among others) has
 // the time-stamping extended key usage, critical, and chains to an anchor at
-// the token's own time.
+// the token's own time and still at now (seconds since 1970, UTC): an
+// authority whose certificate has since lapsed proves nothing without a
+// further proof this program does not read.
 TimeStampFacts VerifyTimeStamp(const Bytes& token, const Bytes& covered,
-                               const std::vector<Bytes>& others, const Anchors& anchors);
+                               const std::vector<Bytes>& others, const Anchors& anchors,
+                               std::int64_t now);
 
 } // namespace tolv::validation

@@ -119,8 +119,15 @@ TokenContents ReadToken(const Bytes& token, const std::vector<Bytes>& others) {
 bool TimeStampingCritical(const Bytes& certificate) {
     const UniqueX509 parsed = ParseCertificate(certificate);
     const int at = parsed ? X509_get_ext_by_NID(parsed.get(), NID_ext_key_usage, -1) : -1;
-    return at >= 0 && X509_EXTENSION_get_critical(X509_get_ext(parsed.get(), at)) &&
-           (X509_get_extended_key_usage(parsed.get()) & XKU_TIMESTAMP);
+    if (at < 0 || !X509_EXTENSION_get_critical(X509_get_ext(parsed.get(), at)))
+        return false;
+    // A key reserved for time-stamping: that usage and no other (RFC 3161).
+    auto* usages = static_cast<EXTENDED_KEY_USAGE*>(
+        X509_get_ext_d2i(parsed.get(), NID_ext_key_usage, nullptr, nullptr));
+    const bool only = usages != nullptr && sk_ASN1_OBJECT_num(usages) == 1 &&
+                      OBJ_obj2nid(sk_ASN1_OBJECT_value(usages, 0)) == NID_time_stamp;
+    EXTENDED_KEY_USAGE_free(usages);
+    return only;
 }
 
 } // namespace tolv::validation::detail

@@ -211,10 +211,9 @@ bool TimeStampingCritical(const Bytes& certificate) {
     if (!decoded)
         return false;
     const auto& usage = *static_cast<const CERT_ENHKEY_USAGE*>(decoded.get());
-    for (DWORD i = 0; i < usage.cUsageIdentifier; ++i)
-        if (std::strcmp(usage.rgpszUsageIdentifier[i], szOID_PKIX_KP_TIMESTAMP_SIGNING) == 0)
-            return true;
-    return false;
+    // A key reserved for time-stamping: that usage and no other (RFC 3161).
+    return usage.cUsageIdentifier == 1 &&
+           std::strcmp(usage.rgpszUsageIdentifier[0], szOID_PKIX_KP_TIMESTAMP_SIGNING) == 0;
 }
 
 } // namespace tolv::validation::detail

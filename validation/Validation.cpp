@@ -7,10 +7,10 @@ namespace {
 // earliest time; the first that failed where none is valid.
 std::optional<TimeStampFacts> ProveExistence(const signature::SignatureReport& report,
                                              const std::vector<Bytes>& others,
-                                             const Anchors& anchors) {
+                                             const Anchors& anchors, std::int64_t now) {
     std::optional<TimeStampFacts> best;
     for (const signature::TimeStampToken& token : report.unsignedData.signatureTimeStamps) {
-        TimeStampFacts facts = VerifyTimeStamp(token.token, token.covered, others, anchors);
+        TimeStampFacts facts = VerifyTimeStamp(token.token, token.covered, others, anchors, now);
         if (!best || (facts.valid && (!best->valid || facts.time < best->time)))
             best = std::move(facts);
     }
@@ -34,7 +34,7 @@ ValidationReport Validate(const signature::SignatureReport& report, const Anchor
 
     // A time-stamp only counts over a signature whose value is the one signed.
     if (report.status == signature::Status::Intact)
-        result.timeStamp = ProveExistence(report, others, anchors);
+        result.timeStamp = ProveExistence(report, others, anchors, now);
     if (result.timeStamp && result.timeStamp->valid)
         facts.provenTime = result.timeStamp->time;
     result.bestSignatureTime = facts.provenTime.value_or(now);

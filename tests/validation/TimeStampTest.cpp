@@ -33,9 +33,11 @@ TEST(TimeStampTest, VerifyTimeStampOverTheFixtures) {
         std::int64_t time = 0; // 0: not checked
         const char* authority = kTsa;
         const char* reason = nullptr; // a part of it; null for a valid token
+        std::int64_t now = kStamped + 86400;
     };
     const Row rows[] = {
         {"token.der", {}, kStamped},
+        {"token.der", {}, kStamped, kTsa, "bugün geçerli değil", 7258118400}, // in 2200
         {"sha1.der", {}, kStamped + 1},
         {"sha512.der", {}, kStamped + 2},
         {"ec.der", {}, kStamped + 3, "Tolv EC Zaman Damgası"},
@@ -68,7 +70,8 @@ TEST(TimeStampTest, VerifyTimeStampOverTheFixtures) {
         std::vector<Bytes> others;
         for (const char* other : row.others)
             others.push_back(Token(other));
-        const TimeStampFacts facts = VerifyTimeStamp(Token(row.token), covered, others, anchors);
+        const TimeStampFacts facts =
+            VerifyTimeStamp(Token(row.token), covered, others, anchors, row.now);
         if (signature::testing::UnderWine() && row.time != 0) {
             EXPECT_FALSE(facts.valid);
             EXPECT_EQ(facts.reason, "bu sistem zaman damgasını doğrulayamıyor "

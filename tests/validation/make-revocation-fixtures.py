@@ -27,6 +27,7 @@ OCSP responses, all produced on 2025-01-01, for leaf unless said:
 CRLs, issued on 2025-01-01 and listing the two revoked:
   crl.der         by the CA
   crl-impostor.der by the impostor
+  crl-partition.der by the CA, one partition of its list (issuing distribution point)
 """
 import os
 import pathlib
@@ -72,6 +73,10 @@ basicConstraints=CA:FALSE
 keyUsage=critical,digitalSignature
 extendedKeyUsage=OCSPSigning
 authorityKeyIdentifier=keyid
+[partition]
+issuingDistributionPoint=critical,@partition_point
+[partition_point]
+fullname=URI:http://127.0.0.1/partition-1.crl
 [rogue]
 basicConstraints=CA:FALSE
 keyUsage=critical,digitalSignature
@@ -113,9 +118,9 @@ def ocsp(out, cert, signer, *extra):
             f"{cert}.pem", "-respout", out, at=PRODUCED_DATE)
 
 
-def crl(out, signer):
+def crl(out, signer, *extra):
     openssl("ca", "-gencrl", "-config", "ca.cnf", "-cert", f"{signer}.pem", "-keyfile",
-            f"{signer}.key", "-out", "crl.pem", at=PRODUCED_DATE)
+            f"{signer}.key", *extra, "-out", "crl.pem", at=PRODUCED_DATE)
     openssl("crl", "-in", "crl.pem", "-outform", "DER", "-out", out)
 
 
@@ -152,6 +157,7 @@ def main(folder):
     ocsp("ocsp-impostor.der", "leaf", "impostor", "-resp_no_certs")
     crl("crl.der", "ca")
     crl("crl-impostor.der", "impostor")
+    crl("crl-partition.der", "ca", "-crlexts", "partition")
 
     for leftover in pathlib.Path(".").iterdir():
         if leftover.suffix != ".der":
