@@ -1,6 +1,6 @@
 // tolv-extract REPORT PDF
 // tolv-extract --check REPORT PDF
-// tolv-extract --verify [--json] REPORT...
+// tolv-extract --verify [--json] [--trust-anchors PATH]... REPORT...
 // Writes the PDF that a signed report carries, with the viewer's own reader, for
 // batch use and scripts; --check also checks the report's signature in the
 // same read, --verify only checks it. Exit status of extraction: 0 written,
@@ -11,6 +11,7 @@
 #include "report/File.h"
 #include "report/ReportReader.h"
 #include "signature/Verifier.h"
+#include "validation/TrustSettings.h"
 #include "validation/Validation.h"
 
 #include <cstdio>
@@ -215,24 +216,30 @@ template <class Char> int Run(int argc, Char** argv) {
     }
     if (!args.empty() && is(args[0], "--verify")) {
         bool json = false;
-        tolv::validation::Anchors anchors;
-        std::vector<std::filesystem::path> reports;
+        std::vector<std::filesystem::path> given, reports;
         for (std::size_t i = 1; i < args.size(); ++i) {
-            if (reports.empty() && is(args[i], "--json")) {
+            if (reports.empty() && is(args[i], "--json"))
                 json = true;
-            } else if (reports.empty() && is(args[i], "--trust-anchors") && i + 1 < args.size()) {
-                if (const std::string error = anchors.Add(args[++i]); !error.empty()) {
-                    tolv::tools::PrintLine(("tolv-extract: " + error).c_str());
-                    return 2;
-                }
-            } else {
+            else if (reports.empty() && is(args[i], "--trust-anchors") && i + 1 < args.size())
+                given.push_back(args[++i]);
+            else
                 reports.push_back(args[i]);
-            }
         }
         if (reports.empty()) {
             tolv::tools::PrintLine(kUsage);
             return 2;
         }
+        tolv::validation::Anchors anchors;
+        // The institution's standing anchors: one it cannot read is said, and
+        // the reports are still judged, with the rest.
+        for (const auto& path : tolv::validation::InstitutionAnchorPaths())
+            if (const std::string error = anchors.Add(path); !error.empty())
+                tolv::tools::PrintLine(("tolv-extract: " + error).c_str());
+        for (const auto& path : given)
+            if (const std::string error = anchors.Add(path); !error.empty()) {
+                tolv::tools::PrintLine(("tolv-extract: " + error).c_str());
+                return 2;
+            }
         return Verify(reports, json, anchors);
     }
     const bool check = !args.empty() && is(args[0], "--check");

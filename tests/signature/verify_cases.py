@@ -16,10 +16,13 @@ short of Windows (no P-521 key import).
 import argparse
 import hashlib
 import json
+import os
 import pathlib
 import re
+import shutil
 import subprocess
 import sys
+import tempfile
 
 # Always there; the others (signer, issuer, signingTime, reason,
 # signatureMethod, digestMethods, canonicalization) only when not empty.
@@ -29,20 +32,24 @@ BATCH = 40
 
 
 class Runner:
-    def __init__(self, command, folder, windows):
+    def __init__(self, command, folder, windows, config):
         self.command, self.folder, self.windows = command, folder, windows
+        # The user's configuration folder of every run: its trust folder adds
+        # anchors, so the tester's own must not take part.
+        self.config = config
 
     def path(self, name):
         path = str(self.folder / name)
         return "Z:" + path.replace("/", "\\") if self.windows else path
 
-    def call(self, args):
-        result = subprocess.run(self.command + args, capture_output=True, timeout=600)
+    def call(self, args, config=None):
+        env = dict(os.environ, XDG_CONFIG_HOME=str(config or self.config))
+        result = subprocess.run(self.command + args, capture_output=True, timeout=600, env=env)
         lines = result.stdout.decode("utf-8", "replace").replace("\r", "").splitlines()
         return result.returncode, lines, result.stderr.decode("utf-8", "replace").replace("\r", "").strip()
 
-    def run(self, options, names, verb="--verify"):
-        return self.call([verb, *options] + [self.path(n) for n in names])
+    def run(self, options, names, verb="--verify", config=None):
+        return self.call([verb, *options] + [self.path(n) for n in names], config)
 
     def lines_by_report(self, options, cases, parse, failures):
         """One output line per report, found by its path; what a run says on
@@ -208,14 +215,21 @@ def check_help(runner, failures):
 
 def check_validation(runner, cases, failures):
     """The validation's conclusion on a genuine report, with the test CA as an
-    added anchor and without, and on an altered one."""
+    added anchor, without, and as the user's configured anchor (not on
+    Windows, which reads the registry instead), and on an altered one."""
     intact = next(c for c in cases if c["expect"] == "intact" and c.get("method") == "rsa-sha256")
     altered = next(c for c in cases if c["expect"] == "altered")
     anchor, ca = ["--trust-anchors", runner.path("keys/ca.pem")], "Tolv Deneme Kök Sertifikası"
-    for options, case, want in ((anchor, intact, ("indeterminate", "TRY_LATER", ca)),
-                                ([], intact, ("indeterminate", "NO_CERTIFICATE_CHAIN_FOUND", None)),
-                                (anchor, altered, ("invalid", r"HASH_FAILURE|SIG_CRYPTO_FAILURE", ca))):
-        _, lines, err = runner.run(["--json", *options], [case["file"]])
+    configured = runner.config.parent / "configured"
+    (configured / "tolv-viewer" / "trust").mkdir(parents=True)
+    shutil.copy(runner.folder / "keys" / "ca.pem", configured / "tolv-viewer" / "trust")
+    rows = [(anchor, intact, ("indeterminate", "TRY_LATER", ca), None),
+            ([], intact, ("indeterminate", "NO_CERTIFICATE_CHAIN_FOUND", None), None),
+            (anchor, altered, ("invalid", r"HASH_FAILURE|SIG_CRYPTO_FAILURE", ca), None)]
+    if not runner.windows:
+        rows.append(([], intact, ("indeterminate", "TRY_LATER", ca), configured))
+    for options, case, want, config in rows:
+        _, lines, err = runner.run(["--json", *options], [case["file"]], config=config)
         got = json.loads(lines[0]) if lines else {}
         said = (got.get("conclusion"), got.get("subIndication") or "", got.get("anchor"))
         if said[0] != want[0] or not re.fullmatch(want[1], said[1]) or said[2] != want[2]:
@@ -231,7 +245,9 @@ def main():
     args = parser.parse_args()
     command = args.command[1:] if args.command[:1] == ["--"] else args.command
     cases = json.loads((args.cases / "cases.json").read_text())["cases"]
-    runner = Runner(command, args.cases.resolve(), args.windows)
+    scratch = tempfile.TemporaryDirectory(prefix="verify_cases-")
+    (pathlib.Path(scratch.name) / "empty").mkdir()
+    runner = Runner(command, args.cases.resolve(), args.windows, pathlib.Path(scratch.name) / "empty")
     allow = lambda case: allowed(case, args.windows, args.wine)
 
     failures = []

@@ -22,4 +22,11 @@ inline constexpr wchar_t kCheckSignatureSettingPath[] =
 inline constexpr wchar_t kWarnUnverifiedSettingPath[] =
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\WarnUnverified\\";
 
+// Also the administrators': a REG_SZ naming a folder (or a file) of PEM or DER
+// certificates that validation takes as anchors beside the system's. The
+// validation layer reads it with its own copy of this path
+// (validation/TrustSettings_win.cpp): change both together.
+inline constexpr wchar_t kTrustAnchorsSettingPath[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\TrustAnchors\\";
+
 } // namespace tolv

@@ -16,13 +16,14 @@
 #    maintenance install that keeps the old program);
 #  - the summary's creation and save times are SOURCE_DATE_EPOCH (wixl takes the
 #    clock's; faketime sets it when it is installed);
-#  - the preference components get their conditions (wixl 0.101 takes no
-#    Condition inside a Component), and their properties are made secure
-#    (wixl takes no Secure attribute).
+#  - the preference components and the trust anchors' get their conditions
+#    (wixl 0.101 takes no Condition inside a Component), and their properties
+#    are made secure (wixl takes no Secure attribute).
 
 # The messages of the package, by the stand-ins the .wxs names them with.
 set(messages
     "PreferenceValues=BROWSER, SAVEPDF, FRAME, CHECKSIGNATURE ve WARNUNVERIFIED yalnızca 0 ya da 1 olabilir."
+    "TrustAnchorsPath=TRUSTANCHORS, güven çapalarının bulunduğu klasörün ya da dosyanın tam yolu olmalı. Yol bir sürücü harfiyle (C:) ya da bir ağ paylaşımıyla başlamalı."
     "NewerInstalled=Bu bilgisayarda bu programın daha yeni bir sürümü kurulu.")
 
 if(DEFINED SETTINGS)
@@ -117,7 +118,8 @@ msi_query("UPDATE `Registry` SET `Value` = 'İmza bilgisi' WHERE `Value` = 'Sign
 # from the user's msiexec to the elevated install, so without it an install
 # under UAC would succeed and drop them.
 set(preferences BrowserSetting=BROWSER SavePDFSetting=SAVEPDF FrameSetting=FRAME
-                CheckSignatureSetting=CHECKSIGNATURE WarnUnverifiedSetting=WARNUNVERIFIED)
+                CheckSignatureSetting=CHECKSIGNATURE WarnUnverifiedSetting=WARNUNVERIFIED
+                TrustAnchorsSetting=TRUSTANCHORS)
 execute_process(COMMAND ${MSIINFO} export ${OUTPUT} Property OUTPUT_VARIABLE properties
                 COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCH "\nSecureCustomProperties\t([^\r\n]*)" found "${properties}")

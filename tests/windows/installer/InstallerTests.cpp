@@ -278,6 +278,7 @@ struct PropertyCase {
     std::optional<DWORD> browser, savePDF, frame; // nothing: the value that was there stays
     std::optional<DWORD> checkSignature = std::nullopt;
     std::optional<DWORD> warnUnverified = std::nullopt;
+    const wchar_t* trustAnchors = nullptr; // a text; nothing given: none is written
 };
 
 void PrintTo(const PropertyCase& c, std::ostream* out) {
@@ -307,11 +308,19 @@ TEST_P(InstallerProperties, SetExactlyThePreferencesGivenAndKeepThemOnUninstall)
             ExpectStored(L"Frame", REG_SZ, frameText);
         ExpectStored(L"CheckSignature", REG_DWORD, DwordBytes(c.checkSignature.value_or(5)));
         ExpectStored(L"WarnUnverified", REG_DWORD, DwordBytes(c.warnUnverified.value_or(5)));
+        if (c.trustAnchors) {
+            const std::wstring text(c.trustAnchors);
+            const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+            ExpectStored(L"TrustAnchors", REG_SZ,
+                         {bytes, bytes + (text.size() + 1) * sizeof(wchar_t)});
+        } else {
+            EXPECT_FALSE(ReadSetting(L"TrustAnchors"));
+        }
     };
     expect();
     // Nothing lands in the 64-bit view, where the program does not look.
     for (const wchar_t* setting :
-         {L"Browser", L"SavePDF", L"Frame", L"CheckSignature", L"WarnUnverified"})
+         {L"Browser", L"SavePDF", L"Frame", L"CheckSignature", L"WarnUnverified", L"TrustAnchors"})
         EXPECT_FALSE(ReadSetting(setting, k64)) << WideToUtf8(setting);
 
     // They are the machine's settings: uninstalling leaves them.
@@ -330,7 +339,10 @@ INSTANTIATE_TEST_SUITE_P(
                       PropertyCase{"CheckSignatureOn", L"CHECKSIGNATURE=1", std::nullopt,
                                    std::nullopt, std::nullopt, 1},
                       PropertyCase{"WarnUnverifiedOff", L"WARNUNVERIFIED=0", std::nullopt,
-                                   std::nullopt, std::nullopt, std::nullopt, 0}),
+                                   std::nullopt, std::nullopt, std::nullopt, 0},
+                      PropertyCase{"TrustAnchors", L"TRUSTANCHORS=\"C:\\Kurum Sertifikaları\"",
+                                   std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                                   std::nullopt, L"C:\\Kurum Sertifikaları"}),
     [](const ::testing::TestParamInfo<PropertyCase>& info) { return info.param.name; });
 
 // An administrator under UAC starts msiexec unelevated, and only secure
@@ -354,10 +366,12 @@ TEST(InstallerPackage, EveryPropertyTheCommandLineSetsIsSecure) {
         EXPECT_TRUE(secure.contains(property)) << WideToUtf8(property) << " is not secure";
 }
 
+// And so does a trust anchors' path that is not a full one.
 TEST_F(Installer, APropertyOtherThanZeroOrOneStopsTheInstall) {
     StoreDword(L"Browser", 0);
     for (const wchar_t* properties :
-         {L"BROWSER=1 FRAME=yes", L"BROWSER=1 CHECKSIGNATURE=2", L"BROWSER=1 WARNUNVERIFIED=2"}) {
+         {L"BROWSER=1 FRAME=yes", L"BROWSER=1 CHECKSIGNATURE=2", L"BROWSER=1 WARNUNVERIFIED=2",
+          L"BROWSER=1 TRUSTANCHORS=sertifikalar"}) {
         SCOPED_TRACE(WideToUtf8(properties));
         EXPECT_EQ(Install(kCurrent, properties), kInstallFailed);
         EXPECT_FALSE(fs::exists(InstalledProgram()));
@@ -366,6 +380,7 @@ TEST_F(Installer, APropertyOtherThanZeroOrOneStopsTheInstall) {
         EXPECT_FALSE(ReadSetting(L"Frame"));
         EXPECT_FALSE(ReadSetting(L"CheckSignature"));
         EXPECT_FALSE(ReadSetting(L"WarnUnverified"));
+        EXPECT_FALSE(ReadSetting(L"TrustAnchors"));
     }
 }
 
