@@ -222,7 +222,10 @@ template <class Char> int Run(int argc, Char** argv) {
                 json = true;
             else if (reports.empty() && is(args[i], "--trust-anchors") && i + 1 < args.size())
                 given.push_back(args[++i]);
-            else
+            else if (reports.empty() && is(args[i], "--trust-anchors")) {
+                tolv::tools::PrintLine(kUsage); // no path after it
+                return 2;
+            } else
                 reports.push_back(args[i]);
         }
         if (reports.empty()) {

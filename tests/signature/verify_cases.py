@@ -206,7 +206,8 @@ def check_help(runner, failures):
     gets the usage on standard error."""
     for args, code, out, err in ((["--help"], 0, r"tolv-extract --verify", r"^$"),
                                  (["--version"], 0, r"^tolv-extract \d+\.\d\d$", r"^$"),
-                                 (["--verify"], 2, r"^$", r"tolv-extract --verify")):
+                                 (["--verify"], 2, r"^$", r"tolv-extract --verify"),
+                                 (["--verify", "--trust-anchors"], 2, r"^$", r"tolv-extract --verify")):
         got_code, lines, got_err = runner.call(args)
         got_out = "\n".join(lines)
         if got_code != code or not re.search(out, got_out) or not re.search(err, got_err):
