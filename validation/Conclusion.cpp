@@ -82,6 +82,9 @@ std::optional<Conclusion> FromCertificates(const ValidationFacts& facts) {
 // Signature acceptance: the algorithms, unless the signature is proven to be
 // older than their limit.
 std::optional<Conclusion> FromAlgorithms(const ValidationFacts& facts) {
+    if (!facts.signingKey)
+        return Indeterminate(SubIndication::SigConstraintsFailure,
+                             "imzalayanın sertifikası imza için verilmemiş (anahtar kullanım amacı)");
     const auto& limit = facts.algorithmLimit;
     if (!limit || (facts.provenTime && *facts.provenTime <= limit->until))
         return std::nullopt;

@@ -26,7 +26,9 @@ struct ValidationFacts {
     std::optional<std::int64_t> revokedAt;
     // Proof of existence: a valid signature time-stamp's time.
     std::optional<std::int64_t> provenTime;
-    // Signature acceptance: the earliest algorithm limit, if any applies.
+    // Signature acceptance: the signer's key is meant for signatures, and the
+    // earliest algorithm limit, if any applies.
+    bool signingKey = true;
     std::optional<AlgorithmLimit> algorithmLimit;
 };
 

@@ -32,6 +32,8 @@ const char* SubIndicationName(SubIndication sub) {
         return "NO_CERTIFICATE_CHAIN_FOUND";
     case SubIndication::ChainConstraintsFailure:
         return "CHAIN_CONSTRAINTS_FAILURE";
+    case SubIndication::SigConstraintsFailure:
+        return "SIG_CONSTRAINTS_FAILURE";
     case SubIndication::RevokedNoPoe:
         return "REVOKED_NO_POE";
     case SubIndication::OutOfBoundsNoPoe:

@@ -19,6 +19,7 @@ enum class SubIndication {
     NoSigningCertificateFound,
     NoCertificateChainFound,
     ChainConstraintsFailure,
+    SigConstraintsFailure,
     RevokedNoPoe,
     OutOfBoundsNoPoe,
     CryptoConstraintsFailureNoPoe,

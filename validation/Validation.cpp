@@ -1,5 +1,7 @@
 #include "validation/Validation.h"
 
+#include "validation/KeyPurpose.h"
+
 namespace tolv::validation {
 namespace {
 
@@ -42,6 +44,7 @@ ValidationReport Validate(const signature::SignatureReport& report, const Anchor
     if (!report.signerCertificate.empty()) {
         result.chain = ValidateChain(report.signerCertificate, others, anchors, result.bestSignatureTime);
         result.qualified = QualifiedClaimOf(report.signerCertificate);
+        facts.signingKey = FitForSignatures(report.signerCertificate);
     }
     facts.chain = result.chain.outcome;
 

@@ -1,5 +1,6 @@
 // What each certificate of the throwaway PKI claims as qualified.
 
+#include "validation/KeyPurpose.h"
 #include "validation/Qualified.h"
 
 #include "tests/validation/Fixtures.h"
@@ -34,6 +35,22 @@ TEST(QualifiedTest, ClaimOfEachCertificate) {
         EXPECT_EQ(claim.turkishPolicy, row.turkish);
         EXPECT_EQ(claim.Claimed(), row.claimed);
     }
+}
+
+TEST(QualifiedTest, KeyMeantForSignatures) {
+    const struct {
+        const char* certificate;
+        bool fit;
+    } rows[] = {
+        {"plain.der", true},  // signing key usages
+        {"eseal.der", true},  // no key usage at all
+        {"mail.der", true},   // e-mail protection among its purposes
+        {"tls.der", false},   // a web server's
+        {"root.der", false},  // certificate and CRL signing only
+        {"notcert.txt", false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(FitForSignatures(Read(row.certificate)), row.fit) << row.certificate;
 }
 
 } // namespace

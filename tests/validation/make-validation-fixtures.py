@@ -61,6 +61,16 @@ basicConstraints=CA:FALSE
 keyUsage=critical,digitalSignature,nonRepudiation
 1.3.6.1.5.5.7.1.3=ASN1:SEQUENCE:qc_qualified
 
+[tls]
+basicConstraints=CA:FALSE
+keyUsage=critical,digitalSignature,keyEncipherment
+extendedKeyUsage=serverAuth
+
+[mail]
+basicConstraints=CA:FALSE
+keyUsage=critical,digitalSignature,nonRepudiation
+extendedKeyUsage=clientAuth,emailProtection
+
 [eseal]
 basicConstraints=CA:FALSE
 1.3.6.1.5.5.7.1.3=ASN1:SEQUENCE:qc_eseal
@@ -161,6 +171,8 @@ def main(folder):
         ("compliance", "Uyumlu İmzacı", "compliance"),
         ("turkish", "Türk Politikalı İmzacı", "turkish"),
         ("plain", "Sıradan İmzacı", "plain"),
+        ("tls", "tolv.example", "tls"),
+        ("mail", "E-postalı İmzacı", "mail"),
     ]:
         issue(name, f"/C=TR/CN={cn}", "inter", section, LEAF_DATE, leaf_days)
     issue("old", "/C=TR/CN=Tolv Eski İmzacı", "inter", "plain", "2020-01-01 00:00:00", 730)
