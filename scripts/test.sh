@@ -20,7 +20,19 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 
 section "native tests"
-ctest --preset native -j "$jobs"
+# As under Wine below: a test that fails is run once more, alone. The desktop
+# cases read boxes over AT-SPI on a shared display and have failed once in
+# several full runs under load; one that passes the second time is listed as
+# unsteady, with the first run's output above; one that fails twice fails the run.
+native_unsteady=$root/build/native/unsteady-tests.log
+rm -f "$native_unsteady"
+if ! ctest --preset native -j "$jobs" --output-on-failure; then
+  cp build/native/Testing/Temporary/LastTestsFailed.log "$native_unsteady"
+  printf "\n== failed tests, run once more one at a time\n"
+  ctest --preset native --rerun-failed --output-on-failure
+  echo "unsteady tests (failed, then passed when run again):"
+  sed 's/^/  /' "$native_unsteady"
+fi
 
 section "windows build"
 cmake --preset windows >/dev/null
