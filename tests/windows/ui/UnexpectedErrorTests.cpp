@@ -34,6 +34,10 @@ TEST(PreferencesWindowFailure, AnErrorInAnEventShowsTheUnexpectedErrorBoxAndEnds
     PreferencesBackup preferences;
     ScopedFolder folder{ProgramPath().parent_path() / L"unexpected-error-tests"};
     const fs::path program = folder.path() / L"Tolv.Viewer.Exe";
+    // A copy an earlier run could not remove (the program still ending) would
+    // stop the copy: MinGW's copy_file does not overwrite it under Wine.
+    std::error_code ignored;
+    fs::remove(program, ignored);
     fs::copy_file(ProgramPath(), program, fs::copy_options::overwrite_existing);
     ASSERT_TRUE(EmptyStringBlock(program, IDS_ABOUT));
 
