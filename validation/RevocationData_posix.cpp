@@ -126,10 +126,16 @@ RevocationAnswer ReadOcsp(const Bytes& der, X509* certificate, X509* issuer,
     OCSP_SINGLERESP* single = SingleFor(basic.get(), certificate, issuer);
     if (!single)
         return NotCounted("bu sertifika için değil");
-    if (Seconds(OCSP_resp_get0_produced_at(basic.get())) < notBefore)
-        return NotCounted("imza zamanından önce üretilmiş");
+    // The status as known at thisUpdate: a responder may sign a status it
+    // cached before the signature, and that says nothing of the signature.
     ASN1_GENERALIZEDTIME* revokedAt = nullptr;
-    switch (OCSP_single_get0_status(single, nullptr, &revokedAt, nullptr, nullptr)) {
+    ASN1_GENERALIZEDTIME* thisUpdate = nullptr;
+    const int certificateStatus =
+        OCSP_single_get0_status(single, nullptr, &revokedAt, &thisUpdate, nullptr);
+    if (Seconds(OCSP_resp_get0_produced_at(basic.get())) < notBefore ||
+        thisUpdate == nullptr || Seconds(thisUpdate) < notBefore)
+        return NotCounted("imza zamanından önce üretilmiş");
+    switch (certificateStatus) {
     case V_OCSP_CERTSTATUS_GOOD:
         return {RevocationAnswer::Says::Good, 0, {}};
     case V_OCSP_CERTSTATUS_REVOKED:

@@ -235,7 +235,9 @@ RevocationAnswer ReadOcsp(const Bytes& der, PCCERT_CONTEXT certificate, PCCERT_C
         const OCSP_BASIC_RESPONSE_ENTRY& entry = basic->rgResponseEntry[i];
         if (!Names(entry, certificate, issuer))
             continue;
-        if (Seconds(basic->ProducedAt) < notBefore)
+        // The status as known at ThisUpdate: a responder may sign a status
+        // it cached before the signature, and that says nothing of it.
+        if (Seconds(basic->ProducedAt) < notBefore || Seconds(entry.ThisUpdate) < notBefore)
             return NotCounted("imza zamanından önce üretilmiş");
         if (entry.dwCertStatus == OCSP_BASIC_GOOD_CERT_STATUS)
             return {RevocationAnswer::Says::Good, 0, {}};
