@@ -2,6 +2,7 @@
 // SHA-224: digests and signatures with it are out of reach here.
 
 #include "signature/Crypto.h"
+#include "signature/UniqueHandle.h"
 
 #include <windows.h>
 
@@ -19,36 +20,6 @@
 
 namespace tolv::signature {
 namespace {
-
-// A move-only owner of one handle, closed once (the project's UniqueAny, which
-// this layer may not include).
-template <class T, auto Close> class Unique {
-public:
-    Unique() = default;
-    explicit Unique(T handle) noexcept : handle_(handle) {}
-    ~Unique() { reset(); }
-    Unique(const Unique&) = delete;
-    Unique& operator=(const Unique&) = delete;
-    Unique(Unique&& other) noexcept : handle_(std::exchange(other.handle_, T{})) {}
-    Unique& operator=(Unique&& other) noexcept {
-        if (this != &other)
-            reset(std::exchange(other.handle_, T{}));
-        return *this;
-    }
-    T get() const noexcept { return handle_; }
-    T* put() noexcept {
-        reset();
-        return &handle_;
-    }
-    explicit operator bool() const noexcept { return handle_ != T{}; }
-    void reset(T handle = T{}) noexcept {
-        if (T old = std::exchange(handle_, handle))
-            Close(old);
-    }
-
-private:
-    T handle_{};
-};
 
 void CloseAlgorithm(BCRYPT_ALG_HANDLE handle) noexcept {
     BCryptCloseAlgorithmProvider(handle, 0);

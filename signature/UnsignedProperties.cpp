@@ -1,6 +1,7 @@
 #include "signature/UnsignedProperties.h"
 
 #include "signature/Algorithms.h"
+#include "signature/XmlNames.h"
 
 #include <cstring>
 #include <string_view>
@@ -9,8 +10,6 @@
 namespace tolv::signature {
 namespace {
 
-constexpr std::string_view kDsig = "http://www.w3.org/2000/09/xmldsig#";
-constexpr std::string_view kXadesPrefix = "http://uri.etsi.org/01903/";
 constexpr char kDefaultC14n[] = "http://www.w3.org/TR/2001/REC-xml-c14n-20010315";
 
 // A report carries a few of each; a CRL may be large, so one value may be too.
@@ -19,21 +18,6 @@ constexpr std::size_t kMaxValues = 32;
 constexpr std::size_t kMaxValueText = 8 * 1024 * 1024;
 constexpr std::size_t kMaxTotalText = 32 * 1024 * 1024;
 constexpr std::size_t kMaxSignatureValue = 64 * 1024;
-
-bool IsDsig(const QName& name, std::string_view local) {
-    return name.uri == kDsig && name.local == local;
-}
-
-bool IsXades(const QName& name, std::string_view local) {
-    return name.uri.substr(0, kXadesPrefix.size()) == kXadesPrefix && name.local == local;
-}
-
-const char* Attribute(const char** atts, std::string_view name) {
-    for (const char** a = atts; *a != nullptr; a += 2)
-        if (name == *a)
-            return a[1];
-    return nullptr;
-}
 
 struct Value {
     enum class Kind { TimeStamp, Certificate, Ocsp, Crl } kind;

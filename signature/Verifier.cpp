@@ -5,6 +5,7 @@
 #include "signature/Algorithms.h"
 #include "signature/Canonicalizer.h"
 #include "signature/HashSink.h"
+#include "signature/XmlNames.h"
 #include "signature/UnsignedProperties.h"
 
 #include <algorithm>
@@ -18,8 +19,6 @@
 namespace tolv::signature {
 namespace {
 
-constexpr std::string_view kDsig = "http://www.w3.org/2000/09/xmldsig#";
-constexpr std::string_view kXadesPrefix = "http://uri.etsi.org/01903/";
 constexpr std::string_view kExcC14n = "http://www.w3.org/2001/10/xml-exc-c14n#";
 
 // Limits against hostile signatures: what the check keeps is bounded by them.
@@ -50,21 +49,6 @@ std::string ShortName(std::string_view uri) {
     if (cut != std::string_view::npos && cut + 1 < uri.size())
         uri.remove_prefix(cut + 1);
     return std::string(uri);
-}
-
-bool IsDsig(const QName& name, std::string_view local) {
-    return name.uri == kDsig && name.local == local;
-}
-
-bool IsXades(const QName& name, std::string_view local) {
-    return name.uri.substr(0, kXadesPrefix.size()) == kXadesPrefix && name.local == local;
-}
-
-const char* Attribute(const char** atts, std::string_view name) {
-    for (const char** a = atts; *a != nullptr; a += 2)
-        if (name == *a)
-            return a[1];
-    return nullptr;
 }
 
 // The ID-typed attributes a report may use, without a DTD to say so.

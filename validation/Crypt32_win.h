@@ -3,6 +3,7 @@
 // project's UniqueAny, which a layer below the Windows edition may not
 // include), and the state an Anchors keeps on Windows.
 
+#include "signature/UniqueHandle.h"
 #include "validation/Anchors.h"
 
 #include <windows.h>
@@ -15,33 +16,7 @@
 namespace tolv::validation {
 namespace detail {
 
-template <class T, auto Close> class Unique {
-public:
-    Unique() = default;
-    explicit Unique(T handle) noexcept : handle_(handle) {}
-    ~Unique() { reset(); }
-    Unique(const Unique&) = delete;
-    Unique& operator=(const Unique&) = delete;
-    Unique(Unique&& other) noexcept : handle_(std::exchange(other.handle_, T{})) {}
-    Unique& operator=(Unique&& other) noexcept {
-        if (this != &other)
-            reset(std::exchange(other.handle_, T{}));
-        return *this;
-    }
-    T get() const noexcept { return handle_; }
-    T* put() noexcept {
-        reset();
-        return &handle_;
-    }
-    explicit operator bool() const noexcept { return handle_ != T{}; }
-    void reset(T handle = T{}) noexcept {
-        if (T old = std::exchange(handle_, handle))
-            Close(old);
-    }
-
-private:
-    T handle_{};
-};
+using signature::Unique;
 
 inline void CloseStore(HCERTSTORE store) noexcept {
     CertCloseStore(store, 0);
