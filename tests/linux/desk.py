@@ -230,8 +230,11 @@ def read_box(process, timeout=20, answer=None):
     Returns None if no box appeared before the process ended or timed out."""
     deadline = time.time() + timeout
     while time.time() < deadline:
-        app = _find_app(process.pid)
-        alerts = [n for n in _walk(app) if n.getRole() == pyatspi.ROLE_ALERT] if app else []
+        try:
+            app = _find_app(process.pid)
+            alerts = [n for n in _walk(app) if n.getRole() == pyatspi.ROLE_ALERT] if app else []
+        except GLib.GError:  # the viewer ended while its tree was being read
+            alerts = []
         titles = _window_title(process.pid) if alerts else []
         if alerts and titles:
             alert = alerts[0]
