@@ -41,6 +41,9 @@ struct CertificateInfo {
     std::int64_t notAfter = 0;
     std::string keyType;    // "RSA", "EC P-256", "EC P-384", "EC P-521", or the OID
     unsigned keyBits = 0;
+    std::string organization; // the subject's O, when it has one
+    std::string subjectSerial; // the subject's serialNumber (a national identity number, say)
+    std::string serial;       // the certificate's serial number, upper-case hex
 };
 
 // "rsa-2048", "ec-256": the key's kind and size as the check's details name

@@ -106,6 +106,26 @@ std::string NameText(const X509_NAME* name) {
     return std::string(data, length > 0 ? length : 0);
 }
 
+// One attribute of a name, in UTF-8; empty when the name has none.
+std::string Attribute(const X509_NAME* name, int nid) {
+    const int index = X509_NAME_get_index_by_NID(name, nid, -1);
+    if (index < 0)
+        return {};
+    unsigned char* text = nullptr;
+    const int length =
+        ASN1_STRING_to_UTF8(&text, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, index)));
+    UniqueOpenSslText owner(text);
+    return length > 0 ? std::string(reinterpret_cast<const char*>(text), length) : std::string();
+}
+
+std::string SerialText(const X509* certificate) {
+    BIGNUM* number = ASN1_INTEGER_to_BN(X509_get0_serialNumber(certificate), nullptr);
+    char* hex = number != nullptr ? BN_bn2hex(number) : nullptr;
+    BN_free(number);
+    UniqueOpenSslText owner(reinterpret_cast<unsigned char*>(hex));
+    return hex != nullptr ? std::string(hex) : std::string();
+}
+
 Bytes NameDer(const X509_NAME* name) {
     unsigned char* der = nullptr;
     const int length = i2d_X509_NAME(name, &der);
@@ -219,6 +239,9 @@ std::optional<CertificateInfo> ReadCertificate(std::span<const std::uint8_t> der
     info.notBefore = *notBefore;
     info.notAfter = *notAfter;
     info.keyType = KeyType(certificate.get());
+    info.organization = Attribute(X509_get_subject_name(certificate.get()), NID_organizationName);
+    info.subjectSerial = Attribute(X509_get_subject_name(certificate.get()), NID_serialNumber);
+    info.serial = SerialText(certificate.get());
     if (const EVP_PKEY* key = X509_get0_pubkey(certificate.get()))
         info.keyBits = static_cast<unsigned>(EVP_PKEY_get_bits(key));
     else if (info.keyType.rfind("EC P-", 0) == 0) // a point off its curve

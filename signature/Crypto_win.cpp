@@ -118,6 +118,25 @@ std::string NameText(PCCERT_CONTEXT certificate, DWORD issuerFlag) {
     return Utf8(text);
 }
 
+std::string Attribute(PCCERT_CONTEXT certificate, const char* oid) {
+    return Utf8(NameString(certificate, CERT_NAME_ATTR_TYPE, 0, const_cast<char*>(oid)));
+}
+
+// The serial number is kept least significant byte first, with the sign
+// byte DER puts before a high bit; written as OpenSSL writes it, without it.
+std::string SerialText(const CRYPT_INTEGER_BLOB& serial) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    DWORD size = serial.cbData;
+    while (size > 1 && serial.pbData[size - 1] == 0)
+        --size;
+    std::string text;
+    for (DWORD i = size; i-- > 0;) {
+        text += kDigits[serial.pbData[i] >> 4];
+        text += kDigits[serial.pbData[i] & 15];
+    }
+    return text;
+}
+
 Bytes Blob(const CRYPT_DATA_BLOB& blob) {
     return Bytes(blob.pbData, blob.pbData + blob.cbData);
 }
@@ -335,6 +354,9 @@ std::optional<CertificateInfo> ReadCertificate(std::span<const std::uint8_t> der
     info.notAfter = Seconds(fields.NotAfter);
     info.keyType = kind.type;
     info.keyBits = kind.bits;
+    info.organization = Attribute(certificate.get(), szOID_ORGANIZATION_NAME);
+    info.subjectSerial = Attribute(certificate.get(), szOID_DEVICE_SERIAL_NUMBER);
+    info.serial = SerialText(fields.SerialNumber);
     return info;
 }
 

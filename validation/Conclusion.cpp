@@ -72,6 +72,10 @@ std::optional<Conclusion> FromCertificates(const ValidationFacts& facts) {
             return Indeterminate(SubIndication::RevokedNoPoe,
                                  "sertifika iptal edilmiş; imzanın iptalden önce yapıldığı kanıtlanamıyor");
     }
+    if (facts.caRevokedAt && !(facts.provenTime && *facts.provenTime < *facts.caRevokedAt))
+        return Indeterminate(SubIndication::RevokedCaNoPoe,
+                             "sertifikayı veren ara sertifika iptal edilmiş; imzanın iptalden önce "
+                             "yapıldığı kanıtlanamıyor");
     if (facts.revocation == Revocation::None || facts.revocation == Revocation::Unknown)
         return Indeterminate(SubIndication::TryLater, facts.revocation == Revocation::None
                                                           ? "raporda iptal bilgisi yok"

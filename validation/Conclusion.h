@@ -24,6 +24,9 @@ struct ValidationFacts {
     ChainFacts::Outcome chain = ChainFacts::Outcome::NoChain;
     Revocation revocation = Revocation::None;
     std::optional<std::int64_t> revokedAt;
+    // An intermediate CA's certificate the report's own data shows revoked,
+    // and when.
+    std::optional<std::int64_t> caRevokedAt;
     // Proof of existence: a valid signature time-stamp's time.
     std::optional<std::int64_t> provenTime;
     // Signature acceptance: the signer's key is meant for signatures, and the

@@ -36,6 +36,8 @@ const char* SubIndicationName(SubIndication sub) {
         return "SIG_CONSTRAINTS_FAILURE";
     case SubIndication::RevokedNoPoe:
         return "REVOKED_NO_POE";
+    case SubIndication::RevokedCaNoPoe:
+        return "REVOKED_CA_NO_POE";
     case SubIndication::OutOfBoundsNoPoe:
         return "OUT_OF_BOUNDS_NO_POE";
     case SubIndication::CryptoConstraintsFailureNoPoe:

@@ -21,6 +21,7 @@ enum class SubIndication {
     ChainConstraintsFailure,
     SigConstraintsFailure,
     RevokedNoPoe,
+    RevokedCaNoPoe,
     OutOfBoundsNoPoe,
     CryptoConstraintsFailureNoPoe,
     SignedDataNotFound,

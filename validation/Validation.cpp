@@ -2,6 +2,8 @@
 
 #include "validation/KeyPurpose.h"
 
+#include <algorithm>
+
 namespace tolv::validation {
 namespace {
 
@@ -58,6 +60,14 @@ ValidationReport Validate(const signature::SignatureReport& report, const Anchor
     }
     facts.revocation = result.revocation.status;
     facts.revokedAt = result.revocation.revokedAt;
+    // The intermediate CAs, from the same data: one the report shows revoked
+    // is named; one it says nothing of is not held against the signature.
+    for (std::size_t i = 1; i + 1 < result.chain.chain.size(); ++i) {
+        const RevocationFacts ca = CheckRevocation(result.chain.chain[i], result.chain.chain[i + 1],
+                                                   data, others, result.bestSignatureTime);
+        if (ca.status == Revocation::Revoked && ca.revokedAt)
+            facts.caRevokedAt = std::min(facts.caRevokedAt.value_or(*ca.revokedAt), *ca.revokedAt);
+    }
     result.conclusion = Conclude(facts);
     return result;
 }

@@ -221,6 +221,13 @@ TEST(CryptoTest, CertificatesReadAsTheirFieldsSay) {
                                         ? root->subjectName
                                         : inter->subjectName);
         EXPECT_NE(info->subjectName, info->issuerName);
+        const bool rsa = row.certificate == std::string("rsa.der");
+        EXPECT_EQ(info->organization, rsa ? "Tolv" : row.certificate == std::string("inter.der") ? "Tolv Sınama Ara" : "");
+        EXPECT_EQ(info->subjectSerial, rsa ? "12345678901" : "");
+        if (rsa)
+            EXPECT_EQ(info->serial, "80A1");
+        else
+            EXPECT_FALSE(info->serial.empty());
         // Made at build time for 3650 days.
         EXPECT_EQ(info->notAfter - info->notBefore, 3650 * 86400);
         EXPECT_LE(info->notBefore, SecondsNow());

@@ -135,7 +135,9 @@ def main(folder):
                 "-CAcreateserial", "-outform", "DER", "-out", out, *days, *extra)
 
     openssl("genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048", "-out", "rsa.key")
-    issue("rsa.key", "/C=TR/O=Tolv/CN=Örnek İmzacı", "rsa.der")
+    # A serial with its high bit set: DER writes it after a zero sign byte.
+    issue("rsa.key", "/C=TR/O=Tolv/serialNumber=12345678901/CN=Örnek İmzacı", "rsa.der",
+          "-set_serial", "0x80A1")
     openssl("x509", "-inform", "DER", "-in", "rsa.der", "-out", "rsa.pem")
     sign_enveloped("rsa.key", "rsa.pem")
     for name, (curve, _) in CURVES.items():
