@@ -12,7 +12,14 @@ namespace tolv::signature {
 // Asked before a report whose signature is broken is shown; No keeps it closed.
 inline constexpr char kAlteredWarning[] =
     "Bu raporun imzası bozuk: rapor imzalandıktan sonra değiştirilmiş ya da imzası zarar "
-    "görmüş. İçeriğine güvenmeyin.\n\nRapor yine de açılsın mı?";
+    "görmüş. İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.\n\nRapor yine de açılsın "
+    "mı?";
+
+// Asked, as the warning above, before a report whose own revocation data shows
+// its signer's certificate revoked before the signature's proven time.
+inline constexpr char kRevokedWarning[] =
+    "Bu raporu imzalayanın sertifikası imzadan önce iptal edilmiş. İçeriğine güvenmeyin; raporu "
+    "gönderenden yeniden isteyin.\n\nRapor yine de açılsın mı?";
 
 // Asked before a report whose signature could not be checked is shown (an
 // administrator may turn the question off); No keeps it closed.

@@ -26,6 +26,10 @@ struct RevocationFacts {
     std::optional<std::int64_t> revokedAt; // seconds since 1970 (UTC)
     std::string source;                    // "ocsp" or "crl": what decided it
     std::string reason;                    // in Turkish, why Unknown (which answer failed how)
+    // The answer was fetched from the certificate's responder or distribution
+    // point, at askedAt, rather than carried by the report.
+    bool online = false;
+    std::int64_t askedAt = 0;
 };
 
 struct RevocationData {

@@ -21,7 +21,42 @@ std::optional<TimeStampFacts> ProveExistence(const signature::SignatureReport& r
     return best;
 }
 
+std::vector<Bytes> OtherCertificates(const signature::SignatureReport& report) {
+    std::vector<Bytes> others = report.otherCertificates;
+    others.insert(others.end(), report.unsignedData.certificates.begin(),
+                  report.unsignedData.certificates.end());
+    return others;
+}
+
 } // namespace
+
+bool RevokedBeforeSigning(const signature::SignatureReport& report, const Anchors& anchors,
+                          std::int64_t now) {
+    const RevocationData data{report.unsignedData.ocspResponses, report.unsignedData.crls};
+    if (report.status != signature::Status::Intact || report.signerCertificate.empty() ||
+        (data.ocspResponses.empty() && data.crls.empty()))
+        return false;
+    const auto signer = signature::ReadCertificate(report.signerCertificate);
+    if (!signer)
+        return false;
+    const std::vector<Bytes> others = OtherCertificates(report);
+    // Every certificate named as the issuer is tried: an answer counts only
+    // when the issuer it was checked against signed it.
+    for (const Bytes& candidate : others) {
+        const auto info = signature::ReadCertificate(candidate);
+        if (!info || info->subjectName != signer->issuerName)
+            continue;
+        // A revocation stays a revocation: any answer that says so counts,
+        // however old.
+        const RevocationFacts facts =
+            CheckRevocation(report.signerCertificate, candidate, data, others, 0);
+        if (facts.status != Revocation::Revoked || !facts.revokedAt)
+            continue;
+        const auto proof = ProveExistence(report, others, anchors, now);
+        return !(proof && proof->valid && proof->time < *facts.revokedAt);
+    }
+    return false;
+}
 
 ValidationReport Validate(const signature::SignatureReport& report, const Anchors& anchors,
                           std::int64_t now) {
@@ -32,9 +67,7 @@ ValidationReport Validate(const signature::SignatureReport& report, const Anchor
     facts.mismatch = report.mismatch;
     facts.algorithmLimit = AlgorithmLimitOf(report);
     // Certificates from KeyInfo and CertificateValues alike.
-    std::vector<Bytes> others = report.otherCertificates;
-    others.insert(others.end(), report.unsignedData.certificates.begin(),
-                  report.unsignedData.certificates.end());
+    const std::vector<Bytes> others = OtherCertificates(report);
 
     // A time-stamp only counts over a signature whose value is the one signed.
     if (report.status == signature::Status::Intact)

@@ -33,7 +33,7 @@ EXTRACTION_FAILED = "Tolv imza dosyasının PDF ayrıştırması başarısız."
 BROWSER_FAILED = "Tarayıcı entegrasyonu başarısız."
 UNEXPECTED = "Beklenmeyen hata: "
 ALTERED_WARNING = ("Bu raporun imzası bozuk: rapor imzalandıktan sonra değiştirilmiş ya da imzası "
-                   "zarar görmüş. İçeriğine güvenmeyin.\n\nRapor yine de açılsın mı?")
+                   "zarar görmüş. İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.\n\nRapor yine de açılsın mı?")
 LIMITS = ("Bu denetim imzanın yasal geçerliliğini, sertifikanın iptal durumunu ya da nitelikli "
           "olup olmadığını göstermez.")
 UNTRUSTED = ("Sertifika zinciri bu bilgisayarın güvendiği bir kök sertifikaya ulaşmıyor; "

@@ -606,7 +606,7 @@ fs::path SamplePath(const wchar_t* name) {
 
 constexpr wchar_t kAlteredWarning[] =
     L"Bu raporun imzası bozuk: rapor imzalandıktan sonra değiştirilmiş ya da imzası zarar "
-    L"görmüş. İçeriğine güvenmeyin.\r\n\r\nRapor yine de açılsın mı?";
+    L"görmüş. İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.\r\n\r\nRapor yine de açılsın mı?";
 constexpr wchar_t kLimits[] = L"Bu denetim imzanın yasal geçerliliğini, sertifikanın iptal "
                               L"durumunu ya da nitelikli olup olmadığını göstermez.";
 

@@ -29,7 +29,7 @@ constexpr wchar_t kInfoVerbKey[] = L"Tolv.Viewer.Exe\\shell\\imza";
 constexpr wchar_t kInfoCommandKey[] = L"Tolv.Viewer.Exe\\shell\\imza\\command";
 constexpr wchar_t kAdminNotice[] =
     L"Arayüzü yönetici olarak başlatılmalıdır.\r\n"
-    L"Uygulama üzerine sağ tıklayın ve açılan menüden 'Yönetiçi olarak çalıştır'ı seçin.\r\n"
+    L"Uygulama üzerine sağ tıklayın ve açılan menüden 'Yönetici olarak çalıştır'ı seçin.\r\n"
     L"Bu işlem imzalı rapor(tolv) dosyalarını 'TolvViewer' ile ilişkilendirir ve tercih "
     L"yapabileceğiniz bir pencere açar.";
 constexpr REGSAM k64 = KEY_WOW64_64KEY;

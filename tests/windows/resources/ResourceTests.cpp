@@ -283,7 +283,7 @@ TEST_F(ProgramResources, StringTableHoldsTheTurkishTextsWithTheirLineMarks) {
         {101, L"TolvViewer Tarayıcı Versionu 2.0_Geliştiren: TolvViewer açık kaynak "
               L"ekibi_İletişim: destek@tolvviewer.example"},
         {102, L"Arayüzü yönetici olarak başlatılmalıdır._Uygulama üzerine sağ tıklayın ve açılan "
-              L"menüden 'Yönetiçi olarak çalıştır'ı seçin._Bu işlem imzalı rapor(tolv) dosyalarını "
+              L"menüden 'Yönetici olarak çalıştır'ı seçin._Bu işlem imzalı rapor(tolv) dosyalarını "
               L"'TolvViewer' ile ilişkilendirir ve tercih yapabileceğiniz bir pencere açar."}};
     for (const auto& [id, text] : expected) {
         const wchar_t* loaded = nullptr;
