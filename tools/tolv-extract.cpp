@@ -102,6 +102,7 @@ std::vector<Detail> Details(const tolv::validation::ValidationReport& v) {
         {"revocation", "revocation", RevocationName(v.revocation.status), true},
         {"revoked-at", "revokedAt", v.revocation.revokedAt ? UtcText(*v.revocation.revokedAt) : "",
          v.revocation.revokedAt.has_value()},
+        {"revocation-reason", "revocationReason", v.revocation.reason, !v.revocation.reason.empty()},
         {"timestamp", "timestamp", !ts ? "none" : ts->valid ? "valid" : "invalid", true},
         {"timestamp-time", "timestampTime", ts && ts->valid ? UtcText(ts->time) : "", ts && ts->valid},
         {"timestamp-authority", "timestampAuthority", ts ? ts->authority : "",

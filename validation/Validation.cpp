@@ -115,6 +115,10 @@ ValidationReport ValidateWith(const signature::SignatureReport& report, const An
             facts.caRevokedAt = std::min(facts.caRevokedAt.value_or(*ca.revokedAt), *ca.revokedAt);
     }
     result.conclusion = Conclude(facts);
+    // Asked online and still nothing: say why rather than that the report has none.
+    if (fetched != nullptr && result.conclusion.sub == SubIndication::TryLater &&
+        !result.revocation.reason.empty())
+        result.conclusion.reason = result.revocation.reason;
     return result;
 }
 
