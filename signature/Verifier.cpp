@@ -242,7 +242,8 @@ public:
     // SignedInfo has been read: what follows can be digested in this read.
     bool SignedInfoRead() const { return signedInfoCount_ > 0 && signedInfoDepth_ == 0; }
     void CannotCheck(std::string reason, UnknownCause cause) { Unknown(std::move(reason), cause); }
-    SignatureReport Evaluate();
+    // trust: the system's roots read once; without it they are read now.
+    SignatureReport Evaluate(const SystemTrust* trust = nullptr);
 
 private:
     void Unknown(std::string reason, UnknownCause cause = UnknownCause::Structure,
@@ -905,7 +906,7 @@ std::size_t Check::ChooseSigner(const std::vector<std::optional<CertificateInfo>
     return 0;
 }
 
-SignatureReport Check::Evaluate() {
+SignatureReport Check::Evaluate(const SystemTrust* trust) {
     SignatureReport report;
     auto unknown = [&](std::string reason, UnknownCause cause = UnknownCause::Structure,
                        std::string_view name = {}) {
@@ -961,7 +962,8 @@ SignatureReport Check::Evaluate() {
         for (std::size_t i = 0; i < certificates.size(); ++i)
             if (i != signer && infos[i])
                 others.push_back(certificates[i]);
-        report.trusted = ChainIsTrusted(certificates[signer], others);
+        report.trusted = trust != nullptr ? trust->Trusts(certificates[signer], others)
+                                          : ChainIsTrusted(certificates[signer], others);
         report.key = KeyName(info);
         report.keyBits = info.keyBits;
         report.rsaKey = IsRsaKey(info);
@@ -1121,8 +1123,8 @@ public:
     bool EndPass() { return check_.EndPass(); }
     bool SignedInfoRead() const { return check_.SignedInfoRead(); }
     void CannotCheck(std::string reason, UnknownCause cause) { check_.CannotCheck(std::move(reason), cause); }
-    SignatureReport Evaluate() {
-        SignatureReport report = check_.Evaluate();
+    SignatureReport Evaluate(const SystemTrust* trust = nullptr) {
+        SignatureReport report = check_.Evaluate(trust);
         report.unsignedData = extra_.Take();
         return report;
     }
@@ -1186,24 +1188,37 @@ SignatureReport SignatureCheck::Result() {
     return check_->Evaluate();
 }
 
-SignatureReport CheckReport(const std::filesystem::path& report, const report::FileTaps& taps) {
+namespace {
+
+SignatureReport CheckFile(const std::filesystem::path& report, const report::FileTaps& taps,
+                          const SystemTrust* trust) {
     const bool regular = IsRegularFile(report);
     Reading first;
     report::ReadReport(report, first, taps);
     if (!first.EndPass())
-        return first.Evaluate();
+        return first.Evaluate(trust);
     if (!regular) {
         NoSecondRead(first);
-        return first.Evaluate();
+        return first.Evaluate(trust);
     }
     Reading second(&first);
     report::ReadReport(report, second, taps);
     second.EndPass();
-    return second.Evaluate();
+    return second.Evaluate(trust);
+}
+
+} // namespace
+
+SignatureReport CheckReport(const std::filesystem::path& report, const report::FileTaps& taps) {
+    return CheckFile(report, taps, nullptr);
 }
 
 SignatureReport CheckReport(const std::filesystem::path& report) {
-    return CheckReport(report, report::FileTaps{});
+    return CheckFile(report, report::FileTaps{}, nullptr);
+}
+
+SignatureReport CheckReport(const std::filesystem::path& report, const SystemTrust& trust) {
+    return CheckFile(report, report::FileTaps{}, &trust);
 }
 
 // What the viewer shows and what is digested come from one read. The first
