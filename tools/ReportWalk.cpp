@@ -22,8 +22,11 @@ void WalkFolder(const fs::path& folder, const std::function<void(const fs::path&
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         std::error_code kind;
-        // symlink_status: a link to a folder is not a folder here.
-        const bool isFolder = it->symlink_status(kind).type() == fs::file_type::directory;
+        const bool isFolder = it->is_directory(kind);
+        // A link to a folder is neither entered nor taken for a report: it
+        // could lead out of the archive or round in a circle.
+        if (isFolder && it->is_symlink(kind))
+            continue;
         if (isFolder || IsReportName(it->path().filename()))
             entries.push_back({it->path().filename().u8string(), it->path(), isFolder});
     }
