@@ -88,4 +88,23 @@ VerifyOutcome VerifySignature(std::span<const std::uint8_t> certificate,
 // current time, without any revocation look-up or network access.
 bool ChainIsTrusted(std::span<const std::uint8_t> certificate, const std::vector<Bytes>& others);
 
+// The same with the system's roots read once, for a process that checks many
+// reports; ChainIsTrusted alone reads them anew each time, so that a viewer
+// sees a root trusted or distrusted a moment ago. Trusts may be called from
+// several threads at once.
+class SystemTrust {
+public:
+    SystemTrust();
+    ~SystemTrust();
+    SystemTrust(const SystemTrust&) = delete;
+    SystemTrust& operator=(const SystemTrust&) = delete;
+
+    bool Trusts(std::span<const std::uint8_t> certificate, const std::vector<Bytes>& others) const;
+
+    struct Platform;
+
+private:
+    std::unique_ptr<Platform> platform_;
+};
+
 } // namespace tolv::signature

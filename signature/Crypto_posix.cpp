@@ -13,6 +13,7 @@
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
 
+#include <array>
 #include <ctime>
 #include <stdexcept>
 #include <string>
@@ -43,20 +44,18 @@ inline void FreeOpenSslText(unsigned char* text) noexcept {
 }
 using UniqueOpenSslText = Owner<unsigned char, FreeOpenSslText>;
 
+// Fetched once: OpenSSL 3 otherwise looks a digest up again, under its lock,
+// each time one starts, which threads checking reports side by side queue on.
 const EVP_MD* Digest(HashAlgorithm algorithm) {
-    switch (algorithm) {
-    case HashAlgorithm::Sha1:
-        return EVP_sha1();
-    case HashAlgorithm::Sha224:
-        return EVP_sha224();
-    case HashAlgorithm::Sha256:
-        return EVP_sha256();
-    case HashAlgorithm::Sha384:
-        return EVP_sha384();
-    case HashAlgorithm::Sha512:
-        break;
-    }
-    return EVP_sha512();
+    static const auto digests = [] {
+        constexpr const char* kNames[] = {"SHA1", "SHA224", "SHA256", "SHA384", "SHA512"};
+        std::array<const EVP_MD*, 5> fetched{};
+        for (std::size_t i = 0; i < fetched.size(); ++i)
+            fetched[i] = EVP_MD_fetch(nullptr, kNames[i], nullptr);
+        return fetched;
+    }();
+    static_assert(static_cast<int>(HashAlgorithm::Sha512) == 4);
+    return digests[static_cast<std::size_t>(algorithm)];
 }
 
 class OpenSslHasher final : public Hasher {
@@ -282,10 +281,23 @@ VerifyOutcome VerifySignature(std::span<const std::uint8_t> certificate,
     return {verified == 1 ? VerifyOutcome::Kind::Valid : VerifyOutcome::Kind::Invalid, {}};
 }
 
-bool ChainIsTrusted(std::span<const std::uint8_t> certificate, const std::vector<Bytes>& others) {
+struct SystemTrust::Platform {
+    UniqueStore store{X509_STORE_new()};
+    bool usable = false;
+};
+
+// OpenSSL's store locks its own cache: one store serves every thread, and a
+// root looked up in the certificate folder once stays in it.
+SystemTrust::SystemTrust() : platform_(std::make_unique<Platform>()) {
+    platform_->usable = platform_->store && AddSystemRoots(platform_->store.get());
+}
+SystemTrust::~SystemTrust() = default;
+
+bool SystemTrust::Trusts(std::span<const std::uint8_t> certificate,
+                         const std::vector<Bytes>& others) const {
     const UniqueX509 leaf = ParseCertificate(certificate);
     UniqueCertificates untrusted(sk_X509_new_null());
-    if (!leaf || !untrusted)
+    if (!platform_->usable || !leaf || !untrusted)
         return false;
     for (const Bytes& der : others) {
         UniqueX509 other = ParseCertificate(der);
@@ -293,12 +305,15 @@ bool ChainIsTrusted(std::span<const std::uint8_t> certificate, const std::vector
             other.release();
     }
     // The system's roots (SSL_CERT_FILE and SSL_CERT_DIR when set); no CRLs.
-    UniqueStore store(X509_STORE_new());
     UniqueStoreCtx context(X509_STORE_CTX_new());
-    if (!store || !context || !AddSystemRoots(store.get()) ||
-        X509_STORE_CTX_init(context.get(), store.get(), leaf.get(), untrusted.get()) != 1)
+    if (!context || X509_STORE_CTX_init(context.get(), platform_->store.get(), leaf.get(),
+                                        untrusted.get()) != 1)
         return false;
     return X509_verify_cert(context.get()) == 1;
+}
+
+bool ChainIsTrusted(std::span<const std::uint8_t> certificate, const std::vector<Bytes>& others) {
+    return SystemTrust().Trusts(certificate, others);
 }
 
 } // namespace tolv::signature

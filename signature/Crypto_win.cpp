@@ -10,6 +10,7 @@
 #include <wincrypt.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdio>
 #include <stdexcept>
@@ -54,12 +55,24 @@ const wchar_t* AlgorithmId(HashAlgorithm algorithm) {
     return BCRYPT_SHA512_ALGORITHM;
 }
 
+// Opening a provider costs more than digesting a small report: each is opened
+// once per process, and CNG lets several threads make hashes from one.
+BCRYPT_ALG_HANDLE Provider(HashAlgorithm algorithm) {
+    static const auto providers = [] {
+        std::array<UniqueAlgorithm, 5> opened;
+        for (std::size_t i = 0; i < opened.size(); ++i)
+            if (const wchar_t* id = AlgorithmId(static_cast<HashAlgorithm>(i)))
+                BCryptOpenAlgorithmProvider(opened[i].put(), id, nullptr, 0);
+        return opened;
+    }();
+    return providers[static_cast<std::size_t>(algorithm)].get();
+}
+
 class CngHasher final : public Hasher {
 public:
     explicit CngHasher(HashAlgorithm algorithm) : length_(HashLength(algorithm)) {
-        const wchar_t* id = AlgorithmId(algorithm);
-        if (!id || BCryptOpenAlgorithmProvider(provider_.put(), id, nullptr, 0) != 0 ||
-            BCryptCreateHash(provider_.get(), hash_.put(), nullptr, 0, nullptr, 0, 0) != 0)
+        BCRYPT_ALG_HANDLE provider = Provider(algorithm);
+        if (!provider || BCryptCreateHash(provider, hash_.put(), nullptr, 0, nullptr, 0, 0) != 0)
             throw std::runtime_error("CNG cannot make this digest");
     }
     void Update(const void* data, std::size_t size) override {
@@ -80,7 +93,6 @@ public:
 
 private:
     std::size_t length_;
-    UniqueAlgorithm provider_;
     UniqueHash hash_;
 };
 
@@ -419,31 +431,40 @@ VerifyOutcome VerifySignature(std::span<const std::uint8_t> certificate,
     return Unusable("Windows bu imzayı doğrulayamıyor (durum " + HexCode(status) + ")");
 }
 
-bool ChainIsTrusted(std::span<const std::uint8_t> certificate, const std::vector<Bytes>& others) {
+struct SystemTrust::Platform {
+    UniqueChainEngine engine;
+};
+
+// An engine of its own reads the trusted roots as they are when it is made:
+// Wine's default engine keeps those it read first for the life of the process.
+// Its size is the one before the exclusive roots: Wine refuses the newer. An
+// engine may serve several threads at once.
+SystemTrust::SystemTrust() : platform_(std::make_unique<Platform>()) {
+    CERT_CHAIN_ENGINE_CONFIG config{};
+    config.cbSize = offsetof(CERT_CHAIN_ENGINE_CONFIG, hExclusiveRoot);
+    CertCreateCertificateChainEngine(&config, platform_->engine.put());
+}
+SystemTrust::~SystemTrust() = default;
+
+bool SystemTrust::Trusts(std::span<const std::uint8_t> certificate,
+                         const std::vector<Bytes>& others) const {
     const UniqueCertificate leaf = ParseCertificate(certificate);
     UniqueStore store(CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
-    if (!leaf || !store)
+    if (!platform_->engine || !leaf || !store)
         return false;
     for (const Bytes& der : others)
         CertAddEncodedCertificateToStore(store.get(), X509_ASN_ENCODING, der.data(),
                                          static_cast<DWORD>(der.size()), CERT_STORE_ADD_ALWAYS,
                                          nullptr);
-    // An engine of its own reads the trusted roots as they are now: Wine's
-    // default engine keeps those it read first for the life of the process.
-    // Its size is the one before the exclusive roots: Wine refuses the newer.
-    CERT_CHAIN_ENGINE_CONFIG config{};
-    config.cbSize = offsetof(CERT_CHAIN_ENGINE_CONFIG, hExclusiveRoot);
-    UniqueChainEngine engine;
     CERT_CHAIN_PARA parameters{};
     parameters.cbSize = sizeof parameters;
     UniqueChain chain;
     // Only what is on this computer: no revocation, no fetching of missing
     // certificates or of roots from Windows Update.
-    if (!CertCreateCertificateChainEngine(&config, engine.put()) ||
-        !CertGetCertificateChain(engine.get(), leaf.get(), nullptr, store.get(), &parameters,
-                                 CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL |
-                                     CERT_CHAIN_DISABLE_AUTH_ROOT_AUTO_UPDATE,
-                                 nullptr, chain.put()))
+    if (!CertGetCertificateChain(
+            platform_->engine.get(), leaf.get(), nullptr, store.get(), &parameters,
+            CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL | CERT_CHAIN_DISABLE_AUTH_ROOT_AUTO_UPDATE, nullptr,
+            chain.put()))
         return false;
     CERT_CHAIN_POLICY_PARA policy{};
     policy.cbSize = sizeof policy;
@@ -454,6 +475,10 @@ bool ChainIsTrusted(std::span<const std::uint8_t> certificate, const std::vector
            CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_BASE, chain.get(), &policy,
                                             &result) &&
            result.dwError == 0;
+}
+
+bool ChainIsTrusted(std::span<const std::uint8_t> certificate, const std::vector<Bytes>& others) {
+    return SystemTrust().Trusts(certificate, others);
 }
 
 } // namespace tolv::signature

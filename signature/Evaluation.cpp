@@ -142,7 +142,8 @@ void Evaluation::DescribeSigner() {
     for (std::size_t i = 0; i < certificates_.der.size(); ++i)
         if (i != signer && certificates_.infos[i])
             others.push_back(certificates_.der[i]);
-    report_.trusted = ChainIsTrusted(certificates_.der[signer], others);
+    report_.trusted = facts_.trust != nullptr ? facts_.trust->Trusts(certificates_.der[signer], others)
+                                              : ChainIsTrusted(certificates_.der[signer], others);
     report_.key = KeyName(info);
     report_.keyBits = info.keyBits;
     report_.rsaKey = IsRsaKey(info);

@@ -18,6 +18,7 @@ struct ReadFacts {
     const SignatureStructure& signature;
     const ReferenceDigests& digests;
     std::uint64_t payload = 0; // the element that carries the PDF; 0 when none
+    const SystemTrust* trust = nullptr; // the system's roots read once; else read now
 };
 
 SignatureReport Evaluate(const ReadFacts& facts);

@@ -61,9 +61,9 @@ public:
     void CannotCheck(std::string reason, UnknownCause cause) {
         obstacle_.Set(std::move(reason), cause);
     }
-    SignatureReport Evaluate() {
+    SignatureReport Evaluate(const SystemTrust* trust = nullptr) {
         SignatureReport report =
-            signature::Evaluate({obstacle_, context_, structure_, digests_, payload_});
+            signature::Evaluate({obstacle_, context_, structure_, digests_, payload_, trust});
         report.unsignedData = extra_.Take();
         return report;
     }
@@ -150,24 +150,37 @@ SignatureReport SignatureCheck::Result() {
     return check_->Evaluate();
 }
 
-SignatureReport CheckReport(const std::filesystem::path& report, const report::FileTaps& taps) {
+namespace {
+
+SignatureReport CheckFile(const std::filesystem::path& report, const report::FileTaps& taps,
+                          const SystemTrust* trust) {
     const bool regular = IsRegularFile(report);
     Reading first;
     report::ReadReport(report, first, taps);
     if (!first.EndPass())
-        return first.Evaluate();
+        return first.Evaluate(trust);
     if (!regular) {
         NoSecondRead(first);
-        return first.Evaluate();
+        return first.Evaluate(trust);
     }
     Reading second(&first);
     report::ReadReport(report, second, taps);
     second.EndPass();
-    return second.Evaluate();
+    return second.Evaluate(trust);
+}
+
+} // namespace
+
+SignatureReport CheckReport(const std::filesystem::path& report, const report::FileTaps& taps) {
+    return CheckFile(report, taps, nullptr);
 }
 
 SignatureReport CheckReport(const std::filesystem::path& report) {
-    return CheckReport(report, report::FileTaps{});
+    return CheckFile(report, report::FileTaps{}, nullptr);
+}
+
+SignatureReport CheckReport(const std::filesystem::path& report, const SystemTrust& trust) {
+    return CheckFile(report, report::FileTaps{}, &trust);
 }
 
 // What the viewer shows and what is digested come from one read. The first

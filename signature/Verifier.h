@@ -103,6 +103,8 @@ private:
 // well-formed XML. taps: where tests stand between the check and the file.
 SignatureReport CheckReport(const std::filesystem::path& report);
 SignatureReport CheckReport(const std::filesystem::path& report, const report::FileTaps& taps);
+// For many reports: trust holds the system's roots, read once.
+SignatureReport CheckReport(const std::filesystem::path& report, const SystemTrust& trust);
 
 // Writes the PDF as report::WritePdfFromReport does and checks the signature
 // in the same read: where the order needs a second read, that read writes the

@@ -1,6 +1,7 @@
 #include "tools/ErrorLine.h"
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace tolv::tools {
 
@@ -10,6 +11,15 @@ void PrintLine(const char* text) {
 
 void PrintOutputLine(const char* text) {
     std::fprintf(stdout, "%s\n", text);
+    std::fflush(stdout);
+}
+
+bool ErrorIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
+
+void PrintProgress(const char* text) {
+    std::fprintf(stderr, "\r%s", text);
 }
 
 } // namespace tolv::tools

@@ -8,7 +8,7 @@ namespace tolv::tools {
 
 namespace {
 
-void Print(DWORD which, std::FILE* stream, const char* text) {
+void Print(DWORD which, std::FILE* stream, const char* text, const wchar_t* end = L"\r\n") {
     // A console shows Turkish letters whatever its code page only through the
     // wide API; redirected output stays UTF-8.
     HANDLE err = GetStdHandle(which);
@@ -17,7 +17,7 @@ void Print(DWORD which, std::FILE* stream, const char* text) {
         const int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
         std::wstring wide(std::size_t(n > 0 ? n - 1 : 0), L'\0');
         MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), n);
-        wide += L"\r\n";
+        wide += end;
         DWORD written;
         WriteConsoleW(err, wide.data(), DWORD(wide.size()), &written, nullptr);
         return;
@@ -34,6 +34,15 @@ void PrintLine(const char* text) {
 
 void PrintOutputLine(const char* text) {
     Print(STD_OUTPUT_HANDLE, stdout, text);
+}
+
+bool ErrorIsTerminal() {
+    DWORD mode;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+void PrintProgress(const char* text) {
+    Print(STD_ERROR_HANDLE, stderr, (std::string("\r") + text).c_str(), L"");
 }
 
 } // namespace tolv::tools

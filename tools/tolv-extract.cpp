@@ -1,12 +1,13 @@
 // tolv-extract REPORT PDF
 // tolv-extract --check REPORT PDF
-// tolv-extract --verify [--json] [--online] [--trust-anchors PATH]... REPORT...
+// tolv-extract --verify [--json] [--jobs N] [--online] [--trust-anchors PATH]... PATH...
 // Writes the PDF that a signed report carries, with the viewer's own reader, for
 // batch use and scripts; --check also checks the report's signature in the
-// same read, --verify only checks it. Exit status of extraction: 0 written,
-// 1 no PDF in the report, 2 the report cannot be read, 3 the PDF cannot be
-// written. Of --verify: 4 any report altered, else 2 any that cannot be read,
-// else 5 any unknown, else 0 (every report intact).
+// same read, --verify only checks it, each report given or found in a folder
+// given, on N threads, its lines in the order of a walk on one. Exit status of
+// extraction: 0 written, 1 no PDF in the report, 2 the report cannot be read,
+// 3 the PDF cannot be written. Of --verify: 4 any report altered or invalid,
+// else 2 any that cannot be read, else 5 any unknown, else 0.
 
 #include "report/File.h"
 #include "report/ReportReader.h"
@@ -15,15 +16,21 @@
 #include "validation/TrustSettings.h"
 #include "validation/Validation.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <optional>
 #include <exception>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tools/ErrorLine.h"
+#include "tools/OrderedRun.h"
+#include "tools/ReportWalk.h"
+#include "tools/VerifyTally.h"
 
 namespace {
 
@@ -148,29 +155,116 @@ std::string UnreadableLine(const std::string& path, const std::string& reason, b
     return "unreadable\t" + Field(path) + "\treason=" + Field(reason);
 }
 
-int Verify(const std::vector<std::filesystem::path>& reports, bool json,
-           const tolv::validation::Anchors& anchors, bool online) {
-    bool altered = false, unknown = false, unreadable = false;
-    for (const auto& report : reports) {
-        const std::string path = tolv::report::PathText(report);
+struct Judged {
+    std::string line;
+    std::string error; // for standard error, when the report cannot be read
+    tolv::tools::Verdict verdict = tolv::tools::Verdict::Unreadable;
+    tolv::tools::Judgement judgement = tolv::tools::Judgement::None;
+};
+
+// A folder that could not be listed comes with its reason instead.
+struct Found {
+    std::filesystem::path path;
+    std::string unreadable;
+};
+
+// What is the same for every report, made once before the workers start.
+struct Judge {
+    bool json;
+    bool online;
+    const tolv::validation::Anchors& anchors;
+    tolv::signature::SystemTrust trust;
+
+    Judged operator()(const Found& found) const {
+        using tolv::tools::Verdict;
+        const std::string path = tolv::report::PathText(found.path);
+        if (!found.unreadable.empty())
+            return {UnreadableLine(path, found.unreadable, json), found.unreadable};
         try {
-            const SignatureReport r = tolv::signature::CheckReport(report);
-            altered = altered || r.status == tolv::signature::Status::Altered;
-            unknown = unknown || r.status == tolv::signature::Status::Unknown;
+            const SignatureReport r = tolv::signature::CheckReport(found.path, trust);
             const std::int64_t now = std::time(nullptr);
             tolv::validation::OnlineOptions options;
             options.cacheFolder = tolv::validation::DefaultRevocationCache();
             const auto v = online ? tolv::validation::ValidateOnline(r, anchors, now, options)
                                   : tolv::validation::Validate(r, anchors, now);
-            tolv::tools::PrintOutputLine(Line(path, r, json, &v).c_str());
+            using tolv::validation::Indication;
+            const auto judgement = v.conclusion.indication == Indication::Valid
+                                       ? tolv::tools::Judgement::Valid
+                                   : v.conclusion.indication == Indication::Invalid
+                                       ? tolv::tools::Judgement::Invalid
+                                       : tolv::tools::Judgement::Indeterminate;
+            const Verdict verdict = r.status == tolv::signature::Status::Intact ? Verdict::Intact
+                                    : r.status == tolv::signature::Status::Altered
+                                        ? Verdict::Altered
+                                        : Verdict::Unknown;
+            return {Line(path, r, json, &v), {}, verdict, judgement};
         } catch (const std::exception& error) {
-            unreadable = true;
-            tolv::tools::PrintOutputLine(UnreadableLine(path, error.what(), json).c_str());
-            tolv::tools::PrintLine((std::string("tolv-extract: ") + error.what()).c_str());
+            return {UnreadableLine(path, error.what(), json), error.what()};
         }
     }
-    // A changed report is the news a batch must not lose behind a missing one.
-    return altered ? 4 : unreadable ? 2 : unknown ? 5 : 0;
+};
+
+// The line overwritten in place on a terminal, at most ten times a second.
+class Progress {
+public:
+    explicit Progress(bool shown) : shown_(shown) {}
+    void Show(const tolv::tools::VerifyTally& tally, double seconds) {
+        if (!shown_ || seconds < next_)
+            return;
+        next_ = seconds + 0.1;
+        Write(tally.ProgressText(seconds));
+    }
+    void Clear() {
+        if (width_ > 0)
+            Write("");
+        width_ = 0;
+    }
+
+private:
+    void Write(std::string text) {
+        const std::size_t width = text.size();
+        if (text.size() < width_)
+            text.append(width_ - text.size(), ' ');
+        tolv::tools::PrintProgress((text + '\r').c_str());
+        width_ = width;
+    }
+    bool shown_;
+    double next_ = 0;
+    std::size_t width_ = 0;
+};
+
+int Verify(const std::vector<std::filesystem::path>& paths, bool json, bool online, unsigned jobs,
+           const tolv::validation::Anchors& anchors) {
+    const auto start = std::chrono::steady_clock::now();
+    auto elapsed = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    const Judge judge{json, online, anchors, {}};
+    tolv::tools::VerifyTally tally;
+    Progress progress(tolv::tools::ErrorIsTerminal());
+    {
+        tolv::tools::OrderedRun<Found, Judged> run(
+            jobs, 16 * std::size_t(jobs), std::cref(judge), [&](Judged& judged) {
+                progress.Clear();
+                tolv::tools::PrintOutputLine(judged.line.c_str());
+                if (!judged.error.empty())
+                    tolv::tools::PrintLine(("tolv-extract: " + judged.error).c_str());
+                tally.Add(judged.verdict, judged.judgement);
+                progress.Show(tally, elapsed());
+            });
+        tolv::tools::WalkReports(
+            paths,
+            [&](const std::filesystem::path& path) {
+                run.Add({path, {}});
+            },
+            [&](const std::filesystem::path& path, const std::string& reason) {
+                run.Add({path, reason});
+            });
+        run.Finish();
+    }
+    progress.Clear();
+    tolv::tools::PrintLine(tally.SummaryText(elapsed()).c_str());
+    return tally.ExitStatus();
 }
 
 int Extract(const std::filesystem::path& report, const std::filesystem::path& pdf, bool check) {
@@ -204,8 +298,22 @@ int Extract(const std::filesystem::path& report, const std::filesystem::path& pd
 }
 
 const char* kUsage = "kullanım: tolv-extract [--check] RAPOR.Tolv ÇIKTI.pdf\n"
-                     "          tolv-extract --verify [--json] [--online] [--trust-anchors YOL]... RAPOR.Tolv...\n"
+                     "          tolv-extract --verify [--json] [--jobs N] [--online] [--trust-anchors YOL]... "
+                     "RAPOR.Tolv|KLASÖR...\n"
                      "          tolv-extract --help | --version";
+
+// A number of threads from 1 to 1024.
+std::optional<unsigned> Jobs(const std::filesystem::path& arg) {
+    const std::u8string text = arg.u8string();
+    unsigned n = 0;
+    for (const char8_t c : text) {
+        if (c < u8'0' || c > u8'9' || (n = n * 10 + unsigned(c - u8'0')) > 1024)
+            return std::nullopt;
+    }
+    if (text.empty() || n == 0)
+        return std::nullopt;
+    return n;
+}
 
 template <class Char> int Run(int argc, Char** argv) {
     std::vector<std::filesystem::path> args(argv + 1, argv + argc);
@@ -222,13 +330,21 @@ template <class Char> int Run(int argc, Char** argv) {
     }
     if (!args.empty() && is(args[0], "--verify")) {
         bool json = false, online = false;
+        unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
         std::vector<std::filesystem::path> given, reports;
         for (std::size_t i = 1; i < args.size(); ++i) {
             if (reports.empty() && is(args[i], "--json"))
                 json = true;
             else if (reports.empty() && is(args[i], "--online"))
                 online = true;
-            else if (reports.empty() && is(args[i], "--trust-anchors") && i + 1 < args.size())
+            else if (reports.empty() && is(args[i], "--jobs")) {
+                const auto n = i + 1 < args.size() ? Jobs(args[++i]) : std::nullopt;
+                if (!n) {
+                    tolv::tools::PrintLine(kUsage);
+                    return 2;
+                }
+                jobs = *n;
+            } else if (reports.empty() && is(args[i], "--trust-anchors") && i + 1 < args.size())
                 given.push_back(args[++i]);
             else if (reports.empty() && is(args[i], "--trust-anchors")) {
                 tolv::tools::PrintLine(kUsage); // no path after it
@@ -251,7 +367,7 @@ template <class Char> int Run(int argc, Char** argv) {
                 tolv::tools::PrintLine(("tolv-extract: " + error).c_str());
                 return 2;
             }
-        return Verify(reports, json, anchors, online);
+        return Verify(reports, json, online, jobs, anchors);
     }
     const bool check = !args.empty() && is(args[0], "--check");
     if (args.size() != (check ? 3u : 2u)) {

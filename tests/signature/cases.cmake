@@ -25,3 +25,9 @@ if(NOT CMAKE_CROSSCOMPILING AND TARGET tolv-c14n)
                      -- $<TARGET_FILE:tolv-c14n>)
     set_tests_properties(signature.c14n_diff PROPERTIES TIMEOUT 900)
 endif()
+
+# --verify over folders: the order of the lines whatever the threads, the summary.
+add_test(NAME signature.verify_folder
+         COMMAND ${tolv_python} ${CMAKE_CURRENT_LIST_DIR}/verify_folder.py ${platform_options} ${signature_cases}
+                 -- ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:tolv-extract>)
+set_tests_properties(signature.verify_folder PROPERTIES FIXTURES_REQUIRED signature_cases TIMEOUT 600)

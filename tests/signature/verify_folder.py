@@ -1,0 +1,136 @@
+#!/usr/bin/env python3
+"""verify_folder.py [--windows] CASES -- COMMAND...: builds a small archive
+from reports make_signed.py wrote into CASES and runs `COMMAND --verify
+[--json] [--jobs N] PATH...` over it: the lines in the order of a sequential
+walk whatever N, the summary on standard error, the exit status, and a bad
+--jobs. Prints one line per failure; exits 1 if there is any.
+
+--windows passes Z:\\ paths (Wine) and leaves the symbolic link out.
+"""
+import argparse
+import json
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+# The archive in the order a walk must give it (entries by the bytes of their
+# UTF-8 names: capitals before small letters, Turkish letters after them):
+# its path, what it is made of, and the status of its line (None: no line).
+TREE = [
+    ("Zeynep.tolv", "intact", "intact"),
+    ("a.tolv", "unknown", "unknown"),
+    ("arşiv/2024/çizelge.tolv", "intact", "intact"),
+    ("arşiv/2024/ölçüm.TOLV", "altered", "altered"),
+    ("arşiv/bozuk.Tolv", "broken", "unreadable"),
+    ("arşiv/eski.tolv.bak", "intact", None),
+    ("arşiv/notlar.txt", "text", None),
+    ("kısayol.tolv", "link", None),
+    ("İzmir/kilitli.tolv", "locked", "intact" if os.geteuid() == 0 else "unreadable"),
+    ("İzmir/çağrı.tolv", "intact", "intact"),
+]
+# PATH arguments, the rows whose lines they give (None: all) and the exit status.
+RUNS = [
+    (["."], None, 4),
+    (["İzmir", "arşiv/bozuk.Tolv", "Zeynep.tolv"], ["İzmir/", "arşiv/bozuk.Tolv", "Zeynep.tolv"], 2),
+]
+CONCLUSION = {"intact": "belirsiz", "unknown": "belirsiz", "altered": "geçersiz"}
+SUMMARY = re.compile(r"tolv-extract: (\d+) rapor \d+,\d\d saniyede denetlendi: (\d+) sağlam, "
+                     r"(\d+) değiştirilmiş, (\d+) denetlenemeyen, (\d+) okunamayan; "
+                     r"(\d+) geçerli, (\d+) geçersiz, (\d+) belirsiz")
+
+
+def make_tree(root, cases_dir, cases, windows):
+    first = {}
+    for case in cases:
+        if case["method"] == "rsa-sha256" and case["key"] == "rsa":
+            first.setdefault(case["expect"], case["file"])
+    rows = [r for r in TREE if not (windows and r[1] == "link")]
+    for path, source, _ in rows:
+        target = root / path
+        target.parent.mkdir(parents=True, exist_ok=True)
+        if source == "link":
+            target.symlink_to(root / "arşiv", target_is_directory=True)
+        elif source in ("broken", "text"):
+            target.write_text("<Rapor><ds:Signature>" if source == "broken" else "not a report\n")
+        else:
+            shutil.copy(cases_dir / first["intact" if source == "locked" else source], target)
+            if source == "locked":
+                target.chmod(0)
+    return rows
+
+
+def expected(rows, selected):
+    if selected is None:
+        return [(r[2], r[0]) for r in rows if r[2]]
+    return [(r[2], r[0]) for s in selected for r in rows if r[2] and r[0].startswith(s)]
+
+
+def summary_of(lines):
+    statuses = [s for s, _ in lines]
+    count = lambda what: [s for s in statuses if CONCLUSION.get(s) == what]
+    return (len(lines), statuses.count("intact"), statuses.count("altered"),
+            statuses.count("unknown"), statuses.count("unreadable"), 0,
+            len(count("geçersiz")), len(count("belirsiz")))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--windows", action="store_true")
+    parser.add_argument("--wine", action="store_true", help="nothing more here")
+    parser.add_argument("cases", type=pathlib.Path)
+    parser.add_argument("command", nargs=argparse.REMAINDER)
+    args = parser.parse_args()
+    command = args.command[1:] if args.command[:1] == ["--"] else args.command
+    cases_dir = args.cases.resolve()
+    cases = json.loads((cases_dir / "cases.json").read_text())["cases"]
+    scratch = pathlib.Path(tempfile.mkdtemp(prefix="verify_folder-"))
+    root = scratch / "arşiv-kökü"
+    rows = make_tree(root, cases_dir, cases, args.windows)
+    sep = "\\" if args.windows else "/"
+    native = lambda p: ("Z:" + str(root).replace("/", "\\") if args.windows else str(root)) + \
+        ("" if p == "." else sep + p.rstrip("/").replace("/", sep))
+    env = dict(os.environ, XDG_CONFIG_HOME=str(scratch / "config"))
+
+    failures = []
+    for paths, selected, code in RUNS:
+        want = [(s, native(p)) for s, p in expected(rows, selected)]
+        for options in ([], ["--jobs", "1"], ["--json", "--jobs", "3"], ["--jobs", "16"]):
+            result = subprocess.run(command + ["--verify", *options] + [native(p) for p in paths],
+                                    capture_output=True, timeout=300, env=env)
+            out = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n").splitlines()
+            err = result.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
+            if options[:1] == ["--json"]:
+                got = [(o["status"], o["path"]) for o in map(json.loads, out)]
+            else:
+                got = [tuple(line.split("\t")[:2]) for line in out]
+            said = SUMMARY.search(err)
+            problems = []
+            if got != want:
+                problems.append("lines " + "; ".join(f"{s} {p[len(str(root)) + 1:]}" for s, p in got))
+            if not said or tuple(map(int, said.groups())) != summary_of(want):
+                problems.append(f"summary {err.splitlines()[-1:]}")
+            if "\r" in err:
+                problems.append("a progress line without a terminal")
+            if result.returncode != code:
+                problems.append(f"exit status {result.returncode}, not {code}")
+            if problems:
+                failures.append(f"{' '.join(options + paths)}: {', '.join(problems)}")
+    for bad in (["--jobs", "0"], ["--jobs", "iki"], ["--jobs", "2000"], ["--jobs"]):
+        result = subprocess.run(command + ["--verify", *bad], capture_output=True, timeout=60, env=env)
+        if result.returncode != 2 or result.stdout or b"--jobs N" not in result.stderr:
+            failures.append(f"{' '.join(bad)}: exit status {result.returncode}, out {result.stdout[:60]!r}")
+
+    (root / "İzmir" / "kilitli.tolv").chmod(0o600)
+    shutil.rmtree(scratch)
+    for failure in failures:
+        print(failure)
+    print(f"verify_folder: {len(failures)} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,73 @@
+#include "tools/ReportWalk.h"
+
+#include "report/File.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace tolv::tools {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WalkFolder(const fs::path& folder, const std::function<void(const fs::path&)>& report,
+                const std::function<void(const fs::path&, const std::string&)>& unreadable) {
+    struct Entry {
+        std::u8string name;
+        fs::path path;
+        bool folder;
+    };
+    std::vector<Entry> entries;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::error_code kind;
+        const bool isFolder = it->is_directory(kind);
+        // A link to a folder is neither entered nor taken for a report: it
+        // could lead out of the archive or round in a circle.
+        if (isFolder && it->is_symlink(kind))
+            continue;
+        if (isFolder || IsReportName(it->path().filename()))
+            entries.push_back({it->path().filename().u8string(), it->path(), isFolder});
+    }
+    if (error) {
+        unreadable(folder, "Klasör okunamadı: " + report::PathText(folder) + " (" +
+                               report::FileErrorText(error.value()) + ")");
+        return;
+    }
+    // UTF-8 bytes on both systems: Windows' UTF-16 order differs beyond U+FFFF.
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    for (const Entry& entry : entries) {
+        if (entry.folder)
+            WalkFolder(entry.path, report, unreadable);
+        else
+            report(entry.path);
+    }
+}
+
+} // namespace
+
+bool IsReportName(const fs::path& name) {
+    const std::u8string text = name.filename().u8string();
+    constexpr std::u8string_view kEnd = u8".tolv";
+    if (text.size() < kEnd.size())
+        return false;
+    return std::equal(kEnd.begin(), kEnd.end(), text.end() - kEnd.size(), [](char8_t a, char8_t b) {
+        return a == (b >= u8'A' && b <= u8'Z' ? char8_t(b - u8'A' + u8'a') : b);
+    });
+}
+
+void WalkReports(const std::vector<fs::path>& paths,
+                 const std::function<void(const fs::path&)>& report,
+                 const std::function<void(const fs::path&, const std::string&)>& unreadable) {
+    for (const fs::path& path : paths) {
+        std::error_code error;
+        if (fs::is_directory(path, error))
+            WalkFolder(path, report, unreadable);
+        else
+            report(path);
+    }
+}
+
+} // namespace tolv::tools
