@@ -1,6 +1,7 @@
 // The signature check's crypto through OpenSSL 3's libcrypto (EVP API only).
 
 #include "signature/Crypto.h"
+#include "signature/CertificateCache_posix.h"
 #include "signature/SystemRoots_posix.h"
 
 #include <openssl/asn1.h>
@@ -80,8 +81,7 @@ private:
 };
 
 UniqueX509 ParseCertificate(std::span<const std::uint8_t> der) {
-    const unsigned char* at = der.data();
-    return UniqueX509(d2i_X509(nullptr, &at, static_cast<long>(der.size())));
+    return UniqueX509(ParseSharedCertificate(der));
 }
 
 // The CN when the name has one, else the whole name as RFC 2253 text, in UTF-8.

@@ -2,6 +2,7 @@
 // Owners of OpenSSL objects for the validation layer, and the state an Anchors
 // keeps on Linux.
 
+#include "signature/CertificateCache_posix.h"
 #include "validation/Anchors.h"
 
 #include <openssl/x509.h>
@@ -22,8 +23,7 @@ using UniqueX509 = Owner<X509, X509_free>;
 using UniqueStore = Owner<X509_STORE, X509_STORE_free>;
 
 inline UniqueX509 ParseCertificate(const Bytes& der) {
-    const unsigned char* at = der.data();
-    return UniqueX509(d2i_X509(nullptr, &at, static_cast<long>(der.size())));
+    return UniqueX509(signature::ParseSharedCertificate(der));
 }
 
 } // namespace detail
