@@ -187,8 +187,11 @@ std::optional<VerifyOutcome> CheckKey(EVP_PKEY* key, const std::string& type,
                         " bit; en çok " + std::to_string(kMaxRsaBits) + " bit desteklenir)");
     if (ec && type.rfind("EC P-", 0) != 0)
         return Unusable("sertifikadaki anahtarın eğrisi desteklenmiyor");
+    // The quick check (the point is on the curve) is the whole check on the
+    // NIST curves: their cofactor is 1, so every point on them is in the
+    // group; the full one multiplies by the order, as dear as a verification.
     UniquePkeyCtx check(EVP_PKEY_CTX_new(key, nullptr));
-    if (ec && (!check || EVP_PKEY_public_check(check.get()) != 1))
+    if (ec && (!check || EVP_PKEY_public_check_quick(check.get()) != 1))
         return Unusable("sertifikadaki EC anahtarının noktası geçersiz");
     return std::nullopt;
 }
