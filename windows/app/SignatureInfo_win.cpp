@@ -36,7 +36,8 @@ SecondLook AskOnline(const std::shared_ptr<OnlineLook>& look, const std::string&
     return {[look] {
                 validation::OnlineOptions options;
                 options.cacheFolder = validation::DefaultRevocationCache();
-                look->online = validation::ValidateOnline(look->report, look->anchors, look->now, options);
+                look->online =
+                    validation::ValidateOnline(look->report, look->anchors, look->now, options);
             },
             [look, reportName] {
                 return validation::Summarize(reportName, look->report,

@@ -54,8 +54,7 @@ std::wstring Lines(const std::vector<std::string>& lines) {
 // into them, kept together for as long as the dialog may read them.
 class Page {
 public:
-    Page(const SignatureSummary& summary, bool asking, PFTASKDIALOGCALLBACK callback,
-         LONG_PTR data)
+    Page(const SignatureSummary& summary, bool asking, PFTASKDIALOGCALLBACK callback, LONG_PTR data)
         : title_(Utf8ToWide(summary.title)), instruction_(Utf8ToWide(summary.verdictText)),
           details_(Lines(summary.details)), footer_(Utf8ToWide(summary.legalNote)),
           detailsLabel_(Utf8ToWide(validation::kDetailsLabel)),
@@ -113,9 +112,8 @@ void ShowCertificate(HWND owner, const signature::Bytes& der) {
                           ? nullptr
                           : reinterpret_cast<ViewContext>(reinterpret_cast<void (*)()>(
                                 GetProcAddress(cryptui, "CryptUIDlgViewContext")));
-    PCCERT_CONTEXT certificate =
-        CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, der.data(),
-                                     static_cast<DWORD>(der.size()));
+    PCCERT_CONTEXT certificate = CertCreateCertificateContext(
+        X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
     if (view == nullptr || certificate == nullptr)
         ShowMessage(Utf8ToWide(kNoCertificateViewer), kStyleError, nullptr, owner);
     else

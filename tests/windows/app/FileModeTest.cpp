@@ -606,7 +606,8 @@ fs::path SamplePath(const wchar_t* name) {
 
 constexpr wchar_t kAlteredWarning[] =
     L"Bu raporun imzası bozuk: rapor imzalandıktan sonra değiştirilmiş ya da imzası zarar "
-    L"görmüş. İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.\r\n\r\nRapor yine de açılsın mı?";
+    L"görmüş. İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.\r\n\r\nRapor yine de "
+    L"açılsın mı?";
 constexpr wchar_t kRevokedWarning[] =
     L"Bu raporu imzalayanın sertifikası imzadan önce iptal edilmiş. İçeriğine güvenmeyin; raporu "
     L"gönderenden yeniden isteyin.\r\n\r\nRapor yine de açılsın mı?";
@@ -710,36 +711,35 @@ TEST_P(SignatureCaseTest, ABrokenOrUncheckedSignatureAsksAndOnlyYesShowsTheRepor
 
 INSTANTIATE_TEST_SUITE_P(
     Reports, SignatureCaseTest,
-    ::testing::Values(SignatureCase{"Intact", Intact, false, nullptr, L"", BoxIcon::None, IDYES},
-                      SignatureCase{"AlteredYes", Altered, false, nullptr, kAlteredWarning,
-                                    BoxIcon::Warning, IDYES},
-                      SignatureCase{"AlteredNo", Altered, false, nullptr, kAlteredWarning,
-                                    BoxIcon::Warning, IDNO},
-                      SignatureCase{"AlteredNoKeepsTheDesktopPdf", Altered, true, nullptr,
-                                    kAlteredWarning, BoxIcon::Warning, IDNO},
-                      SignatureCase{"CheckSignatureZero", Altered, false, L"CheckSignature", L"",
-                                    BoxIcon::None, IDYES},
-                      SignatureCase{"DoctypeYes", AlteredWithDoctype, false, nullptr,
-                                    kDoctypeQuestion, BoxIcon::Question, IDYES},
-                      SignatureCase{"DoctypeNo", AlteredWithDoctype, false, nullptr,
-                                    kDoctypeQuestion, BoxIcon::Question, IDNO},
-                      SignatureCase{"UnsignedYes", Unsigned, false, nullptr, kUnsignedQuestion,
-                                    BoxIcon::Question, IDYES},
-                      SignatureCase{"UnsignedNoKeepsTheDesktopPdf", Unsigned, true, nullptr,
-                                    kUnsignedQuestion, BoxIcon::Question, IDNO},
-                      SignatureCase{"CannotBeCheckedWarnUnverifiedZero", GoodReport, false,
-                                    L"WarnUnverified", L"", BoxIcon::None, IDYES},
-                      SignatureCase{"AlteredWarnUnverifiedZero", Altered, false, L"WarnUnverified",
-                                    kAlteredWarning, BoxIcon::Warning, IDNO},
-                      SignatureCase{"RevokedBeforeSigningYes", RevokedBeforeSigning, false, nullptr,
-                                    kRevokedWarning, BoxIcon::Warning, IDYES},
-                      SignatureCase{"RevokedBeforeSigningNoKeepsTheDesktopPdf",
-                                    RevokedBeforeSigning, true, nullptr, kRevokedWarning,
-                                    BoxIcon::Warning, IDNO},
-                      SignatureCase{"RevokedCheckSignatureZero", RevokedBeforeSigning, false,
-                                    L"CheckSignature", L"", BoxIcon::None, IDYES},
-                      SignatureCase{"NotRevoked", NotRevoked, false, nullptr, L"", BoxIcon::None,
-                                    IDYES}),
+    ::testing::Values(
+        SignatureCase{"Intact", Intact, false, nullptr, L"", BoxIcon::None, IDYES},
+        SignatureCase{"AlteredYes", Altered, false, nullptr, kAlteredWarning, BoxIcon::Warning,
+                      IDYES},
+        SignatureCase{"AlteredNo", Altered, false, nullptr, kAlteredWarning, BoxIcon::Warning,
+                      IDNO},
+        SignatureCase{"AlteredNoKeepsTheDesktopPdf", Altered, true, nullptr, kAlteredWarning,
+                      BoxIcon::Warning, IDNO},
+        SignatureCase{"CheckSignatureZero", Altered, false, L"CheckSignature", L"", BoxIcon::None,
+                      IDYES},
+        SignatureCase{"DoctypeYes", AlteredWithDoctype, false, nullptr, kDoctypeQuestion,
+                      BoxIcon::Question, IDYES},
+        SignatureCase{"DoctypeNo", AlteredWithDoctype, false, nullptr, kDoctypeQuestion,
+                      BoxIcon::Question, IDNO},
+        SignatureCase{"UnsignedYes", Unsigned, false, nullptr, kUnsignedQuestion, BoxIcon::Question,
+                      IDYES},
+        SignatureCase{"UnsignedNoKeepsTheDesktopPdf", Unsigned, true, nullptr, kUnsignedQuestion,
+                      BoxIcon::Question, IDNO},
+        SignatureCase{"CannotBeCheckedWarnUnverifiedZero", GoodReport, false, L"WarnUnverified",
+                      L"", BoxIcon::None, IDYES},
+        SignatureCase{"AlteredWarnUnverifiedZero", Altered, false, L"WarnUnverified",
+                      kAlteredWarning, BoxIcon::Warning, IDNO},
+        SignatureCase{"RevokedBeforeSigningYes", RevokedBeforeSigning, false, nullptr,
+                      kRevokedWarning, BoxIcon::Warning, IDYES},
+        SignatureCase{"RevokedBeforeSigningNoKeepsTheDesktopPdf", RevokedBeforeSigning, true,
+                      nullptr, kRevokedWarning, BoxIcon::Warning, IDNO},
+        SignatureCase{"RevokedCheckSignatureZero", RevokedBeforeSigning, false, L"CheckSignature",
+                      L"", BoxIcon::None, IDYES},
+        SignatureCase{"NotRevoked", NotRevoked, false, nullptr, L"", BoxIcon::None, IDYES}),
     [](const ::testing::TestParamInfo<SignatureCase>& info) { return info.param.name; });
 
 TEST_F(FileModeTest, TheSampleReportIsShown) {

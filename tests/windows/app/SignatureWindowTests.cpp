@@ -115,7 +115,8 @@ private:
             ++requests_;
             Sleep(1500);
             const std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: application/pkix-crl\r\n"
-                                       "Content-Length: " + std::to_string(body_.size()) +
+                                       "Content-Length: " +
+                                       std::to_string(body_.size()) +
                                        "\r\nConnection: close\r\n\r\n" + body_;
             send(client, answer.data(), static_cast<int>(answer.size()), 0);
             shutdown(client, SD_SEND);
@@ -208,14 +209,17 @@ TEST_P(SignatureWindowCases, ShowsTheVerdictTheSignerAndTheDetails) {
     const bool wineGap = c.wineVerdict && UnderWine();
     EXPECT_EQ(shown.title, L"İmza bilgisi: r r.Tolv");
     EXPECT_EQ(shown.verdict, wineGap ? c.wineVerdict : c.verdict);
-    EXPECT_TRUE((shown.content + L"\n").starts_with(std::wstring(wineGap ? c.wineReason : c.reason) + L"\n"))
+    EXPECT_TRUE((shown.content + L"\n")
+                    .starts_with(std::wstring(wineGap ? c.wineReason : c.reason) + L"\n"))
         << tolv::WideToUtf8(shown.content);
     const std::wstring content = L"\n" + shown.content + L"\n";
     for (const std::wstring& line : c.lines)
         EXPECT_NE(content.find(L"\n" + line + L"\n"), std::wstring::npos)
-            << tolv::WideToUtf8(line) << " not in:\n" << tolv::WideToUtf8(shown.content);
-    if (wineGap)
+            << tolv::WideToUtf8(line) << " not in:\n"
+            << tolv::WideToUtf8(shown.content);
+    if (wineGap) {
         EXPECT_NE(content.find(c.wineLine), std::wstring::npos) << tolv::WideToUtf8(shown.content);
+    }
     const std::wstring result = std::wstring(L"\nSonuç: ") + (wineGap ? c.wineResult : c.result);
     EXPECT_NE((L"\n" + shown.details + L"\n").find(result + L"\n"), std::wstring::npos)
         << tolv::WideToUtf8(shown.details);
@@ -257,39 +261,72 @@ std::string Altered() {
 INSTANTIATE_TEST_SUITE_P(
     Reports, SignatureWindowCases,
     ::testing::Values(
-        WindowCase{"Valid", Valid, false, L"İmza geçerli", L"İmzalayan: Örnek İmzacı",
+        WindowCase{"Valid",
+                   Valid,
+                   false,
+                   L"İmza geçerli",
+                   L"İmzalayan: Örnek İmzacı",
                    {L"Nitelikli elektronik sertifika değil (sertifikanın beyanına göre)",
                     L"İptal durumu: denetlendi, sertifika iptal edilmemiş (raporun kendi iptal "
                     L"listesi)",
                     L"Güvenilen kök: Tolv Uzun Süreli Kök"},
-                   L"valid", false},
-        WindowCase{"RevokedBeforeItsTimeStamp", Revoked, false, L"İmza geçersiz",
+                   L"valid",
+                   false},
+        WindowCase{"RevokedBeforeItsTimeStamp",
+                   Revoked,
+                   false,
+                   L"İmza geçersiz",
                    L"Sertifika imzadan önce iptal edilmiş.",
                    {L"İmzalayan: İptal Edilmiş İmzacı", L"Güvenilen kök: Tolv Uzun Süreli Kök"},
-                   L"invalid / REVOKED", false, L"İmza doğrulanamadı",
+                   L"invalid / REVOKED",
+                   false,
+                   L"İmza doğrulanamadı",
                    L"Sertifika iptal edilmiş; imzanın iptalden önce yapıldığı kanıtlanamıyor.",
                    L"indeterminate / REVOKED_NO_POE",
                    L"\nZaman damgası geçersiz: bu sistem zaman damgasını doğrulayamıyor"},
-        WindowCase{"SelfSigned", SelfSigned, false, L"İmza doğrulanamadı",
+        WindowCase{"SelfSigned",
+                   SelfSigned,
+                   false,
+                   L"İmza doğrulanamadı",
                    L"Sertifika zinciri güvenilen bir köke ulaşmıyor.",
                    {L"İmzalayan: Örnek İmzacı (Tolv Örnek)",
                     L"İptal durumu: denetlenemedi (raporda iptal bilgisi yok)"},
-                   L"indeterminate / NO_CERTIFICATE_CHAIN_FOUND", false},
-        WindowCase{"Altered", Altered, false, L"Rapor imzalandıktan sonra değiştirilmiş",
+                   L"indeterminate / NO_CERTIFICATE_CHAIN_FOUND",
+                   false},
+        WindowCase{"Altered",
+                   Altered,
+                   false,
+                   L"Rapor imzalandıktan sonra değiştirilmiş",
                    L"İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.",
-                   {L"İmzalayan: Örnek İmzacı (Tolv Örnek)"}, L"invalid / HASH_FAILURE", false},
-        WindowCase{"NoRevocationDataOnlineOff", Unasked, true, L"İmza doğrulanamadı",
+                   {L"İmzalayan: Örnek İmzacı (Tolv Örnek)"},
+                   L"invalid / HASH_FAILURE",
+                   false},
+        WindowCase{"NoRevocationDataOnlineOff",
+                   Unasked,
+                   true,
+                   L"İmza doğrulanamadı",
                    L"Raporda iptal bilgisi yok.",
                    {L"İmzalayan: Çevrimiçi İmzacı",
                     L"İptal durumu: denetlenemedi (raporda iptal bilgisi yok)"},
-                   L"indeterminate / TRY_LATER", false},
-        WindowCase{"CannotBeChecked", GoodReport, false, L"İmza doğrulanamadı",
-                   L"İmzanın biçimi denetime uygun değil.", {}, L"indeterminate / FORMAT_FAILURE",
+                   L"indeterminate / TRY_LATER",
+                   false},
+        WindowCase{"CannotBeChecked",
+                   GoodReport,
+                   false,
+                   L"İmza doğrulanamadı",
+                   L"İmzanın biçimi denetime uygun değil.",
+                   {},
+                   L"indeterminate / FORMAT_FAILURE",
                    false},
         // The CRL the certificate names, fetched from the test's own server.
-        WindowCase{"NoRevocationDataAskedOnline", Unasked, false, L"İmza geçerli",
-                   L"İmzalayan: Çevrimiçi İmzacı", {L"Güvenilen kök: Tolv Uzun Süreli Kök"},
-                   L"valid", true}),
+        WindowCase{"NoRevocationDataAskedOnline",
+                   Unasked,
+                   false,
+                   L"İmza geçerli",
+                   L"İmzalayan: Çevrimiçi İmzacı",
+                   {L"Güvenilen kök: Tolv Uzun Süreli Kök"},
+                   L"valid",
+                   true}),
     [](const ::testing::TestParamInfo<WindowCase>& info) { return info.param.name; });
 
 // The visible windows of a process other than `except`.
