@@ -33,7 +33,8 @@ private:
     std::wstring GetExecutablePath(const std::wstring& shortName) const;
     void ReadPreferences();
     // Writes the PDF and checks the signature in the same read; a broken
-    // signature, or one that could not be checked, asks the user first, and No
+    // signature, one that could not be checked, or a signer whose certificate
+    // the report shows revoked before signing asks the user first, and No
     // discards the new PDF.
     bool WriteCheckedPdf(const std::wstring& report, const std::wstring& pdf);
     // Whether the report may be shown after its check; asks where it must.

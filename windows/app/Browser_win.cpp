@@ -12,11 +12,14 @@
 #include "report/ReportReader.h"
 #include "signature/Summary.h"
 #include "signature/Verifier.h"
+#include "validation/Validation.h"
+#include "windows/app/MachineAnchors.h"
 
 #include <windows.h>
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include <ctime>
 #include <filesystem>
 
 namespace tolv {
@@ -60,11 +63,15 @@ std::wstring DesktopPath() {
     ExitProcess(0);
 }
 
-// The administrators' switches are not settings of the window: each is read on
-// its own, and only a value that says 0 turns it off.
-bool SwitchIsOn(const wchar_t* settingPath) {
-    const std::optional<std::wstring> value = RegRead(settingPath, RegistryView::Wow64_32);
-    return !value || SettingIsOn(*value);
+// Whether the report's own revocation data shows its signer revoked before
+// the signature's proven time. Only such a report reads the institution's
+// anchors, which may sit on a slow share, and only for its time-stamp.
+bool RevokedBeforeSigning(const signature::SignatureReport& check) {
+    const auto& data = check.unsignedData;
+    if (data.ocspResponses.empty() && data.crls.empty())
+        return false;
+    return validation::RevokedBeforeSigning(check, MachineAnchors(),
+                                            static_cast<std::int64_t>(std::time(nullptr)));
 }
 
 } // namespace
@@ -141,7 +148,11 @@ bool Browser::MayShow(const signature::SignatureReport& check) {
     unsigned icon = kStyleQuestion;
     switch (check.status) {
     case signature::Status::Intact:
-        return true;
+        if (!RevokedBeforeSigning(check))
+            return true;
+        question = signature::kRevokedWarning;
+        icon = kStyleWarning;
+        break;
     case signature::Status::Altered:
         question = signature::kAlteredWarning;
         icon = kStyleWarning;

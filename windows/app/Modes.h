@@ -24,8 +24,10 @@ private:
     std::string reportName_;
 };
 
-// "İmza bilgisi": checks the report's signature and shows what was found in
-// one box. Throws when the report cannot be read, for the caller to show.
+// "İmza bilgisi": checks and validates the report's signature and shows what
+// was found in a window of its own (revocation asked online there, unless an
+// administrator turned it off). Throws when the report cannot be read, for
+// the caller to show.
 void RunSignatureInfo(const std::wstring& reportPath);
 
 // Setup mode: associates reports with the program and opens the preferences

@@ -1,44 +1,78 @@
-// "İmza bilgisi", the second verb of reports: what the check of the report's
-// signature found, in one box.
+// "İmza bilgisi", the second verb of reports: the report's signature checked
+// and validated, in a window of its own; where the report's own data leaves
+// the revocation open, it is asked online while the window is shown.
 
 #include "windows/app/Modes.h"
 
-#include "signature/Summary.h"
 #include "signature/Verifier.h"
+#include "validation/OnlineRevocation.h"
+#include "validation/SignatureSummary.h"
+#include "windows/app/Browser.h"
+#include "windows/app/MachineAnchors.h"
 #include "windows/base/General_win.h"
-#include "windows/base/MessageBox.h"
+#include "windows/base/SettingPaths.h"
+#include "windows/ui/SignatureWindow.h"
 
+#include <ctime>
 #include <filesystem>
+#include <memory>
+#include <optional>
 
 namespace tolv {
 
 namespace {
 
-unsigned IconStyle(signature::SummaryIcon icon) {
-    switch (icon) {
-    case signature::SummaryIcon::Information:
-        return kStyleInformation;
-    case signature::SummaryIcon::Warning:
-        return kStyleWarning;
-    case signature::SummaryIcon::Question:
-        break;
-    }
-    return kStyleQuestion;
+// What the online look needs and what it found, shared with its thread, which
+// may outlive the window.
+struct OnlineLook {
+    signature::SignatureReport report;
+    validation::Anchors anchors;
+    std::int64_t now = 0;
+    validation::ValidationReport offline;
+    std::optional<validation::ValidationReport> online;
+};
+
+SecondLook AskOnline(const std::shared_ptr<OnlineLook>& look, const std::string& reportName) {
+    return {[look] {
+                validation::OnlineOptions options;
+                options.cacheFolder = validation::DefaultRevocationCache();
+                look->online =
+                    validation::ValidateOnline(look->report, look->anchors, look->now, options);
+            },
+            [look, reportName] {
+                return validation::Summarize(reportName, look->report,
+                                             look->online.value_or(look->offline));
+            }};
 }
 
 } // namespace
 
 void RunSignatureInfo(const std::wstring& reportPath) {
-    signature::SignatureReport check;
+    auto look = std::make_shared<OnlineLook>();
     try {
-        check = signature::CheckReport(std::filesystem::path(reportPath));
+        look->report = signature::CheckReport(std::filesystem::path(reportPath));
     } catch (...) {
         LeaveWorkingFolder();
         throw;
     }
-    // The box may stay open a while; the report's folder must not stay in use.
+    // The window may stay open a while; the report's folder must not stay in use.
     LeaveWorkingFolder();
-    ShowMessage(BoxText(signature::SummaryText(check)), IconStyle(signature::IconOf(check.status)));
+    look->anchors = MachineAnchors();
+    look->now = static_cast<std::int64_t>(std::time(nullptr));
+    look->offline = validation::Validate(look->report, look->anchors, look->now);
+
+    const std::string reportName = ReportNameUtf8(reportPath);
+    const validation::SignatureSummary summary =
+        validation::Summarize(reportName, look->report, look->offline);
+    if (!validation::WantsOnlineRevocation(look->offline) ||
+        !SwitchIsOn(kOnlineRevocationSettingPath)) {
+        ShowSignatureWindow(summary, nullptr);
+        return;
+    }
+    const SecondLook online = AskOnline(look, reportName);
+    ShowSignatureWindow(summary, &online);
+    // The look's thread may still wait for a responder: it ends with the program.
+    ExitProcess(0);
 }
 
 } // namespace tolv

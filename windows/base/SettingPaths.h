@@ -21,6 +21,14 @@ inline constexpr wchar_t kCheckSignatureSettingPath[] =
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\CheckSignature\\";
 inline constexpr wchar_t kWarnUnverifiedSettingPath[] =
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\WarnUnverified\\";
+// 0: "İmza bilgisi" never asks a certificate's revocation over the network
+// (a machine that must not reach out, or where the responders cannot be reached).
+inline constexpr wchar_t kOnlineRevocationSettingPath[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\OnlineRevocation\\";
+
+// An administrators' switch: on unless its value says 0 (the preference number
+// rule); an absent or unreadable value is on.
+bool SwitchIsOn(const wchar_t* settingPath);
 
 // Also the administrators': a REG_SZ naming a folder (or a file) of PEM or DER
 // certificates that validation takes as anchors beside the system's. The

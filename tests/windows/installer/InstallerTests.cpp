@@ -279,6 +279,7 @@ struct PropertyCase {
     std::optional<DWORD> checkSignature = std::nullopt;
     std::optional<DWORD> warnUnverified = std::nullopt;
     const wchar_t* trustAnchors = nullptr; // a text; nothing given: none is written
+    std::optional<DWORD> onlineRevocation = std::nullopt;
 };
 
 void PrintTo(const PropertyCase& c, std::ostream* out) {
@@ -296,6 +297,7 @@ TEST_P(InstallerProperties, SetExactlyThePreferencesGivenAndKeepThemOnUninstall)
     StoreText(L"Frame", L"7");
     StoreDword(L"CheckSignature", 5);
     StoreDword(L"WarnUnverified", 5);
+    StoreDword(L"OnlineRevocation", 5);
     const std::vector<BYTE> frameText{'7', 0, 0, 0};
 
     ASSERT_EQ(Install(kCurrent, c.properties), 0u);
@@ -308,6 +310,7 @@ TEST_P(InstallerProperties, SetExactlyThePreferencesGivenAndKeepThemOnUninstall)
             ExpectStored(L"Frame", REG_SZ, frameText);
         ExpectStored(L"CheckSignature", REG_DWORD, DwordBytes(c.checkSignature.value_or(5)));
         ExpectStored(L"WarnUnverified", REG_DWORD, DwordBytes(c.warnUnverified.value_or(5)));
+        ExpectStored(L"OnlineRevocation", REG_DWORD, DwordBytes(c.onlineRevocation.value_or(5)));
         if (c.trustAnchors) {
             const std::wstring text(c.trustAnchors);
             const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
@@ -319,8 +322,8 @@ TEST_P(InstallerProperties, SetExactlyThePreferencesGivenAndKeepThemOnUninstall)
     };
     expect();
     // Nothing lands in the 64-bit view, where the program does not look.
-    for (const wchar_t* setting :
-         {L"Browser", L"SavePDF", L"Frame", L"CheckSignature", L"WarnUnverified", L"TrustAnchors"})
+    for (const wchar_t* setting : {L"Browser", L"SavePDF", L"Frame", L"CheckSignature",
+                                   L"WarnUnverified", L"OnlineRevocation", L"TrustAnchors"})
         EXPECT_FALSE(ReadSetting(setting, k64)) << WideToUtf8(setting);
 
     // They are the machine's settings: uninstalling leaves them.
@@ -342,7 +345,13 @@ INSTANTIATE_TEST_SUITE_P(
                                    std::nullopt, std::nullopt, std::nullopt, 0},
                       PropertyCase{"TrustAnchors", L"TRUSTANCHORS=\"C:\\Kurum Sertifikaları\"",
                                    std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                                   std::nullopt, L"C:\\Kurum Sertifikaları"}),
+                                   std::nullopt, L"C:\\Kurum Sertifikaları"},
+                      PropertyCase{"OnlineRevocationOff", L"ONLINEREVOCATION=0", std::nullopt,
+                                   std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr,
+                                   0},
+                      PropertyCase{"OnlineRevocationOn", L"ONLINEREVOCATION=1 BROWSER=0", 0,
+                                   std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr,
+                                   1}),
     [](const ::testing::TestParamInfo<PropertyCase>& info) { return info.param.name; });
 
 // An administrator under UAC starts msiexec unelevated, and only secure
@@ -371,7 +380,7 @@ TEST_F(Installer, APropertyOtherThanZeroOrOneStopsTheInstall) {
     StoreDword(L"Browser", 0);
     for (const wchar_t* properties :
          {L"BROWSER=1 FRAME=yes", L"BROWSER=1 CHECKSIGNATURE=2", L"BROWSER=1 WARNUNVERIFIED=2",
-          L"BROWSER=1 TRUSTANCHORS=sertifikalar"}) {
+          L"BROWSER=1 ONLINEREVOCATION=2", L"BROWSER=1 TRUSTANCHORS=sertifikalar"}) {
         SCOPED_TRACE(WideToUtf8(properties));
         EXPECT_EQ(Install(kCurrent, properties), kInstallFailed);
         EXPECT_FALSE(fs::exists(InstalledProgram()));
@@ -380,6 +389,7 @@ TEST_F(Installer, APropertyOtherThanZeroOrOneStopsTheInstall) {
         EXPECT_FALSE(ReadSetting(L"Frame"));
         EXPECT_FALSE(ReadSetting(L"CheckSignature"));
         EXPECT_FALSE(ReadSetting(L"WarnUnverified"));
+        EXPECT_FALSE(ReadSetting(L"OnlineRevocation"));
         EXPECT_FALSE(ReadSetting(L"TrustAnchors"));
     }
 }
