@@ -256,10 +256,10 @@ SignatureSummary Summarize(const std::string& fileName, const signature::Signatu
         if (report.status == Status::Intact)
             AddRevocation(validation, summary.lines);
         const auto chain = validation.chain.outcome;
-        summary.lines.push_back(chain == ChainFacts::Outcome::Found ||
-                                        chain == ChainFacts::Outcome::OutOfBounds
-                                    ? "Güvenilen kök: " + validation.chain.anchor
-                                    : std::string("Sertifika zinciri güvenilen bir köke ulaşmıyor"));
+        if (chain == ChainFacts::Outcome::Found || chain == ChainFacts::Outcome::OutOfBounds)
+            summary.lines.push_back("Güvenilen kök: " + validation.chain.anchor);
+        else if (validation.conclusion.sub != SubIndication::NoCertificateChainFound)
+            summary.lines.push_back("Sertifika zinciri güvenilen bir köke ulaşmıyor"); // else the reason says so
     }
     AddDetails(info, report, validation, summary);
     summary.legalNote = kLegalNote;
