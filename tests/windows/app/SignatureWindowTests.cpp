@@ -151,8 +151,9 @@ protected:
         Shown shown = Read(window_);
         if (first)
             *first = shown;
-        // The online look ends within the program's ten seconds.
-        for (int i = 0; i < 300 && shown.progress; ++i) {
+        // The online look ends within the program's ten seconds; while the
+        // page is replaced the window may show nothing for a moment.
+        for (int i = 0; i < 300 && (shown.progress || shown.verdict.empty()); ++i) {
             Sleep(50);
             shown = Read(window_);
         }
