@@ -5,6 +5,8 @@
 #include "linux/FileMode.h"
 #include "linux/MessageBox.h"
 #include "linux/PreferencesWindow.h"
+#include "linux/Settings.h"
+#include "linux/SignatureWindow.h"
 #include "linux/Texts.h"
 
 #include <glib.h>
@@ -61,7 +63,7 @@ int main(int argc, char** argv) {
         if (argc < 2 || argv[1][0] == '\0')
             return RunPreferences();
         if (argc >= 3 && std::string_view(argv[1]) == kSignatureInfoOption)
-            return ShowSignatureInfo(argv[2]);
+            return ShowSignatureWindow(argv[2], LoadSettings());
         report = argv[1];
         return ViewReport(report);
     } catch (const std::exception& error) {
