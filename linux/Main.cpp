@@ -1,5 +1,5 @@
 // tolv-viewer REPORT: shows the PDF that a signed report carries.
-// tolv-viewer --imza REPORT: what the check of its signature found.
+// tolv-viewer --imza [REPORT]: the "İmza bilgisi" window of its signature.
 // tolv-viewer --help, --version: on standard output, without a window.
 
 #include "linux/FileMode.h"
@@ -20,13 +20,13 @@ using namespace tolv::linux_edition;
 
 namespace {
 
-// The desktop entry's "İmza bilgisi" action.
+// The desktop entry's "İmza bilgisi" action and the "Tolv İmza Bilgisi" entry.
 constexpr char kSignatureInfoOption[] = "--imza";
 
 constexpr char kUsage[] =
-    "kullanım: tolv-viewer RAPOR.Tolv         raporun içindeki PDF belgesini gösterir\n"
-    "          tolv-viewer --imza RAPOR.Tolv  raporun imza bilgisini gösterir\n"
-    "          tolv-viewer                    tercihler penceresini açar\n"
+    "kullanım: tolv-viewer RAPOR.Tolv           raporun içindeki PDF belgesini gösterir\n"
+    "          tolv-viewer --imza [RAPOR.Tolv]  raporun imza bilgisini gösterir\n"
+    "          tolv-viewer                      tercihler penceresini açar\n"
     "          tolv-viewer --help | --version\n";
 
 // The answer to --help or --version as the only argument; nothing otherwise.
@@ -64,6 +64,11 @@ int main(int argc, char** argv) {
             return RunPreferences();
         if (argc >= 3 && std::string_view(argv[1]) == kSignatureInfoOption)
             return ShowSignatureWindow(argv[2], LoadSettings());
+        // The menu's "Tolv İmza Bilgisi" entry, started without a report.
+        if (argc == 2 && std::string_view(argv[1]) == kSignatureInfoOption) {
+            const std::string chosen = ChooseReport();
+            return chosen.empty() ? 1 : ShowSignatureWindow(chosen, LoadSettings());
+        }
         report = argv[1];
         return ViewReport(report);
     } catch (const std::exception& error) {

@@ -268,6 +268,25 @@ void SignatureWindow::Run() {
 
 } // namespace
 
+std::string ChooseReport() {
+    if (!gdk_display_get_default())
+        return {};
+    GtkFileChooserNative* chooser = gtk_file_chooser_native_new(
+        "İmza bilgisi için rapor seçin", nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, "_Aç", "_İptal");
+    GtkFileFilter* reports = gtk_file_filter_new();
+    gtk_file_filter_set_name(reports, "Tolv raporları");
+    gtk_file_filter_add_mime_type(reports, "application/x-tolv");
+    gtk_file_filter_add_pattern(reports, "*.[Tt][Oo][Ll][Vv]");
+    gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(chooser), reports);
+    std::string report;
+    if (gtk_native_dialog_run(GTK_NATIVE_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+        UniqueGChar file(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser)));
+        report = file ? file.get() : "";
+    }
+    g_object_unref(chooser);
+    return report;
+}
+
 int ShowSignatureWindow(const std::string& report, const Settings& settings) {
     const signature::SignatureReport check = signature::CheckReport(report);
     validation::Anchors anchors = MachineAnchors();

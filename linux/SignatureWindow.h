@@ -16,4 +16,8 @@ namespace tolv::linux_edition {
 // standard error. Throws when the report cannot be read.
 int ShowSignatureWindow(const std::string& report, const Settings& settings);
 
+// The report to show when the menu's entry starts the window without one,
+// picked in a file chooser; empty when none was chosen.
+std::string ChooseReport();
+
 } // namespace tolv::linux_edition
