@@ -131,6 +131,13 @@ std::string SignatureName(const SignatureAlgorithm& algorithm) {
     return scheme + std::string(HashName(algorithm.hash));
 }
 
+std::string ShortName(std::string_view uri) {
+    const std::size_t cut = uri.find_last_of("#/");
+    if (cut != std::string_view::npos && cut + 1 < uri.size())
+        uri.remove_prefix(cut + 1);
+    return std::string(uri);
+}
+
 int Base64Digit(char c) {
     static const std::array<std::int8_t, 256> digits = [] {
         std::array<std::int8_t, 256> table{};

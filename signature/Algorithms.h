@@ -15,6 +15,9 @@ std::optional<HashAlgorithm> DigestFromUri(std::string_view uri);
 std::optional<SignatureAlgorithm> SignatureFromUri(std::string_view uri);
 const char* HashName(HashAlgorithm algorithm); // "sha256"
 std::string SignatureName(const SignatureAlgorithm& algorithm); // "rsa-sha256", "rsa-pss-sha256", "ecdsa-sha256"
+// An algorithm's URI as a user may recognise it: what follows its last '#'
+// or '/' ("rsa-sha1", "REC-xpath-19991116").
+std::string ShortName(std::string_view uri);
 
 constexpr std::string_view kEnvelopedSignature =
     "http://www.w3.org/2000/09/xmldsig#enveloped-signature";

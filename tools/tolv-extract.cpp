@@ -1,6 +1,6 @@
 // tolv-extract REPORT PDF
 // tolv-extract --check REPORT PDF
-// tolv-extract --verify [--json] [--trust-anchors PATH]... REPORT...
+// tolv-extract --verify [--json] [--online] [--trust-anchors PATH]... REPORT...
 // Writes the PDF that a signed report carries, with the viewer's own reader, for
 // batch use and scripts; --check also checks the report's signature in the
 // same read, --verify only checks it. Exit status of extraction: 0 written,
@@ -11,6 +11,7 @@
 #include "report/File.h"
 #include "report/ReportReader.h"
 #include "signature/Verifier.h"
+#include "validation/OnlineRevocation.h"
 #include "validation/TrustSettings.h"
 #include "validation/Validation.h"
 
@@ -101,6 +102,7 @@ std::vector<Detail> Details(const tolv::validation::ValidationReport& v) {
         {"revocation", "revocation", RevocationName(v.revocation.status), true},
         {"revoked-at", "revokedAt", v.revocation.revokedAt ? UtcText(*v.revocation.revokedAt) : "",
          v.revocation.revokedAt.has_value()},
+        {"revocation-reason", "revocationReason", v.revocation.reason, !v.revocation.reason.empty()},
         {"timestamp", "timestamp", !ts ? "none" : ts->valid ? "valid" : "invalid", true},
         {"timestamp-time", "timestampTime", ts && ts->valid ? UtcText(ts->time) : "", ts && ts->valid},
         {"timestamp-authority", "timestampAuthority", ts ? ts->authority : "",
@@ -147,7 +149,7 @@ std::string UnreadableLine(const std::string& path, const std::string& reason, b
 }
 
 int Verify(const std::vector<std::filesystem::path>& reports, bool json,
-           const tolv::validation::Anchors& anchors) {
+           const tolv::validation::Anchors& anchors, bool online) {
     bool altered = false, unknown = false, unreadable = false;
     for (const auto& report : reports) {
         const std::string path = tolv::report::PathText(report);
@@ -155,7 +157,11 @@ int Verify(const std::vector<std::filesystem::path>& reports, bool json,
             const SignatureReport r = tolv::signature::CheckReport(report);
             altered = altered || r.status == tolv::signature::Status::Altered;
             unknown = unknown || r.status == tolv::signature::Status::Unknown;
-            const auto v = tolv::validation::Validate(r, anchors, std::int64_t(std::time(nullptr)));
+            const std::int64_t now = std::time(nullptr);
+            tolv::validation::OnlineOptions options;
+            options.cacheFolder = tolv::validation::DefaultRevocationCache();
+            const auto v = online ? tolv::validation::ValidateOnline(r, anchors, now, options)
+                                  : tolv::validation::Validate(r, anchors, now);
             tolv::tools::PrintOutputLine(Line(path, r, json, &v).c_str());
         } catch (const std::exception& error) {
             unreadable = true;
@@ -198,7 +204,7 @@ int Extract(const std::filesystem::path& report, const std::filesystem::path& pd
 }
 
 const char* kUsage = "kullanım: tolv-extract [--check] RAPOR.Tolv ÇIKTI.pdf\n"
-                     "          tolv-extract --verify [--json] [--trust-anchors YOL]... RAPOR.Tolv...\n"
+                     "          tolv-extract --verify [--json] [--online] [--trust-anchors YOL]... RAPOR.Tolv...\n"
                      "          tolv-extract --help | --version";
 
 template <class Char> int Run(int argc, Char** argv) {
@@ -215,11 +221,13 @@ template <class Char> int Run(int argc, Char** argv) {
         return 0;
     }
     if (!args.empty() && is(args[0], "--verify")) {
-        bool json = false;
+        bool json = false, online = false;
         std::vector<std::filesystem::path> given, reports;
         for (std::size_t i = 1; i < args.size(); ++i) {
             if (reports.empty() && is(args[i], "--json"))
                 json = true;
+            else if (reports.empty() && is(args[i], "--online"))
+                online = true;
             else if (reports.empty() && is(args[i], "--trust-anchors") && i + 1 < args.size())
                 given.push_back(args[++i]);
             else if (reports.empty() && is(args[i], "--trust-anchors")) {
@@ -243,7 +251,7 @@ template <class Char> int Run(int argc, Char** argv) {
                 tolv::tools::PrintLine(("tolv-extract: " + error).c_str());
                 return 2;
             }
-        return Verify(reports, json, anchors);
+        return Verify(reports, json, anchors, online);
     }
     const bool check = !args.empty() && is(args[0], "--check");
     if (args.size() != (check ? 3u : 2u)) {

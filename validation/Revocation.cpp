@@ -44,6 +44,7 @@ RevocationFacts Combine(const std::vector<RevocationAnswer>& ocsp,
                     if (wanted == Says::Revoked)
                         facts.revokedAt = answer.revokedAt;
                     facts.source = source.name;
+                    facts.nextUpdate = answer.nextUpdate;
                 }
     if (facts.status != Revocation::Unknown)
         return facts;

@@ -30,6 +30,8 @@ struct RevocationFacts {
     // point, at askedAt, rather than carried by the report.
     bool online = false;
     std::int64_t askedAt = 0;
+    // Of the answer that decided: when a newer one is due (0 when it does not say).
+    std::int64_t nextUpdate = 0;
 };
 
 struct RevocationData {

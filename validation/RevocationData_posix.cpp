@@ -130,16 +130,18 @@ RevocationAnswer ReadOcsp(const Bytes& der, X509* certificate, X509* issuer,
     // cached before the signature, and that says nothing of the signature.
     ASN1_GENERALIZEDTIME* revokedAt = nullptr;
     ASN1_GENERALIZEDTIME* thisUpdate = nullptr;
+    ASN1_GENERALIZEDTIME* nextUpdate = nullptr;
     const int certificateStatus =
-        OCSP_single_get0_status(single, nullptr, &revokedAt, &thisUpdate, nullptr);
+        OCSP_single_get0_status(single, nullptr, &revokedAt, &thisUpdate, &nextUpdate);
+    const std::int64_t next = nextUpdate != nullptr ? Seconds(nextUpdate) : 0;
     if (Seconds(OCSP_resp_get0_produced_at(basic.get())) < notBefore ||
         thisUpdate == nullptr || Seconds(thisUpdate) < notBefore)
         return NotCounted("imza zamanından önce üretilmiş");
     switch (certificateStatus) {
     case V_OCSP_CERTSTATUS_GOOD:
-        return {RevocationAnswer::Says::Good, 0, {}};
+        return {RevocationAnswer::Says::Good, 0, {}, next};
     case V_OCSP_CERTSTATUS_REVOKED:
-        return {RevocationAnswer::Says::Revoked, Seconds(revokedAt), {}};
+        return {RevocationAnswer::Says::Revoked, Seconds(revokedAt), {}, next};
     }
     return NotCounted("yanıtı veren sertifikanın durumunu bilmiyor");
 }
@@ -162,12 +164,14 @@ RevocationAnswer ReadCrl(const Bytes& der, X509* certificate, X509* issuer,
             return NotCounted("tam bir iptal listesi değil (kritik uzantısı var)");
     if (Seconds(X509_CRL_get0_lastUpdate(crl.get())) < notBefore)
         return NotCounted("imza zamanından önce yayımlanmış");
+    const ASN1_TIME* nextUpdate = X509_CRL_get0_nextUpdate(crl.get());
+    const std::int64_t next = nextUpdate != nullptr ? Seconds(nextUpdate) : 0;
     X509_REVOKED* entry = nullptr;
     // 2: the entry only says the certificate was taken off the list again.
     if (X509_CRL_get0_by_serial(crl.get(), &entry, X509_get0_serialNumber(certificate)) == 1)
-        return {
-            RevocationAnswer::Says::Revoked, Seconds(X509_REVOKED_get0_revocationDate(entry)), {}};
-    return {RevocationAnswer::Says::Good, 0, {}};
+        return {RevocationAnswer::Says::Revoked, Seconds(X509_REVOKED_get0_revocationDate(entry)),
+                {}, next};
+    return {RevocationAnswer::Says::Good, 0, {}, next};
 }
 
 } // namespace

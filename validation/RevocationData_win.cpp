@@ -200,6 +200,11 @@ Signer FindSigner(const OCSP_BASIC_SIGNED_RESPONSE_INFO& signed_,
     return found;
 }
 
+// An absent nextUpdate decodes as a zero FILETIME.
+std::int64_t NextUpdate(const FILETIME& time) {
+    return time.dwLowDateTime == 0 && time.dwHighDateTime == 0 ? 0 : Seconds(time);
+}
+
 RevocationAnswer ReadOcsp(const Bytes& der, PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
                           const std::vector<Bytes>& others, std::int64_t notBefore) {
     UniqueLocal responseMemory, signedMemory, basicMemory;
@@ -239,11 +244,12 @@ RevocationAnswer ReadOcsp(const Bytes& der, PCCERT_CONTEXT certificate, PCCERT_C
         // it cached before the signature, and that says nothing of it.
         if (Seconds(basic->ProducedAt) < notBefore || Seconds(entry.ThisUpdate) < notBefore)
             return NotCounted("imza zamanından önce üretilmiş");
+        const std::int64_t next = NextUpdate(entry.NextUpdate);
         if (entry.dwCertStatus == OCSP_BASIC_GOOD_CERT_STATUS)
-            return {RevocationAnswer::Says::Good, 0, {}};
+            return {RevocationAnswer::Says::Good, 0, {}, next};
         if (entry.dwCertStatus == OCSP_BASIC_REVOKED_CERT_STATUS && entry.pRevokedInfo)
-            return {
-                RevocationAnswer::Says::Revoked, Seconds(entry.pRevokedInfo->RevocationDate), {}};
+            return {RevocationAnswer::Says::Revoked, Seconds(entry.pRevokedInfo->RevocationDate),
+                    {}, next};
         return NotCounted("yanıtı veren sertifikanın durumunu bilmiyor");
     }
     return NotCounted("bu sertifika için değil");
@@ -273,9 +279,10 @@ RevocationAnswer ReadCrl(const Bytes& der, PCCERT_CONTEXT certificate, PCCERT_CO
     if (!CertFindCertificateInCRL(certificate, crl.get(), 0, nullptr, &entry))
         return NotCounted("sertifika listede aranamadı (CertFindCertificateInCRL, hata " +
                           Hex(GetLastError()) + ")");
+    const std::int64_t next = NextUpdate(crl.get()->pCrlInfo->NextUpdate);
     if (entry)
-        return {RevocationAnswer::Says::Revoked, Seconds(entry->RevocationDate), {}};
-    return {RevocationAnswer::Says::Good, 0, {}};
+        return {RevocationAnswer::Says::Revoked, Seconds(entry->RevocationDate), {}, next};
+    return {RevocationAnswer::Says::Good, 0, {}, next};
 }
 
 } // namespace

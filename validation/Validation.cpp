@@ -58,8 +58,10 @@ bool RevokedBeforeSigning(const signature::SignatureReport& report, const Anchor
     return false;
 }
 
-ValidationReport Validate(const signature::SignatureReport& report, const Anchors& anchors,
-                          std::int64_t now) {
+namespace {
+
+ValidationReport ValidateWith(const signature::SignatureReport& report, const Anchors& anchors,
+                              std::int64_t now, const FetchedRevocation* fetched) {
     ValidationReport result;
     ValidationFacts facts;
     facts.integrity = report.status;
@@ -84,9 +86,20 @@ ValidationReport Validate(const signature::SignatureReport& report, const Anchor
     facts.chain = result.chain.outcome;
 
     const RevocationData data{report.unsignedData.ocspResponses, report.unsignedData.crls};
-    if (result.chain.chain.size() >= 2) {
+    if (result.chain.chain.size() >= 2 && fetched != nullptr &&
+        (!fetched->data.ocspResponses.empty() || !fetched->data.crls.empty())) {
+        // An answer fetched now is newer than any signature; with a proven
+        // time it must still postdate it.
+        result.revocation = CheckRevocation(report.signerCertificate, result.chain.chain[1],
+                                            fetched->data, others, facts.provenTime.value_or(0));
+        result.revocation.online = true;
+        result.revocation.askedAt = fetched->askedAt;
+    } else if (result.chain.chain.size() >= 2) {
         result.revocation = CheckRevocation(report.signerCertificate, result.chain.chain[1], data,
                                             others, result.bestSignatureTime);
+        if (fetched != nullptr && result.revocation.status != Revocation::Good &&
+            result.revocation.status != Revocation::Revoked)
+            result.revocation.reason = fetched->failure;
     } else if (!data.ocspResponses.empty() || !data.crls.empty()) {
         result.revocation.status = Revocation::Unknown;
         result.revocation.reason = "imzalayanın sertifikasını vereni bilinmiyor";
@@ -102,7 +115,23 @@ ValidationReport Validate(const signature::SignatureReport& report, const Anchor
             facts.caRevokedAt = std::min(facts.caRevokedAt.value_or(*ca.revokedAt), *ca.revokedAt);
     }
     result.conclusion = Conclude(facts);
+    // Asked online and still nothing: say why rather than that the report has none.
+    if (fetched != nullptr && result.conclusion.sub == SubIndication::TryLater &&
+        !result.revocation.reason.empty())
+        result.conclusion.reason = result.revocation.reason;
     return result;
+}
+
+} // namespace
+
+ValidationReport Validate(const signature::SignatureReport& report, const Anchors& anchors,
+                          std::int64_t now) {
+    return ValidateWith(report, anchors, now, nullptr);
+}
+
+ValidationReport Validate(const signature::SignatureReport& report, const Anchors& anchors,
+                          std::int64_t now, const FetchedRevocation& fetched) {
+    return ValidateWith(report, anchors, now, &fetched);
 }
 
 } // namespace tolv::validation

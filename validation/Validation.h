@@ -33,6 +33,15 @@ struct ValidationReport {
 ValidationReport Validate(const signature::SignatureReport& report, const Anchors& anchors,
                           std::int64_t now);
 
+// Revocation data fetched online, judged in place of the report's own.
+struct FetchedRevocation {
+    RevocationData data;
+    std::int64_t askedAt = 0;
+    std::string failure; // in Turkish, why nothing could be fetched
+};
+ValidationReport Validate(const signature::SignatureReport& report, const Anchors& anchors,
+                          std::int64_t now, const FetchedRevocation& fetched);
+
 // For file mode, which must stay fast: whether the report's own revocation
 // data shows the signer's certificate revoked before the signature's proven
 // time (a valid time-stamp's, else now). No chain is built; the anchors are

@@ -1,0 +1,152 @@
+#!/usr/bin/env python3
+"""Revocation asked online: tolv-extract --verify --online against an OCSP
+responder (the openssl command answers each request) and a CRL, both served
+on the loopback address the signers' certificates name, and against a
+responder that is down."""
+
+import argparse
+import http.server
+import json
+import pathlib
+import shutil
+import socket
+import subprocess
+import sys
+import threading
+import time
+
+import longterm_cases as lt
+
+# name: (AIA OCSP, CRL distribution point, the CA's record of it)
+SIGNERS = {
+    "ocsp-good": ("up", None, "V"),
+    "ocsp-revoked": ("up", None, "R"),
+    "crl-revoked": (None, "up", "R"),
+    "down": ("down", "down", "V"),
+}
+# report, --online, expected (conclusion, sub-indication, revocation), reason has
+CASES = [
+    ("ocsp-good", False, ("indeterminate", "TRY_LATER", "none"), ""),
+    ("ocsp-good", True, ("valid", "", "good"), ""),
+    ("ocsp-revoked", True, ("indeterminate", "REVOKED_NO_POE", "revoked"), ""),
+    ("crl-revoked", True, ("indeterminate", "REVOKED_NO_POE", "revoked"), ""),
+    ("down", True, ("indeterminate", "TRY_LATER", "none"), "çevrimiçi sorulamadı"),
+]
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def make_signers(keys, work, up, down):
+    url = {"up": f"http://127.0.0.1:{up}", "down": f"http://127.0.0.1:{down}"}
+    index = []
+    for name, (ocsp, crl, record) in SIGNERS.items():
+        ext = ["keyUsage=critical,digitalSignature,nonRepudiation"]
+        if ocsp:
+            ext.append(f"authorityInfoAccess=OCSP;URI:{url[ocsp]}/ocsp")
+        if crl:
+            ext.append(f"crlDistributionPoints=URI:{url[crl]}/ca.crl")
+        (work / f"{name}.ext").write_text("\n".join(ext) + "\n")
+        lt.run("openssl", "req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", str(work / f"{name}.key"),
+               "-out", str(work / f"{name}.csr"), "-subj", f"/C=TR/CN=Çevrimiçi {name}", "-utf8")
+        lt.run("openssl", "x509", "-req", "-in", str(work / f"{name}.csr"), "-CA", str(keys / "ca.pem"),
+               "-CAkey", str(keys / "ca.key"), "-CAcreateserial", "-extfile", str(work / f"{name}.ext"),
+               "-days", "30", "-out", str(work / f"{name}.pem"))
+        number = lt.run("openssl", "x509", "-in", str(work / f"{name}.pem"), "-noout", "-serial").decode()
+        revoked = "240101000000Z" if record == "R" else ""
+        index.append(f"{record}\t401231000000Z\t{revoked}\t{number.strip().split('=')[1]}\tunknown\t/CN={name}\n")
+    (work / "index.txt").write_text("".join(index))
+    (work / "index.txt.attr").write_text("unique_subject = no\n")
+    (work / "crl.cnf").write_text(
+        f"[ca]\ndefault_ca=c\n[c]\ndatabase={work / 'index.txt'}\ncrlnumber={work / 'crlnumber'}\n"
+        "default_md=sha256\ndefault_crl_days=7\n")
+    (work / "crlnumber").write_text("01\n")
+    lt.run("openssl", "ca", "-gencrl", "-config", str(work / "crl.cnf"), "-cert", str(keys / "ca.pem"),
+           "-keyfile", str(keys / "ca.key"), "-out", str(work / "ca.crl.pem"))
+    lt.run("openssl", "crl", "-in", str(work / "ca.crl.pem"), "-outform", "DER", "-out", str(work / "ca.crl"))
+
+
+def sign(work, name, out):
+    (work / "t.xml").write_text(lt.template("JVBERi0xLjQKJSVFT0YK"))
+    lt.run("xmlsec1", "--sign", "--privkey-pem", f"{work / name}.key,{work / name}.pem",
+           "--output", str(out / f"{name}.Tolv"), str(work / "t.xml"))
+
+
+def serve(keys, work, port):
+    """OCSP answers the openssl command makes for each request, and the CRL;
+    on 127.0.0.1 only."""
+    class Handler(http.server.BaseHTTPRequestHandler):
+        def do_POST(self):
+            (work / "req.der").write_bytes(self.rfile.read(int(self.headers["Content-Length"])))
+            lt.run("openssl", "ocsp", "-index", str(work / "index.txt"), "-CA", str(keys / "ca.pem"),
+                   "-rsigner", str(keys / "ca.pem"), "-rkey", str(keys / "ca.key"), "-ndays", "1",
+                   # the CA answers itself: no certificate needs to travel (and Wine 8
+                   # decodes no response that carries one)
+                   "-resp_no_certs",
+                   "-reqin", str(work / "req.der"), "-respout", str(work / "resp.der"))
+            self.answer((work / "resp.der").read_bytes(), "application/ocsp-response")
+
+        def do_GET(self):
+            self.answer((work / "ca.crl").read_bytes(), "application/pkix-crl")
+
+        def answer(self, body, kind):
+            self.send_response(200)
+            self.send_header("Content-Type", kind)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+
+        def log_message(self, *args):
+            pass
+
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--windows", action="store_true", help="Windows program: Z:\\ paths")
+    parser.add_argument("--wine", action="store_true", help="(as for the long-term cases)")
+    parser.add_argument("out", type=pathlib.Path)
+    parser.add_argument("command", nargs=argparse.REMAINDER)
+    args = parser.parse_args()
+    command = args.command[1:] if args.command[:1] == ["--"] else args.command
+    out = args.out.resolve()
+    if not (out / "keys" / "ca.pem").exists():
+        lt.make_pki(out / "keys")
+    work = out / "online"
+    shutil.rmtree(work, ignore_errors=True)
+    work.mkdir(parents=True)
+    up, down = free_port(), free_port()
+    make_signers(out / "keys", work, up, down)
+    for name in SIGNERS:
+        sign(work, name, work)
+    server = serve(out / "keys", work, up)
+    path = (lambda p: "Z:" + str(p).replace("/", "\\")) if args.windows else str
+    env = {**__import__("os").environ, "XDG_CACHE_HOME": str(work / "cache")}
+    failures = 0
+    for name, online, want, reason in CASES:
+        started = time.monotonic()
+        result = subprocess.run(command + ["--verify", "--json"] + (["--online"] if online else []) +
+                                ["--trust-anchors", path(out / "keys" / "ca.pem"), path(work / f"{name}.Tolv")],
+                                capture_output=True, timeout=120, env=env)
+        took = time.monotonic() - started
+        lines = result.stdout.decode("utf-8", "replace").replace("\r", "").splitlines()
+        got = json.loads(lines[0]) if lines else {}
+        said = tuple(got.get(k, "") for k in ("conclusion", "subIndication", "revocation"))
+        if said != want or reason not in got.get("validationReason", "") + got.get("revocationReason", "") \
+                or took > 20:
+            failures += 1
+            print(f"{name} online={online}: expected {want} '{reason}', got {said} in {took:.1f} s: "
+                  f"{json.dumps(got, ensure_ascii=False)} {result.stderr.decode()[:200]}")
+    server.shutdown()
+    print(f"online_cases: {len(CASES) - failures} passed, {failures} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,176 @@
+#include "validation/OnlineRevocation.h"
+
+#include "validation/OnlineFetch.h"
+
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace tolv::validation {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A few sources are tried at most: a certificate naming more is no reason to
+// wait longer.
+constexpr std::size_t kMaxSourcesOfAKind = 2;
+
+// The cache keeps each answer under a digest of what was asked, with the
+// time it is good until in front: 8 bytes, most significant first.
+std::filesystem::path CacheFile(const OnlineOptions& options, const std::string& url,
+                                const Bytes& request) {
+    if (options.cacheFolder.empty())
+        return {};
+    auto hasher = signature::NewHasher(signature::HashAlgorithm::Sha256);
+    hasher->Update(url.data(), url.size());
+    hasher->Update(request.data(), request.size());
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string name;
+    for (std::uint8_t byte : hasher->Finish()) {
+        name += kDigits[byte >> 4];
+        name += kDigits[byte & 15];
+    }
+    return options.cacheFolder / (name + ".der");
+}
+
+std::optional<Bytes> FromCache(const std::filesystem::path& file, std::int64_t now) {
+    if (file.empty())
+        return std::nullopt;
+    std::ifstream in(file, std::ios::binary);
+    Bytes content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (content.size() <= 8)
+        return std::nullopt;
+    std::int64_t until = 0;
+    for (int i = 0; i < 8; ++i)
+        until = (until << 8) | content[i];
+    if (until <= now)
+        return std::nullopt;
+    return Bytes(content.begin() + 8, content.end());
+}
+
+// Kept only when it decided something and says when it is due again.
+void ToCache(const std::filesystem::path& file, const Bytes& answer, std::int64_t until,
+             std::int64_t now) {
+    if (file.empty() || until <= now)
+        return;
+    std::error_code error;
+    std::filesystem::create_directories(file.parent_path(), error);
+    const std::filesystem::path partial = file.string() + ".part";
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        for (int shift = 56; shift >= 0; shift -= 8)
+            out.put(static_cast<char>((until >> shift) & 0xff));
+        out.write(reinterpret_cast<const char*>(answer.data()),
+                  static_cast<std::streamsize>(answer.size()));
+        if (!out)
+            return;
+    }
+    std::filesystem::rename(partial, file, error);
+}
+
+class Asking {
+public:
+    Asking(const signature::SignatureReport& report, const ValidationReport& first,
+           const OnlineOptions& options, std::int64_t now)
+        : report_(report), signer_(first.chain.chain[0]), issuer_(first.chain.chain[1]),
+          options_(options), now_(now), deadline_(Clock::now() + options.inAll) {
+        fetched_.askedAt = now;
+    }
+
+    // Asks the sources of one kind in turn until one answer decides.
+    void Ask(const std::vector<std::string>& urls, bool ocsp) {
+        const Bytes request = ocsp ? detail::OcspRequestFor(signer_, issuer_) : Bytes{};
+        if (ocsp && request.empty()) {
+            Fail("OCSP isteği oluşturulamadı");
+            return;
+        }
+        for (std::size_t i = 0; i < urls.size() && i < kMaxSourcesOfAKind && !decided_; ++i)
+            AskOne(urls[i], request, ocsp);
+    }
+
+    bool Decided() const { return decided_; }
+    FetchedRevocation Result() { return std::move(fetched_); }
+    void Fail(const std::string& why) {
+        if (fetched_.failure.empty())
+            fetched_.failure = "çevrimiçi sorulamadı: " + why;
+    }
+
+private:
+    void AskOne(const std::string& url, const Bytes& request, bool ocsp) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+        const std::filesystem::path cache = CacheFile(options_, url, request);
+        std::optional<Bytes> answer = FromCache(cache, now_);
+        const bool cached = answer.has_value();
+        if (!answer) {
+            if (left.count() <= 0) {
+                Fail("süre doldu");
+                return;
+            }
+            const detail::HttpAnswer http =
+                detail::HttpExchange(url, request, ocsp ? "application/ocsp-request" : nullptr,
+                                     std::min(options_.perRequest, left));
+            if (!http.ok) {
+                Fail(url + ": " + http.error);
+                return;
+            }
+            answer = http.body;
+        }
+        RevocationData one;
+        (ocsp ? one.ocspResponses : one.crls).push_back(*answer);
+        // Judged as Validate will judge it, to know whether to ask further.
+        const RevocationFacts facts = CheckRevocation(signer_, issuer_, one, OthersOf(report_), 0);
+        (ocsp ? fetched_.data.ocspResponses : fetched_.data.crls).push_back(*answer);
+        if (facts.status == Revocation::Good || facts.status == Revocation::Revoked) {
+            decided_ = true;
+            if (!cached)
+                ToCache(cache, *answer, facts.nextUpdate, now_);
+        }
+    }
+
+    static std::vector<Bytes> OthersOf(const signature::SignatureReport& report) {
+        std::vector<Bytes> others = report.otherCertificates;
+        others.insert(others.end(), report.unsignedData.certificates.begin(),
+                      report.unsignedData.certificates.end());
+        return others;
+    }
+
+    const signature::SignatureReport& report_;
+    const Bytes& signer_;
+    const Bytes& issuer_;
+    const OnlineOptions& options_;
+    const std::int64_t now_;
+    const Clock::time_point deadline_;
+    FetchedRevocation fetched_;
+    bool decided_ = false;
+};
+
+} // namespace
+
+bool WantsOnlineRevocation(const ValidationReport& validation) {
+    const Revocation status = validation.revocation.status;
+    return validation.chain.outcome == ChainFacts::Outcome::Found &&
+           validation.chain.chain.size() >= 2 &&
+           (status == Revocation::None || status == Revocation::Unknown);
+}
+
+ValidationReport ValidateOnline(const signature::SignatureReport& report, const Anchors& anchors,
+                                std::int64_t now, const OnlineOptions& options) {
+    ValidationReport first = Validate(report, anchors, now);
+    if (!WantsOnlineRevocation(first))
+        return first;
+    Asking asking(report, first, options, now);
+    const detail::StatusSources sources = detail::StatusSourcesOf(first.chain.chain[0]);
+    if (sources.ocsp.empty() && sources.crl.empty())
+        asking.Fail("sertifika, durumunun sorulacağı bir adres bildirmiyor");
+    asking.Ask(sources.ocsp, true);
+    if (!asking.Decided())
+        asking.Ask(sources.crl, false);
+    return Validate(report, anchors, now, asking.Result());
+}
+
+std::filesystem::path DefaultRevocationCache() {
+    const std::filesystem::path base = detail::UserCacheFolder();
+    return base.empty() ? base : base / "tolv-viewer" / "revocation";
+}
+
+} // namespace tolv::validation
