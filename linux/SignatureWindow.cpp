@@ -231,18 +231,24 @@ void SignatureWindow::Ask(GTask* task, gpointer, gpointer data, GCancellable*) {
 
 void SignatureWindow::Answered(GObject*, GAsyncResult*, gpointer data) {
     auto* window = static_cast<SignatureWindow*>(data);
-    const OnlineQuery& query = window->query_;
     window->asking_ = false;
     g_source_remove(window->pulse_);
-    if (query.answer) {
-        gtk_widget_hide(window->progress_);
-        // Summarize reads the local time zone, which is no thread's business.
-        window->Show(validation::Summarize(window->fileName_, window->report_, *query.answer));
-        return;
+    std::string error = window->query_.error;
+    if (window->query_.answer) {
+        // No exception crosses the main loop; Summarize reads the local time
+        // zone, which is why it runs here and not in the worker.
+        try {
+            window->Show(
+                validation::Summarize(window->fileName_, window->report_, *window->query_.answer));
+            gtk_widget_hide(window->progress_);
+            return;
+        } catch (const std::exception& failure) {
+            error = failure.what();
+        }
     }
     gtk_widget_hide(window->progressBar_);
     gtk_label_set_text(GTK_LABEL(window->progressText_),
-                       Valid("İptal durumu çevrimiçi sorulamadı: " + query.error).c_str());
+                       Valid("İptal durumu çevrimiçi sorulamadı: " + error).c_str());
 }
 
 gboolean SignatureWindow::Pulse(gpointer bar) {

@@ -29,7 +29,7 @@ def sha256(path):
 class Desk:
     def __init__(self, root, browsers=(), desktop_app=True, user=None, admin=None,
                  desktop_dir=None, runtime=True, browser_exit=0, extra_path=(),
-                 runtime_foreign=False, private_files=None, folders=(), dbus_app=False):
+                 runtime_foreign=False, private_files=None, folders=(), dbus_app=False, trust=()):
         shutil.rmtree(root, ignore_errors=True)
         self.root = root
         self.home = self._dir("home")
@@ -57,6 +57,9 @@ class Desk:
                 os.utime(os.path.join(private, name), (time.time() - age,) * 2)
         for folder in folders:
             self._dir(folder)
+        # Roots the user trusts for signatures, in the user's trust folder.
+        for certificate in trust:
+            shutil.copy(certificate, self._dir("home/.config/tolv-viewer/trust"))
         self.bus_address = None
         self.log = os.path.join(root, "browser.log")
         self.browser_exit = browser_exit

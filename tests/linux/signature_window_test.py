@@ -16,8 +16,8 @@ import argparse
 import base64
 import json
 import os
+import pathlib
 import re
-import shutil
 import subprocess
 import sys
 import time
@@ -25,7 +25,8 @@ import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-import signed_reports  # noqa: E402
+import signed_reports  # noqa: E402  (puts the validation tests on the path)
+import online_cases  # noqa: E402
 from desk import Desk, press, read_box, read_window  # noqa: E402
 
 TZ = "TRT-3"  # Istanbul's offset, without its rules
@@ -68,6 +69,12 @@ WINDOWS = [
            "İmza doğrulanamadı", "Dikkat",
            SIGNER + [re.compile(r"İptal durumu: denetlenemedi \(çevrimiçi sorulamadı: .+\)"), ANCHOR],
            reason=ANY, asked=None),
+    window("valid once asked online: the signer's OCSP responder answers while the window shows",
+           "ocsp-good", "İmza geçerli", "Güvenilir",
+           ["İmzalayan: Çevrimiçi ocsp-good", SIGNER[1],
+            re.compile(r"İptal durumu: denetlendi, sertifika iptal edilmemiş \(çevrimiçi soruldu, "
+                       r"saat \d\d:\d\d \(UTC\+03:00\)\)"), ANCHOR],
+           details=["Sonuç: valid"], asked=True),
     window("indeterminate: self-signed, closed with Esc", "self-signed", "İmza doğrulanamadı",
            "Dikkat", [ANY, ANY, ANY, ANY, "Sertifika zinciri güvenilen bir köke ulaşmıyor"],
            reason=ANY,
@@ -106,6 +113,25 @@ def make_reports(folder, samples):
     return reports, ca
 
 
+def online_report(folder, keys):
+    """A report by a signer whose certificate names an OCSP responder on the
+    loopback address (tests/validation/online_cases.py), and that responder,
+    which answers after 2 s so that the window is read while it asks."""
+    work = pathlib.Path(folder)
+    work.mkdir(parents=True, exist_ok=True)
+    up, down = online_cases.free_port(), online_cases.free_port()
+    online_cases.make_signers(pathlib.Path(keys), work, up, down)
+    online_cases.sign(work, "ocsp-good", work)
+    run = online_cases.lt.run
+
+    def slowly(*args, **options):
+        if args[:2] == ("openssl", "ocsp"):
+            time.sleep(2)
+        return run(*args, **options)
+    online_cases.lt.run = slowly
+    return str(work / "ocsp-good.Tolv"), online_cases.serve(pathlib.Path(keys), work, up)
+
+
 def fingerprint(certificate):
     out = subprocess.run(["openssl", "x509", "-in", certificate, "-noout", "-fingerprint",
                           "-sha256"], capture_output=True, text=True, check=True).stdout
@@ -115,9 +141,7 @@ def fingerprint(certificate):
 def open_window(viewer, work, ca, report, answer, gcr_viewer=False, **settings):
     """Opens the window on a desk that trusts the long-term CA; answers
     (exit code, what the window showed, the viewer's output, the desk)."""
-    desk = Desk(os.path.join(work, "desk"), desktop_app=False, **settings)
-    os.makedirs(os.path.join(desk.config, "tolv-viewer/trust"))
-    shutil.copy(ca, os.path.join(desk.config, "tolv-viewer/trust"))
+    desk = Desk(os.path.join(work, "desk"), desktop_app=False, trust=[ca], **settings)
     if gcr_viewer:
         os.symlink(os.path.join(HERE, "fake_gcr_viewer.py"), os.path.join(desk.bin, "gcr-viewer"))
     process = subprocess.Popen([viewer, "--imza", report], env=dict(desk.env(), TZ=TZ),
@@ -225,7 +249,10 @@ def main():
     args = parser.parse_args()
     viewer = os.path.abspath(args.viewer)
     reports, ca = make_reports(os.path.join(args.work, "reports"), args.samples)
-    signer = fingerprint(os.path.join(args.work, "reports", "longterm", "keys", "signer.pem"))
+    keys = os.path.join(args.work, "reports", "longterm", "keys")
+    signer = fingerprint(os.path.join(keys, "signer.pem"))
+    reports["ocsp-good"], responder = online_report(os.path.join(args.work, "reports", "online"),
+                                                    keys)
     checks = [(c["name"], lambda c=c: check_case(c, viewer, args.work, reports, ca, signer))
               for c in WINDOWS]
     checks += [(name, lambda w=w: check_certificate(w, viewer, args.work, reports, ca, signer))
@@ -244,6 +271,7 @@ def main():
         for p in problems:
             print("     " + p)
         sys.stdout.flush()
+    responder.shutdown()
     print(f"{passed} passed, {failed} failed")
     return 1 if failed or not passed else 0
 

@@ -244,10 +244,10 @@ def make_reports(folder, make_report, samples):
         head, rest = f.read().split(b"?>", 1)
     with open(doctype, "wb") as f:
         f.write(head + b"?>\n<!DOCTYPE ds:Signature>" + rest)
-    longterm, _ = signed_reports.make(os.path.join(folder, "longterm"), ["lt-revoked-before-ts"])
+    longterm, ca = signed_reports.make(os.path.join(folder, "longterm"), ["lt-revoked-before-ts"])
     reports = dict(good=good, nopdf=nopdf, broken=broken, intact=intact, altered=altered,
                    unsigned=unsigned, doctype=doctype, missing=os.path.join(folder, "Yok.Tolv"),
-                   revoked=longterm["lt-revoked-before-ts"])
+                   revoked=longterm["lt-revoked-before-ts"], ca=ca)
     payloads = {name: hashlib.sha256(payload_of(path)).hexdigest() for name, path in
                 reports.items() if name in ("intact", "altered", "unsigned", "doctype", "revoked")}
     payloads["good"] = sha256(payload)
@@ -319,7 +319,8 @@ def check_earlier(pdf):
 
 
 def check_case(c, viewer, work, reports, payloads):
-    desk = Desk(os.path.join(work, "desk"), **c["desk"])
+    # The revoked report's OCSP answer is its CA's, which every desk trusts.
+    desk = Desk(os.path.join(work, "desk"), trust=[reports["ca"]], **c["desk"])
     report = reports.get(c["report"]) if c["report"] else None
     if c["left"] == "earlier":
         earlier = expected_pdf(c, desk, report)
