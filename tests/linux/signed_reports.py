@@ -22,3 +22,25 @@ def make(folder, names):
             longterm_cases.make_report(out, keys, name, longterm_cases.CASES[name])
         (out / "done").write_text("")
     return {name: str(out / f"{name}.Tolv") for name in names}, str(keys / "ca.pem")
+
+
+def with_issuer(report, ca, out):
+    """A copy of the report that carries its CA's certificate in
+    xades:CertificateValues, as long-term signatures do; the property is
+    unsigned, so the signature stays intact."""
+    from lxml import etree
+    xades = longterm_cases.XADES
+    doc = etree.parse(report)
+    props = doc.find(f".//{{{xades}}}UnsignedSignatureProperties")
+    values = etree.Element(f"{{{xades}}}CertificateValues")
+    pem = pathlib.Path(ca).read_text()
+    body = "".join(pem.split("-----")[2].split())
+    etree.SubElement(values, f"{{{xades}}}EncapsulatedX509Certificate").text = body
+    # XAdES puts the certificates before the revocation values.
+    revocation = props.find(f"{{{xades}}}RevocationValues")
+    if revocation is not None:
+        revocation.addprevious(values)
+    else:
+        props.append(values)
+    doc.write(out, xml_declaration=True, encoding="UTF-8")
+    return out

@@ -245,9 +245,12 @@ def make_reports(folder, make_report, samples):
     with open(doctype, "wb") as f:
         f.write(head + b"?>\n<!DOCTYPE ds:Signature>" + rest)
     longterm, ca = signed_reports.make(os.path.join(folder, "longterm"), ["lt-revoked-before-ts"])
+    # File mode looks for the signer's issuer in the report alone.
+    revoked = signed_reports.with_issuer(longterm["lt-revoked-before-ts"], ca,
+                                         os.path.join(folder, "İptal Edilmiş.Tolv"))
     reports = dict(good=good, nopdf=nopdf, broken=broken, intact=intact, altered=altered,
                    unsigned=unsigned, doctype=doctype, missing=os.path.join(folder, "Yok.Tolv"),
-                   revoked=longterm["lt-revoked-before-ts"], ca=ca)
+                   revoked=revoked, ca=ca)
     payloads = {name: hashlib.sha256(payload_of(path)).hexdigest() for name, path in
                 reports.items() if name in ("intact", "altered", "unsigned", "doctype", "revoked")}
     payloads["good"] = sha256(payload)
