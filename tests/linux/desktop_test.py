@@ -99,10 +99,10 @@ def main():
           first.endswith(": tr.org.tolv.Viewer.desktop"), out.strip())
 
     check("gio mime: Tolv İmza Bilgisi is offered for application/x-tolv",
-          "tr.org.tolv.Viewer.Signature.desktop" in out.split("Registered applications:")[-1], out)
+          "tr.org.tolv.Viewer.imza.desktop" in out.split("Registered applications:")[-1], out)
     program = os.path.join(root, "usr/bin/tolv-viewer")
     launched = subprocess.run(["/usr/bin/gio", "launch", os.path.join(
-        share, "applications/tr.org.tolv.Viewer.Signature.desktop"), report], env=env,
+        share, "applications/tr.org.tolv.Viewer.imza.desktop"), report], env=env,
         capture_output=True, text=True, timeout=60)
     deadline = time.time() + 30
     while not viewers_running(program) and time.time() < deadline:

@@ -44,7 +44,7 @@ for path in \
   /usr/share/mime/packages/tr.org.tolv.Viewer.xml \
   /usr/share/applications/tr.org.tolv.Viewer.desktop \
   /usr/share/applications/tr.org.tolv.Viewer.Preferences.desktop \
-  /usr/share/applications/tr.org.tolv.Viewer.Signature.desktop \
+  /usr/share/applications/tr.org.tolv.Viewer.imza.desktop \
   /usr/share/icons/hicolor/scalable/apps/tr.org.tolv.Viewer.svg \
   /usr/share/icons/hicolor/16x16/apps/tr.org.tolv.Viewer.png \
   /usr/share/icons/hicolor/48x48/apps/tr.org.tolv.Viewer.png \
@@ -78,7 +78,7 @@ else
 fi
 # "Tolv İmza Bilgisi": an entry of its own for the media type, so that every
 # file manager's "Open with" lists it, including those that show no actions.
-signature_entry=$unpacked/usr/share/applications/tr.org.tolv.Viewer.Signature.desktop
+signature_entry=$unpacked/usr/share/applications/tr.org.tolv.Viewer.imza.desktop
 if grep -qx 'Name=Tolv İmza Bilgisi' "$signature_entry" &&
   grep -qx 'Exec=tolv-viewer --imza %f' "$signature_entry" &&
   grep -qx 'MimeType=application/x-tolv;' "$signature_entry" &&
