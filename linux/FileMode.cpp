@@ -2,6 +2,7 @@
 
 #include "linux/GPtr.h"
 #include "linux/Launch.h"
+#include "linux/MachineAnchors.h"
 #include "linux/MessageBox.h"
 #include "linux/OutputFile.h"
 #include "linux/Settings.h"
@@ -10,9 +11,11 @@
 #include "report/ReportReader.h"
 #include "signature/Summary.h"
 #include "signature/Verifier.h"
+#include "validation/Validation.h"
 
 #include <glib.h>
 
+#include <ctime>
 #include <utility>
 
 namespace tolv::linux_edition {
@@ -64,14 +67,23 @@ bool ShowPdf(const Settings& settings, const std::filesystem::path& pdf) {
     return RunAndWait(BrowserArgv(program, FileUri(pdf), settings.frame));
 }
 
+// An intact signature by a certificate its own revocation data shows revoked
+// before signing is as untrustworthy as a broken one. Nothing is fetched:
+// file mode must stay fast, and a conclusion it cannot reach alone asks nothing.
+bool RevokedBeforeSigning(const signature::SignatureReport& check) {
+    return validation::RevokedBeforeSigning(check, MachineAnchors(),
+                                            static_cast<std::int64_t>(std::time(nullptr)));
+}
+
 // Whether the user wants to see the report, given its signature: a broken one
-// asks, and so does one that could not be checked unless the administrator
-// turned that question off.
+// or one revoked before signing asks, and so does one that could not be
+// checked unless the administrator turned that question off.
 bool MayShow(const Settings& settings, const std::string& report,
              const signature::SignatureReport& check) {
     switch (check.status) {
     case signature::Status::Intact:
-        return true;
+        return !RevokedBeforeSigning(check) ||
+               AskYesNo(ReportBoxText(report, signature::kRevokedWarning), BoxKind::Warning);
     case signature::Status::Altered:
         return AskYesNo(ReportBoxText(report, signature::kAlteredWarning), BoxKind::Warning);
     case signature::Status::Unknown:
@@ -122,23 +134,6 @@ int ViewReport(const std::string& report) {
         ShowMessage(ReportBoxText(report, kBrowserFailed), BoxKind::Error);
         return 1;
     }
-    return 0;
-}
-
-int ShowSignatureInfo(const std::string& report) {
-    const signature::SignatureReport check = signature::CheckReport(report);
-    BoxKind kind = BoxKind::Question;
-    switch (signature::IconOf(check.status)) {
-    case signature::SummaryIcon::Information:
-        kind = BoxKind::Information;
-        break;
-    case signature::SummaryIcon::Warning:
-        kind = BoxKind::Warning;
-        break;
-    case signature::SummaryIcon::Question:
-        break;
-    }
-    ShowMessage(signature::SummaryText(check), kind);
     return 0;
 }
 

@@ -1,10 +1,12 @@
 // tolv-viewer REPORT: shows the PDF that a signed report carries.
-// tolv-viewer --imza REPORT: what the check of its signature found.
+// tolv-viewer --imza [REPORT]: the "İmza bilgisi" window of its signature.
 // tolv-viewer --help, --version: on standard output, without a window.
 
 #include "linux/FileMode.h"
 #include "linux/MessageBox.h"
 #include "linux/PreferencesWindow.h"
+#include "linux/Settings.h"
+#include "linux/SignatureWindow.h"
 #include "linux/Texts.h"
 
 #include <glib.h>
@@ -18,13 +20,13 @@ using namespace tolv::linux_edition;
 
 namespace {
 
-// The desktop entry's "İmza bilgisi" action.
+// The desktop entry's "İmza bilgisi" action and the "Tolv İmza Bilgisi" entry.
 constexpr char kSignatureInfoOption[] = "--imza";
 
 constexpr char kUsage[] =
-    "kullanım: tolv-viewer RAPOR.Tolv         raporun içindeki PDF belgesini gösterir\n"
-    "          tolv-viewer --imza RAPOR.Tolv  raporun imza bilgisini gösterir\n"
-    "          tolv-viewer                    tercihler penceresini açar\n"
+    "kullanım: tolv-viewer RAPOR.Tolv           raporun içindeki PDF belgesini gösterir\n"
+    "          tolv-viewer --imza [RAPOR.Tolv]  raporun imza bilgisini gösterir\n"
+    "          tolv-viewer                      tercihler penceresini açar\n"
     "          tolv-viewer --help | --version\n";
 
 // The answer to --help or --version as the only argument; nothing otherwise.
@@ -61,7 +63,12 @@ int main(int argc, char** argv) {
         if (argc < 2 || argv[1][0] == '\0')
             return RunPreferences();
         if (argc >= 3 && std::string_view(argv[1]) == kSignatureInfoOption)
-            return ShowSignatureInfo(argv[2]);
+            return ShowSignatureWindow(argv[2], LoadSettings());
+        // The menu's "Tolv İmza Bilgisi" entry, started without a report.
+        if (argc == 2 && std::string_view(argv[1]) == kSignatureInfoOption) {
+            const std::string chosen = ChooseReport();
+            return chosen.empty() ? 1 : ShowSignatureWindow(chosen, LoadSettings());
+        }
         report = argv[1];
         return ViewReport(report);
     } catch (const std::exception& error) {

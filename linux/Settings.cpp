@@ -161,7 +161,7 @@ Settings LoadSettings(const std::vector<std::filesystem::path>& files) {
         keyFiles.push_back(LoadKeyFile(file, G_KEY_FILE_NONE)); // empty where unreadable
 
     std::optional<BrowserChoice> browser;
-    std::optional<bool> savePDF, frame, checkSignature, warnUnverified;
+    std::optional<bool> savePDF, frame, checkSignature, warnUnverified, onlineRevocation;
     for (const auto& keyFile : keyFiles) {
         if (!keyFile)
             continue;
@@ -180,9 +180,14 @@ Settings LoadSettings(const std::vector<std::filesystem::path>& files) {
             continue;
         TakeSwitch(keyFile.get(), kCheckSignatureKey, checkSignature);
         TakeSwitch(keyFile.get(), kWarnUnverifiedKey, warnUnverified);
+        TakeSwitch(keyFile.get(), kOnlineRevocationKey, onlineRevocation);
     }
-    return Settings{browser, savePDF.value_or(false), frame.value_or(false),
-                    checkSignature.value_or(true), warnUnverified.value_or(true)};
+    return Settings{browser,
+                    savePDF.value_or(false),
+                    frame.value_or(false),
+                    checkSignature.value_or(true),
+                    warnUnverified.value_or(true),
+                    onlineRevocation.value_or(true)};
 }
 
 std::string SaveSettings(const Settings& settings, const std::filesystem::path& link) {

@@ -11,9 +11,11 @@
 //   CheckSignature=1   likewise; 0 turns the signature check of file mode off
 //   WarnUnverified=1   likewise; 0 opens a report whose signature could not be
 //                      checked without asking (a broken one still asks)
+//   OnlineRevocation=1 likewise; 0 keeps the "İmza bilgisi" window from asking
+//                      a certificate's revocation online
 //
 // The first three are the user's preferences: the user's file wins over the
-// administrator's. The last two are the administrator's policy: the
+// administrator's. The last three are the administrator's policy: the
 // administrator's files win, the user's file counts only where they say
 // nothing, and the preferences window neither shows nor writes them.
 //
@@ -38,6 +40,7 @@ struct Settings {
     bool frame = false;
     bool checkSignature = true;
     bool warnUnverified = true;
+    bool onlineRevocation = true;
 };
 
 inline constexpr char kSettingsGroup[] = "Viewer";
@@ -46,6 +49,7 @@ inline constexpr char kSavePDFKey[] = "SavePDF";
 inline constexpr char kFrameKey[] = "Frame";
 inline constexpr char kCheckSignatureKey[] = "CheckSignature";
 inline constexpr char kWarnUnverifiedKey[] = "WarnUnverified";
+inline constexpr char kOnlineRevocationKey[] = "OnlineRevocation";
 
 // An on/off setting: true, yes, on / false, no, off (any letter case, blanks
 // around ignored), or a number read by the Windows edition's rule (0 off, any

@@ -30,7 +30,7 @@ ALLOWED = {
     "windows/resources": ["windows/resources"],
     "windows/app": PORTABLE + ["signature", "validation"] + WINDOWS,
     "windows/installer": ["windows/installer"],
-    "linux": PORTABLE + ["signature", "linux"],
+    "linux": PORTABLE + ["signature", "validation", "linux"],
     "tests/core": PORTABLE + ["tests/core"],
     "tests/report": PORTABLE + ["tests/report"],
     "tests/signature": PORTABLE + ["signature", "tests/signature"],

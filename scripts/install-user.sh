@@ -27,7 +27,7 @@ cmake --install "$build"
 
 # The desktop starts programs with the PATH of the session, which on a fresh
 # account has no ~/.local/bin yet.
-for entry in "$prefix"/share/applications/tr.org.tolv.Viewer{,.Preferences}.desktop; do
+for entry in "$prefix"/share/applications/tr.org.tolv.Viewer{,.Preferences,.imza}.desktop; do
   while IFS= read -r line; do
     case $line in
       "Exec=tolv-viewer"*) line="Exec=\"$program\"${line#Exec=tolv-viewer}" ;;

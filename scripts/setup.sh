@@ -19,7 +19,7 @@ packages=(
   librsvg2-bin icoutils python3-pil
   libgtk-3-dev adwaita-icon-theme shared-mime-info desktop-file-utils xdg-utils libglib2.0-bin
   at-spi2-core python3-pyatspi python3-gi gir1.2-atspi-2.0 gir1.2-gtk-3.0 python3-xlib
-  dbus dbus-x11 xdotool x11-apps imagemagick
+  dbus dbus-x11 xdotool x11-apps imagemagick gcr
   debhelper lintian fakeroot appstream
   msitools wixl faketime osslsigncode openssl zip strip-nondeterminism
 )

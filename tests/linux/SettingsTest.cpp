@@ -46,6 +46,7 @@ struct LoadCase {
     bool frame;
     bool checkSignature = true; // absent: on
     bool warnUnverified = true;
+    bool onlineRevocation = true;
 };
 void PrintTo(const LoadCase& c, std::ostream* out) {
     *out << c.name;
@@ -68,6 +69,7 @@ TEST_P(LoadSettingsTest, TakesEachSettingFromTheFirstFileThatHasIt) {
     EXPECT_EQ(settings.frame, c.frame);
     EXPECT_EQ(settings.checkSignature, c.checkSignature);
     EXPECT_EQ(settings.warnUnverified, c.warnUnverified);
+    EXPECT_EQ(settings.onlineRevocation, c.onlineRevocation);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -106,12 +108,13 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"CheckSignatureOffForEveryone", nullptr, "[Viewer]\nCheckSignature=0\n",
                  std::nullopt, false, false, false},
         LoadCase{"PolicyOfTheUserWhereTheAdminSaysNothing",
-                 "[Viewer]\nCheckSignature=no\nWarnUnverified=off\n", "[Viewer]\nFrame=1\n",
-                 std::nullopt, false, true, false, false},
-        LoadCase{"AdminPolicyOverUserButUserPreferencesOverAdmin",
-                 "[Viewer]\nBrowser=chrome\nCheckSignature=1\nWarnUnverified=1\n",
-                 "[Viewer]\nBrowser=edge\nCheckSignature=0\nWarnUnverified=0\n",
-                 BrowserChoice::Chrome, false, false, false, false}),
+                 "[Viewer]\nCheckSignature=no\nWarnUnverified=off\nOnlineRevocation=0\n",
+                 "[Viewer]\nFrame=1\n", std::nullopt, false, true, false, false, false},
+        LoadCase{
+            "AdminPolicyOverUserButUserPreferencesOverAdmin",
+            "[Viewer]\nBrowser=chrome\nCheckSignature=1\nWarnUnverified=1\nOnlineRevocation=1\n",
+            "[Viewer]\nBrowser=edge\nCheckSignature=0\nWarnUnverified=0\nOnlineRevocation=no\n",
+            BrowserChoice::Chrome, false, false, false, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadSettingsTest, FolderInPlaceOfTheFileIsSkipped) {

@@ -29,7 +29,7 @@ def sha256(path):
 class Desk:
     def __init__(self, root, browsers=(), desktop_app=True, user=None, admin=None,
                  desktop_dir=None, runtime=True, browser_exit=0, extra_path=(),
-                 runtime_foreign=False, private_files=None, folders=(), dbus_app=False):
+                 runtime_foreign=False, private_files=None, folders=(), dbus_app=False, trust=()):
         shutil.rmtree(root, ignore_errors=True)
         self.root = root
         self.home = self._dir("home")
@@ -57,6 +57,9 @@ class Desk:
                 os.utime(os.path.join(private, name), (time.time() - age,) * 2)
         for folder in folders:
             self._dir(folder)
+        # Roots the user trusts for signatures, in the user's trust folder.
+        for certificate in trust:
+            shutil.copy(certificate, self._dir("home/.config/tolv-viewer/trust"))
         self.bus_address = None
         self.log = os.path.join(root, "browser.log")
         self.browser_exit = browser_exit
@@ -271,3 +274,70 @@ def run_viewer(viewer, desk, args, cwd=None, answer=None, env=None):
         output, _ = process.communicate()
         raise AssertionError("the viewer did not end: " + output.decode(errors="replace"))
     return process.returncode, box, output.decode(errors="replace")
+
+
+def _visible(node):
+    return node.getState().contains(pyatspi.STATE_VISIBLE)
+
+
+def _walk_visible(node):
+    """What a hidden container holds is hidden too, though its own flag says not."""
+    if not _visible(node):
+        return
+    yield node
+    for i in range(node.childCount):
+        child = node.getChildAtIndex(i)
+        if child is not None:
+            yield from _walk_visible(child)
+
+
+def _window_facts(dialog):
+    nodes = list(_walk_visible(dialog))
+    role = lambda r: [n for n in nodes if n.getRole() == r]  # noqa: E731
+    return {
+        "title": dialog.name,
+        "icons": [n.name for n in role(pyatspi.ROLE_ICON)],
+        "labels": [n.name for n in role(pyatspi.ROLE_LABEL) if n.name],
+        "buttons": {n.name: n.getState().contains(pyatspi.STATE_SENSITIVE)
+                    for n in role(pyatspi.ROLE_PUSH_BUTTON)},
+        "expanders": {n.name: n.getState().contains(pyatspi.STATE_EXPANDED)
+                      for n in role(pyatspi.ROLE_TOGGLE_BUTTON)},
+        "progress": [n.name for n in role(pyatspi.ROLE_PROGRESS_BAR)],
+    }, nodes
+
+
+def read_window(process, timeout=40, answer=None):
+    """Reads the dialog of a running viewer through AT-SPI once it is settled
+    (no progress bar left): its title, icons, visible labels, buttons (name:
+    sensitive), expanders (name: open), and whether a progress bar showed
+    meanwhile ("asked"); then answers it as read_box does. answer may also be
+    a function of the process and the dialog's nodes, for more than one step.
+    Returns None if no dialog appeared before the process ended or timed out."""
+    deadline = time.time() + timeout
+    asked = False
+    while time.time() < deadline:
+        try:
+            app = _find_app(process.pid)
+            dialogs = [n for n in _walk(app) if n.getRole() == pyatspi.ROLE_DIALOG
+                       and _visible(n)] if app else []
+            facts, nodes = _window_facts(dialogs[0]) if dialogs else (None, None)
+        except GLib.GError:  # the viewer ended while its tree was being read
+            facts = None
+        if facts:
+            asked = asked or bool(facts["progress"])
+        if facts and not facts["progress"] and facts["labels"]:
+            facts["asked"] = asked
+            if callable(answer):
+                answer(process, nodes)
+            else:
+                _answer(process, dialogs[0], nodes, answer)
+            return facts
+        if process.poll() is not None:
+            return None
+        time.sleep(0.2)
+    return None
+
+
+def press(nodes, name):
+    """Presses the button called name among these nodes."""
+    _answer(None, None, nodes, name)

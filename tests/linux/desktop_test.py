@@ -5,7 +5,9 @@ PATH point there, its MIME and desktop caches are made, and a report with a
 Turkish name holding blanks, '#' and '%' is opened with `gio open`, as a
 double-click does: the viewer must start the fake browser on a PDF identical
 to the report's payload, and end. `gio info` must call .tolv, .Tolv and .TOLV
-files application/x-tolv.
+files application/x-tolv. "Tolv İmza Bilgisi" must be among the applications
+for it ("Open with") without being the default, and `gio launch` of its entry
+with the report must open the "İmza bilgisi" window on it.
 
 Run by ctest through scripts/linux-bench.sh, after the package test.
 """
@@ -18,7 +20,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desk import Desk, sha256  # noqa: E402
+from desk import Desk, read_window, sha256  # noqa: E402
 
 REPORT_NAME = "Ödeme #3 %50 İndirim ğüş.Tolv"
 results = []
@@ -39,6 +41,15 @@ def viewers_running(program):
         except OSError:
             pass
     return running
+
+
+class Running:
+    """A process this test did not start, as read_window watches one."""
+    def __init__(self, pid):
+        self.pid = int(pid)
+
+    def poll(self):
+        return None if os.path.exists(f"/proc/{self.pid}") else 0
 
 
 def main():
@@ -87,6 +98,26 @@ def main():
     check("gio mime: the viewer is the default for application/x-tolv",
           first.endswith(": tr.org.tolv.Viewer.desktop"), out.strip())
 
+    check("gio mime: Tolv İmza Bilgisi is offered for application/x-tolv",
+          "tr.org.tolv.Viewer.imza.desktop" in out.split("Registered applications:")[-1], out)
+    program = os.path.join(root, "usr/bin/tolv-viewer")
+    launched = subprocess.run(["/usr/bin/gio", "launch", os.path.join(
+        share, "applications/tr.org.tolv.Viewer.imza.desktop"), report], env=env,
+        # not captured: the viewer would hold the pipe open until it ends
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    deadline = time.time() + 30
+    while not viewers_running(program) and time.time() < deadline:
+        time.sleep(0.2)
+    pids = viewers_running(program)
+    shown = read_window(Running(pids[0]), answer="Kapat") if pids else None
+    check("gio launch of Tolv İmza Bilgisi opens the window on the report",
+          launched.returncode == 0 and shown is not None and
+          shown["title"] == "İmza bilgisi: " + REPORT_NAME, f"status {launched.returncode} {shown}")
+    deadline = time.time() + 15
+    while viewers_running(program) and time.time() < deadline:
+        time.sleep(0.2)
+    check("the window's viewer ended after Kapat", not viewers_running(program))
+
     opened = subprocess.run(["/usr/bin/gio", "open", report], env=env, capture_output=True,
                             text=True, timeout=60)
     check("gio open starts the viewer", opened.returncode == 0, opened.stderr.strip())
@@ -105,7 +136,6 @@ def main():
               and " " not in record["argv"][0], str(record))
         check("the PDF is the report's payload, byte for byte",
               record["sha256"] == sha256(payload), str(record))
-    program = os.path.join(root, "usr/bin/tolv-viewer")
     deadline = time.time() + 15
     while viewers_running(program) and time.time() < deadline:
         time.sleep(0.2)

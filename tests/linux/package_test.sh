@@ -44,6 +44,7 @@ for path in \
   /usr/share/mime/packages/tr.org.tolv.Viewer.xml \
   /usr/share/applications/tr.org.tolv.Viewer.desktop \
   /usr/share/applications/tr.org.tolv.Viewer.Preferences.desktop \
+  /usr/share/applications/tr.org.tolv.Viewer.imza.desktop \
   /usr/share/icons/hicolor/scalable/apps/tr.org.tolv.Viewer.svg \
   /usr/share/icons/hicolor/16x16/apps/tr.org.tolv.Viewer.png \
   /usr/share/icons/hicolor/48x48/apps/tr.org.tolv.Viewer.png \
@@ -74,6 +75,17 @@ if grep -qx 'Actions=imza;' "$viewer_entry" &&
   echo "ok   the İmza bilgisi action"
 else
   echo "FAIL the İmza bilgisi action"; status=1
+fi
+# "Tolv İmza Bilgisi": an entry of its own for the media type, so that every
+# file manager's "Open with" lists it, including those that show no actions.
+signature_entry=$unpacked/usr/share/applications/tr.org.tolv.Viewer.imza.desktop
+if grep -qx 'Name=Tolv İmza Bilgisi' "$signature_entry" &&
+  grep -qx 'Exec=tolv-viewer --imza %f' "$signature_entry" &&
+  grep -qx 'MimeType=application/x-tolv;' "$signature_entry" &&
+  ! grep -qE '^(NoDisplay|Hidden)=true' "$signature_entry"; then
+  echo "ok   the Tolv İmza Bilgisi entry"
+else
+  echo "FAIL the Tolv İmza Bilgisi entry"; status=1
 fi
 if appstreamcli validate --no-net "$unpacked"/usr/share/metainfo/tr.org.tolv.Viewer.metainfo.xml >"$out/appstream.log" 2>&1 &&
   grep -q "<mediatype>application/x-tolv</mediatype>" "$unpacked"/usr/share/metainfo/tr.org.tolv.Viewer.metainfo.xml; then

@@ -1,0 +1,85 @@
+#include "linux/CertificateViewer.h"
+
+#include "linux/GPtr.h"
+
+#include <glib.h>
+#include <glib/gstdio.h>
+
+#include <filesystem>
+
+namespace tolv::linux_edition {
+
+namespace {
+
+constexpr char kFileName[] = "imzalayan.crt";
+
+struct GErrorDeleter {
+    void operator()(GError* p) const { g_error_free(p); }
+};
+using UniqueGError = std::unique_ptr<GError, GErrorDeleter>;
+
+// PEM rather than DER: every certificate tool takes it whatever the file's name.
+std::string Pem(const signature::Bytes& der) {
+    UniqueGChar base64(g_base64_encode(der.data(), der.size()));
+    std::string text = "-----BEGIN CERTIFICATE-----\n";
+    const std::string body(base64.get());
+    for (std::size_t i = 0; i < body.size(); i += 64)
+        text += body.substr(i, 64) + "\n";
+    return text + "-----END CERTIFICATE-----\n";
+}
+
+void RemoveFolder(const std::filesystem::path& folder) {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+}
+
+void ViewerEnded(GPid pid, gint, gpointer data) {
+    const std::unique_ptr<std::filesystem::path> folder(static_cast<std::filesystem::path*>(data));
+    RemoveFolder(*folder);
+    g_spawn_close_pid(pid);
+}
+
+std::string Failure(const char* what, const GError* error) {
+    return std::string("Sertifika gösterilemedi: ") + what + (error ? error->message : "");
+}
+
+} // namespace
+
+std::string ShowCertificate(const signature::Bytes& der) {
+    GError* error = nullptr;
+    UniqueGChar made(g_dir_make_tmp("tolv-viewer-XXXXXX", &error));
+    UniqueGError madeError(error);
+    if (!made)
+        return Failure("geçici klasör açılamadı: ", error);
+    const std::filesystem::path folder(made.get());
+    const std::filesystem::path file = folder / kFileName;
+    const std::string pem = Pem(der);
+    error = nullptr;
+    const bool written =
+        g_file_set_contents_full(file.c_str(), pem.data(), static_cast<gssize>(pem.size()),
+                                 G_FILE_SET_CONTENTS_NONE, 0600, &error);
+    UniqueGError writeError(error);
+    if (!written) {
+        RemoveFolder(folder);
+        return Failure("dosya yazılamadı: ", error);
+    }
+    const gchar* argv[] = {kCertificateViewer, file.c_str(), nullptr};
+    GPid pid = 0;
+    error = nullptr;
+    const bool started =
+        g_spawn_async(nullptr, const_cast<gchar**>(argv), nullptr,
+                      static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
+                      nullptr, nullptr, &pid, &error);
+    UniqueGError spawnError(error);
+    if (!started) {
+        RemoveFolder(folder);
+        if (g_error_matches(error, G_SPAWN_ERROR, G_SPAWN_ERROR_NOENT))
+            return "Sertifika gösterilemedi: sertifika gösterici (gcr-viewer) bulunamadı. "
+                   "Göstermek için gcr paketini kurun.";
+        return Failure("", error);
+    }
+    g_child_watch_add(pid, ViewerEnded, new std::filesystem::path(folder));
+    return {};
+}
+
+} // namespace tolv::linux_edition
