@@ -40,9 +40,12 @@ bool RevokedBeforeSigning(const signature::SignatureReport& report, const Anchor
     if (!signer)
         return false;
     const std::vector<Bytes> others = OtherCertificates(report);
-    // Every certificate named as the issuer is tried: an answer counts only
-    // when the issuer it was checked against signed it.
-    for (const Bytes& candidate : others) {
+    // Every certificate named as the issuer is tried, the report's and the
+    // institution's anchors: an answer counts only when the issuer it was
+    // checked against signed it.
+    std::vector<Bytes> candidates = others;
+    candidates.insert(candidates.end(), anchors.Added().begin(), anchors.Added().end());
+    for (const Bytes& candidate : candidates) {
         const auto info = signature::ReadCertificate(candidate);
         if (!info || info->subjectName != signer->issuerName)
             continue;

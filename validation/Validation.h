@@ -44,8 +44,10 @@ ValidationReport Validate(const signature::SignatureReport& report, const Anchor
 
 // For file mode, which must stay fast: whether the report's own revocation
 // data shows the signer's certificate revoked before the signature's proven
-// time (a valid time-stamp's, else now). No chain is built; the anchors are
-// used only for a time-stamp, and only when the certificate is revoked.
+// time (a valid time-stamp's, else now). No chain is built: the issuer is
+// looked for among the report's certificates and the added anchors; the
+// system's anchors serve only for a time-stamp, and only when the
+// certificate is revoked.
 bool RevokedBeforeSigning(const signature::SignatureReport& report, const Anchors& anchors,
                           std::int64_t now);
 
