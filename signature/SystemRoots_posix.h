@@ -9,7 +9,8 @@ namespace tolv::signature {
 // looked up in the certificate folder by subject hash as a chain needs them
 // (Debian's /etc/ssl/certs), instead of the whole bundle parsed up front: a
 // few hundred roots cost tens of milliseconds, more than checking a small
-// report. SSL_CERT_FILE, where set, is read whole; SSL_CERT_DIR names the
+// report. SSL_CERT_FILE, where set, is read whole, once per process while it
+// does not change; SSL_CERT_DIR names the
 // folder. false when neither could be added.
 bool AddSystemRoots(X509_STORE* store);
 
