@@ -70,7 +70,7 @@ std::string CallFailed(const char* call, unsigned long error) {
 
 TimeStampFacts VerifyTimeStamp(const Bytes& token, const Bytes& covered,
                                const std::vector<Bytes>& others, const Anchors& anchors,
-                               std::int64_t now) {
+                               std::int64_t now, const RevocationData& revocation) {
     TimeStampFacts facts;
     const TokenContents contents = detail::ReadToken(token, others);
     if (contents.reading == TokenContents::Reading::Unreadable)
@@ -103,6 +103,14 @@ TimeStampFacts VerifyTimeStamp(const Bytes& token, const Bytes& covered,
         today.outcome != ChainFacts::Outcome::Found)
         return Invalid(facts, "zaman damgası biriminin sertifika zinciri bugün geçerli değil: " +
                                   today.reason);
+    if (chain.chain.size() >= 2) {
+        const RevocationFacts status =
+            CheckRevocation(contents.signer, chain.chain[1], revocation, intermediates, 0);
+        if (status.status == Revocation::Revoked && status.revokedAt &&
+            *status.revokedAt <= contents.time)
+            return Invalid(facts, "“" + facts.authority +
+                                      "” sertifikası zaman damgasından önce iptal edilmiş");
+    }
     facts.valid = true;
     return facts;
 }

@@ -3,6 +3,7 @@
 // the time it names.
 
 #include "validation/Anchors.h"
+#include "validation/Revocation.h"
 
 #include <cstdint>
 #include <string>
@@ -25,8 +26,11 @@ struct TimeStampFacts {
 // the token's own time and still at now (seconds since 1970, UTC): an
 // authority whose certificate has since lapsed proves nothing without a
 // further proof this program does not read.
+// revocation: the report's own OCSP responses and CRLs; one that shows the
+// authority's certificate revoked at or before the token's time makes it
+// invalid (one that says nothing of it is not held against it).
 TimeStampFacts VerifyTimeStamp(const Bytes& token, const Bytes& covered,
                                const std::vector<Bytes>& others, const Anchors& anchors,
-                               std::int64_t now);
+                               std::int64_t now, const RevocationData& revocation = {});
 
 } // namespace tolv::validation

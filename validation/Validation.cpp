@@ -14,7 +14,9 @@ std::optional<TimeStampFacts> ProveExistence(const signature::SignatureReport& r
                                              const Anchors& anchors, std::int64_t now) {
     std::optional<TimeStampFacts> best;
     for (const signature::TimeStampToken& token : report.unsignedData.signatureTimeStamps) {
-        TimeStampFacts facts = VerifyTimeStamp(token.token, token.covered, others, anchors, now);
+        TimeStampFacts facts = VerifyTimeStamp(token.token, token.covered, others, anchors, now,
+                                               {report.unsignedData.ocspResponses,
+                                                report.unsignedData.crls});
         if (!best || (facts.valid && (!best->valid || facts.time < best->time)))
             best = std::move(facts);
     }
