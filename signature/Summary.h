@@ -1,10 +1,10 @@
 #pragma once
-// What the user is told of a report's signature: the warning of file mode and
-// the "İmza bilgisi" box. Both editions show these texts as they are.
+// What file mode tells the user of a report's signature before it is shown.
+// Both editions show these texts as they are; "İmza bilgisi" is the
+// validation layer's summary.
 
 #include "signature/Verifier.h"
 
-#include <cstdint>
 #include <string>
 
 namespace tolv::signature {
@@ -31,23 +31,5 @@ std::string CauseText(const SignatureReport& report);
 // Every box of file mode names the report it speaks of: its file name (for
 // display, UTF-8) on a line of its own above the text.
 std::string AboutReport(const std::string& fileName, const std::string& text);
-
-// The caption of the verb, in the shell's menus and on the box.
-inline constexpr char kSignatureInfoTitle[] = "İmza bilgisi";
-
-enum class SummaryIcon { Information, Warning, Question };
-
-// Information for an intact signature, warning for a broken one, question
-// when it could not be checked.
-SummaryIcon IconOf(Status status);
-
-// A time as day.month.year hours:minutes in the user's local time zone;
-// empty when the system cannot express it.
-std::string LocalTimeText(std::int64_t secondsSince1970);
-
-// The lines of the "İmza bilgisi" box, separated by '\n': the verdict, what
-// the signer's certificate says where it could be read, and what the check
-// does not tell.
-std::string SummaryText(const SignatureReport& report);
 
 } // namespace tolv::signature
