@@ -5,6 +5,7 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 
+#include <cerrno>
 #include <filesystem>
 
 namespace tolv::linux_edition {
@@ -46,12 +47,16 @@ std::string Failure(const char* what, const GError* error) {
 } // namespace
 
 std::string ShowCertificate(const signature::Bytes& der) {
+    // In the session's runtime folder where there is one: a copy the viewer
+    // still reads when this program ends goes with the session, not to /tmp
+    // for good.
+    const char* runtime = g_getenv("XDG_RUNTIME_DIR");
+    std::string name = std::string(runtime != nullptr && runtime[0] == '/' ? runtime : g_get_tmp_dir()) +
+                       "/tolv-viewer-XXXXXX";
+    if (g_mkdtemp_full(name.data(), 0700) == nullptr)
+        return std::string("Sertifika gösterilemedi: geçici klasör açılamadı: ") + g_strerror(errno);
     GError* error = nullptr;
-    UniqueGChar made(g_dir_make_tmp("tolv-viewer-XXXXXX", &error));
-    UniqueGError madeError(error);
-    if (!made)
-        return Failure("geçici klasör açılamadı: ", error);
-    const std::filesystem::path folder(made.get());
+    const std::filesystem::path folder(name);
     const std::filesystem::path file = folder / kFileName;
     const std::string pem = Pem(der);
     error = nullptr;
