@@ -68,11 +68,24 @@ bool ShowPdf(const Settings& settings, const std::filesystem::path& pdf) {
 }
 
 // An intact signature by a certificate its own revocation data shows revoked
-// before signing is as untrustworthy as a broken one. Nothing is fetched:
-// file mode must stay fast, and a conclusion it cannot reach alone asks nothing.
-bool RevokedBeforeSigning(const signature::SignatureReport& check) {
-    return validation::RevokedBeforeSigning(check, MachineAnchors(),
-                                            static_cast<std::int64_t>(std::time(nullptr)));
+// before signing is as untrustworthy as a broken one: the warning to ask, or
+// none. Nothing is fetched: file mode must stay fast, and a conclusion it
+// cannot reach alone asks nothing. Only such a report reads the institution's
+// anchors, and only for its time-stamp.
+const char* RevocationWarning(const signature::SignatureReport& check) {
+    const auto& data = check.unsignedData;
+    if (data.ocspResponses.empty() && data.crls.empty())
+        return nullptr;
+    switch (validation::RevokedBeforeSigning(check, MachineAnchors(),
+                                             static_cast<std::int64_t>(std::time(nullptr)))) {
+    case validation::SignerRevoked::BeforeSigning:
+        return signature::kRevokedWarning;
+    case validation::SignerRevoked::NotProvenOlder:
+        return signature::kRevokedUnprovenWarning;
+    case validation::SignerRevoked::No:
+        break;
+    }
+    return nullptr;
 }
 
 // Whether the user wants to see the report, given its signature: a broken one
@@ -81,9 +94,10 @@ bool RevokedBeforeSigning(const signature::SignatureReport& check) {
 bool MayShow(const Settings& settings, const std::string& report,
              const signature::SignatureReport& check) {
     switch (check.status) {
-    case signature::Status::Intact:
-        return !RevokedBeforeSigning(check) ||
-               AskYesNo(ReportBoxText(report, signature::kRevokedWarning), BoxKind::Warning);
+    case signature::Status::Intact: {
+        const char* warning = RevocationWarning(check);
+        return warning == nullptr || AskYesNo(ReportBoxText(report, warning), BoxKind::Warning);
+    }
     case signature::Status::Altered:
         return AskYesNo(ReportBoxText(report, signature::kAlteredWarning), BoxKind::Warning);
     case signature::Status::Unknown:

@@ -16,10 +16,15 @@ inline constexpr char kAlteredWarning[] =
     "mı?";
 
 // Asked, as the warning above, before a report whose own revocation data shows
-// its signer's certificate revoked before the signature's proven time.
+// its signer's certificate revoked: before the time a time-stamp proves, or
+// with nothing to show the signature is older than the revocation.
 inline constexpr char kRevokedWarning[] =
     "Bu raporu imzalayanın sertifikası imzadan önce iptal edilmiş. İçeriğine güvenmeyin; raporu "
     "gönderenden yeniden isteyin.\n\nRapor yine de açılsın mı?";
+inline constexpr char kRevokedUnprovenWarning[] =
+    "Bu raporu imzalayanın sertifikası iptal edilmiş ve imzanın iptalden önce atıldığı "
+    "kanıtlanamıyor. İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.\n\nRapor yine de "
+    "açılsın mı?";
 
 // Asked before a report whose signature could not be checked is shown (an
 // administrator may turn the question off); No keeps it closed.

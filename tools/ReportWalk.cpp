@@ -3,6 +3,7 @@
 #include "report/File.h"
 
 #include <algorithm>
+#include <string>
 #include <system_error>
 
 namespace tolv::tools {
@@ -11,8 +12,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Deeper than any archive is kept; a folder link this system does not report
+// as a link (an NTFS junction, say) could otherwise lead round for ever.
+constexpr int kMaxDepth = 64;
+
 void WalkFolder(const fs::path& folder, const std::function<void(const fs::path&)>& report,
-                const std::function<void(const fs::path&, const std::string&)>& unreadable) {
+                const std::function<void(const fs::path&, const std::string&)>& unreadable,
+                int depth = 0) {
+    if (depth > kMaxDepth) {
+        unreadable(folder, "Klasör okunamadı: " + report::PathText(folder) + " (" +
+                               std::to_string(kMaxDepth) + " klasörden daha derinde)");
+        return;
+    }
     struct Entry {
         std::u8string name;
         fs::path path;
@@ -40,7 +51,7 @@ void WalkFolder(const fs::path& folder, const std::function<void(const fs::path&
               [](const Entry& a, const Entry& b) { return a.name < b.name; });
     for (const Entry& entry : entries) {
         if (entry.folder)
-            WalkFolder(entry.path, report, unreadable);
+            WalkFolder(entry.path, report, unreadable, depth + 1);
         else
             report(entry.path);
     }

@@ -120,11 +120,13 @@ HttpAnswer HttpExchange(const std::string& url, const Bytes& body, const char* c
     long status = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
     if (result == CURLE_OPERATION_TIMEDOUT)
-        answer.error = "yanıt " + std::to_string(timeout.count() / 1000) + " saniyede gelmedi";
+        answer.error = "yanıt zamanında gelmedi";
     else if (result == CURLE_WRITE_ERROR)
         answer.error = "yanıt çok büyük";
+    else if (result == CURLE_COULDNT_RESOLVE_HOST || result == CURLE_COULDNT_RESOLVE_PROXY)
+        answer.error = "sunucunun adı çözümlenemedi";
     else if (result != CURLE_OK)
-        answer.error = std::string("bağlantı kurulamadı (") + curl_easy_strerror(result) + ")";
+        answer.error = "bağlantı kurulamadı (curl hata " + std::to_string(result) + ")";
     else if (status != 200)
         answer.error = "sunucu HTTP " + std::to_string(status) + " ile yanıt verdi";
     else

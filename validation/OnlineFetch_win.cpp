@@ -197,7 +197,13 @@ HttpAnswer HttpExchange(const std::string& url, const Bytes& body, const char* c
         answer.error = "sunucu HTTP " + std::to_string(status) + " ile yanıt verdi";
         return answer;
     }
+    // The timeouts bound each step; a server that trickles is bounded here.
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout.count());
     for (;;) {
+        if (GetTickCount64() > deadline) {
+            answer.error = "yanıt zamanında gelmedi";
+            return answer;
+        }
         std::uint8_t chunk[16384];
         DWORD read = 0;
         if (!WinHttpReadData(request.get(), chunk, sizeof(chunk), &read)) {

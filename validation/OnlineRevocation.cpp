@@ -3,6 +3,8 @@
 #include "validation/OnlineFetch.h"
 
 #include <fstream>
+#include <optional>
+#include <random>
 #include <iterator>
 #include <system_error>
 
@@ -16,13 +18,14 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kMaxSourcesOfAKind = 2;
 
 // The cache keeps each answer under a digest of what was asked, with the
-// time it is good until in front: 8 bytes, most significant first.
+// time it is good until and the time it was fetched in front: 8 bytes each,
+// most significant first.
 std::filesystem::path CacheFile(const OnlineOptions& options, const std::string& url,
                                 const Bytes& request) {
     if (options.cacheFolder.empty())
         return {};
     auto hasher = signature::NewHasher(signature::HashAlgorithm::Sha256);
-    hasher->Update(url.data(), url.size());
+    hasher->Update(url.data(), url.size() + 1); // with its terminating zero
     hasher->Update(request.data(), request.size());
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string name;
@@ -33,19 +36,28 @@ std::filesystem::path CacheFile(const OnlineOptions& options, const std::string&
     return options.cacheFolder / (name + ".der");
 }
 
-std::optional<Bytes> FromCache(const std::filesystem::path& file, std::int64_t now) {
+constexpr std::size_t kHeader = 16;
+
+std::int64_t ReadTime(const Bytes& content, std::size_t at) {
+    std::int64_t time = 0;
+    for (std::size_t i = at; i < at + 8; ++i)
+        time = (time << 8) | content[i];
+    return time;
+}
+
+struct Cached {
+    Bytes answer;
+    std::int64_t fetchedAt = 0;
+};
+
+std::optional<Cached> FromCache(const std::filesystem::path& file, std::int64_t now) {
     if (file.empty())
         return std::nullopt;
     std::ifstream in(file, std::ios::binary);
     Bytes content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (content.size() <= 8)
+    if (content.size() <= kHeader || ReadTime(content, 0) <= now || ReadTime(content, 8) > now)
         return std::nullopt;
-    std::int64_t until = 0;
-    for (int i = 0; i < 8; ++i)
-        until = (until << 8) | content[i];
-    if (until <= now)
-        return std::nullopt;
-    return Bytes(content.begin() + 8, content.end());
+    return Cached{Bytes(content.begin() + kHeader, content.end()), ReadTime(content, 8)};
 }
 
 // Kept only when it decided something and says when it is due again.
@@ -55,17 +67,26 @@ void ToCache(const std::filesystem::path& file, const Bytes& answer, std::int64_
         return;
     std::error_code error;
     std::filesystem::create_directories(file.parent_path(), error);
-    const std::filesystem::path partial = file.string() + ".part";
+    // A name of its own: other processes and threads may be writing the same
+    // answer; the one renamed last stays, whole.
+    const std::filesystem::path partial =
+        file.string() + "." + std::to_string(std::random_device{}()) + ".part";
     {
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        for (int shift = 56; shift >= 0; shift -= 8)
-            out.put(static_cast<char>((until >> shift) & 0xff));
+        for (const std::int64_t time : {until, now})
+            for (int shift = 56; shift >= 0; shift -= 8)
+                out.put(static_cast<char>((time >> shift) & 0xff));
         out.write(reinterpret_cast<const char*>(answer.data()),
                   static_cast<std::streamsize>(answer.size()));
-        if (!out)
+        if (!out) {
+            out.close();
+            std::filesystem::remove(partial, error);
             return;
+        }
     }
     std::filesystem::rename(partial, file, error);
+    if (error)
+        std::filesystem::remove(partial, error);
 }
 
 class Asking {
@@ -75,6 +96,8 @@ public:
         : report_(report), signer_(first.chain.chain[0]), issuer_(first.chain.chain[1]),
           options_(options), now_(now), deadline_(Clock::now() + options.inAll) {
         fetched_.askedAt = now;
+        if (first.timeStamp && first.timeStamp->valid)
+            provenTime_ = first.timeStamp->time;
     }
 
     // Asks the sources of one kind in turn until one answer decides.
@@ -99,7 +122,17 @@ private:
     void AskOne(const std::string& url, const Bytes& request, bool ocsp) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
         const std::filesystem::path cache = CacheFile(options_, url, request);
-        std::optional<Bytes> answer = FromCache(cache, now_);
+        std::optional<Bytes> answer;
+        std::int64_t fetchedAt = now_;
+        if (std::optional<Cached> kept = FromCache(cache, now_)) {
+            // Kept only while it decides under today's rules: else asked anew.
+            const RevocationFacts facts = JudgeFetched(signer_, issuer_, One(kept->answer, ocsp),
+                                                       OthersOf(report_), provenTime_, now_);
+            if (facts.status == Revocation::Good || facts.status == Revocation::Revoked) {
+                answer = std::move(kept->answer);
+                fetchedAt = kept->fetchedAt;
+            }
+        }
         const bool cached = answer.has_value();
         if (!answer) {
             if (left.count() <= 0) {
@@ -115,16 +148,22 @@ private:
             }
             answer = http.body;
         }
-        RevocationData one;
-        (ocsp ? one.ocspResponses : one.crls).push_back(*answer);
         // Judged as Validate will judge it, to know whether to ask further.
-        const RevocationFacts facts = CheckRevocation(signer_, issuer_, one, OthersOf(report_), 0);
+        const RevocationFacts facts =
+            JudgeFetched(signer_, issuer_, One(*answer, ocsp), OthersOf(report_), provenTime_, now_);
         (ocsp ? fetched_.data.ocspResponses : fetched_.data.crls).push_back(*answer);
         if (facts.status == Revocation::Good || facts.status == Revocation::Revoked) {
             decided_ = true;
+            fetched_.askedAt = fetchedAt;
             if (!cached)
                 ToCache(cache, *answer, facts.nextUpdate, now_);
         }
+    }
+
+    static RevocationData One(const Bytes& answer, bool ocsp) {
+        RevocationData one;
+        (ocsp ? one.ocspResponses : one.crls).push_back(answer);
+        return one;
     }
 
     static std::vector<Bytes> OthersOf(const signature::SignatureReport& report) {
@@ -140,6 +179,7 @@ private:
     const OnlineOptions& options_;
     const std::int64_t now_;
     const Clock::time_point deadline_;
+    std::optional<std::int64_t> provenTime_;
     FetchedRevocation fetched_;
     bool decided_ = false;
 };
@@ -148,7 +188,10 @@ private:
 
 bool WantsOnlineRevocation(const ValidationReport& validation) {
     const Revocation status = validation.revocation.status;
-    return validation.chain.outcome == ChainFacts::Outcome::Found &&
+    // TRY_LATER: nothing else kept the signature from being valid (an altered
+    // report, say, is not worth asking about).
+    return validation.conclusion.sub == SubIndication::TryLater &&
+           validation.chain.outcome == ChainFacts::Outcome::Found &&
            validation.chain.chain.size() >= 2 &&
            (status == Revocation::None || status == Revocation::Unknown);
 }

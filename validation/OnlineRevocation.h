@@ -22,8 +22,9 @@ struct OnlineOptions {
     std::filesystem::path cacheFolder;
 };
 
-// Whether asking online could change the conclusion: the report is intact,
-// its chain reached an anchor and its own data said nothing of revocation.
+// Whether asking online could change the conclusion: it is TRY_LATER (the
+// report intact, nothing else amiss), its chain reached an anchor and its own
+// data said nothing of revocation.
 bool WantsOnlineRevocation(const ValidationReport& validation);
 
 // Validates as Validate does, with the answer fetched online taking the place

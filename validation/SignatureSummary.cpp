@@ -113,17 +113,21 @@ void AddTime(const signature::SignatureReport& report, const ValidationReport& v
         lines.push_back("Zaman damgası geçersiz: " + stamp->reason);
 }
 
-std::string ClockText(std::int64_t seconds) {
+// "saat 14:30 (UTC+03:00)" today, else the day too: an answer may come from
+// the cache, fetched days ago.
+std::string AskedText(std::int64_t seconds) {
     const std::string full = LocalTimeWithZone(seconds);
-    // "08.12.2026 14:30 (UTC+03:00)": the hours and minutes, with the zone.
+    const std::string today = LocalTimeWithZone(std::time(nullptr));
     const std::size_t space = full.find(' ');
-    return space == std::string::npos ? full : full.substr(space + 1);
+    if (space == std::string::npos || full.compare(0, space, today, 0, space) != 0)
+        return full;
+    return "saat " + full.substr(space + 1);
 }
 
 void AddRevocation(const ValidationReport& validation, std::vector<std::string>& lines) {
     const RevocationFacts& r = validation.revocation;
     const std::string how =
-        r.online ? "çevrimiçi soruldu, saat " + ClockText(r.askedAt)
+        r.online ? "çevrimiçi soruldu, " + AskedText(r.askedAt)
                  : std::string(r.source == "crl" ? "raporun kendi iptal listesi"
                                                  : "raporun kendi OCSP yanıtı");
     switch (r.status) {

@@ -32,15 +32,15 @@ std::vector<Bytes> OtherCertificates(const signature::SignatureReport& report) {
 
 } // namespace
 
-bool RevokedBeforeSigning(const signature::SignatureReport& report, const Anchors& anchors,
-                          std::int64_t now) {
+SignerRevoked RevokedBeforeSigning(const signature::SignatureReport& report, const Anchors& anchors,
+                                   std::int64_t now) {
     const RevocationData data{report.unsignedData.ocspResponses, report.unsignedData.crls};
     if (report.status != signature::Status::Intact || report.signerCertificate.empty() ||
         (data.ocspResponses.empty() && data.crls.empty()))
-        return false;
+        return SignerRevoked::No;
     const auto signer = signature::ReadCertificate(report.signerCertificate);
     if (!signer)
-        return false;
+        return SignerRevoked::No;
     const std::vector<Bytes> others = OtherCertificates(report);
     // Every certificate named as the issuer is tried, the report's and the
     // institution's anchors: an answer counts only when the issuer it was
@@ -58,9 +58,30 @@ bool RevokedBeforeSigning(const signature::SignatureReport& report, const Anchor
         if (facts.status != Revocation::Revoked || !facts.revokedAt)
             continue;
         const auto proof = ProveExistence(report, others, anchors, now);
-        return !(proof && proof->valid && proof->time < *facts.revokedAt);
+        if (!proof || !proof->valid)
+            return SignerRevoked::NotProvenOlder;
+        return proof->time < *facts.revokedAt ? SignerRevoked::No : SignerRevoked::BeforeSigning;
     }
-    return false;
+    return SignerRevoked::No;
+}
+
+RevocationFacts JudgeFetched(const Bytes& certificate, const Bytes& issuer,
+                             const RevocationData& data, const std::vector<Bytes>& others,
+                             std::optional<std::int64_t> provenTime, std::int64_t now) {
+    // A revocation stays a revocation, however old the answer that says so;
+    // "good" holds only while the answer is current.
+    if (RevocationFacts revoked = CheckRevocation(certificate, issuer, data, others, 0);
+        revoked.status == Revocation::Revoked)
+        return revoked;
+    // A few minutes' grace for the clocks of responder and user.
+    constexpr std::int64_t kSkew = 300;
+    RevocationFacts facts = CheckRevocation(certificate, issuer, data, others,
+                                            std::max(provenTime.value_or(0), now - kOnlineAnswerLife));
+    if (facts.status == Revocation::Good && facts.nextUpdate != 0 && facts.nextUpdate < now - kSkew) {
+        facts.status = Revocation::Unknown;
+        facts.reason = "çevrimiçi alınan yanıt güncel değil (bir sonraki yayımlanma zamanı geçmiş)";
+    }
+    return facts;
 }
 
 namespace {
@@ -93,10 +114,8 @@ ValidationReport ValidateWith(const signature::SignatureReport& report, const An
     const RevocationData data{report.unsignedData.ocspResponses, report.unsignedData.crls};
     if (result.chain.chain.size() >= 2 && fetched != nullptr &&
         (!fetched->data.ocspResponses.empty() || !fetched->data.crls.empty())) {
-        // An answer fetched now is newer than any signature; with a proven
-        // time it must still postdate it.
-        result.revocation = CheckRevocation(report.signerCertificate, result.chain.chain[1],
-                                            fetched->data, others, facts.provenTime.value_or(0));
+        result.revocation = JudgeFetched(report.signerCertificate, result.chain.chain[1],
+                                         fetched->data, others, facts.provenTime, now);
         result.revocation.online = true;
         result.revocation.askedAt = fetched->askedAt;
     } else if (result.chain.chain.size() >= 2) {

@@ -42,13 +42,28 @@ struct FetchedRevocation {
 ValidationReport Validate(const signature::SignatureReport& report, const Anchors& anchors,
                           std::int64_t now, const FetchedRevocation& fetched);
 
+// How an answer fetched online is judged: as the report's own would be, and
+// current besides, since it carries no proof of when it was fetched: issued
+// within the last week, after the proven signing time where there is one,
+// and not past its next update.
+inline constexpr std::int64_t kOnlineAnswerLife = 7 * 24 * 3600;
+RevocationFacts JudgeFetched(const Bytes& certificate, const Bytes& issuer,
+                             const RevocationData& data, const std::vector<Bytes>& others,
+                             std::optional<std::int64_t> provenTime, std::int64_t now);
+
 // For file mode, which must stay fast: whether the report's own revocation
 // data shows the signer's certificate revoked before the signature's proven
-// time (a valid time-stamp's, else now). No chain is built: the issuer is
-// looked for among the report's certificates and the added anchors; the
-// system's anchors serve only for a time-stamp, and only when the
-// certificate is revoked.
-bool RevokedBeforeSigning(const signature::SignatureReport& report, const Anchors& anchors,
-                          std::int64_t now);
+// time (a valid time-stamp's, else now), and whether a time-stamp proves the
+// signature came after the revocation or nothing proves it came before. No
+// chain is built: the issuer is looked for among the report's certificates
+// and the added anchors; the system's anchors serve only for a time-stamp,
+// and only when the certificate is revoked.
+enum class SignerRevoked {
+    No,
+    BeforeSigning,  // a valid time-stamp after the revocation
+    NotProvenOlder, // no valid time-stamp shows the signature older
+};
+SignerRevoked RevokedBeforeSigning(const signature::SignatureReport& report, const Anchors& anchors,
+                                   std::int64_t now);
 
 } // namespace tolv::validation

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ctime>
+#include <utility>
 #include <string>
 
 namespace tolv::validation {
@@ -93,15 +95,17 @@ TEST(SignatureSummaryTest, SaysTheVerdictThenWhoWhenAndHow) {
         EXPECT_TRUE(Has(s.details, "Seri numarası: "));
         EXPECT_FALSE(s.legalNote.empty());
     }
-    // The hour online answers were had at, with the zone.
-    const SignatureSummary online = Summarize("a.Tolv", intact, [&] {
+    // When online answers were had, with the zone: the hour today, the day
+    // too for one from the cache.
+    for (const auto& [askedAt, says] : {std::pair{std::int64_t(std::time(nullptr)), "(çevrimiçi soruldu, saat "},
+                                        std::pair{testing::kJune2025 + 12 * 3600, "(çevrimiçi soruldu, 01.06.2025 "}}) {
         ValidationReport good = valid;
         good.revocation.online = true;
-        good.revocation.askedAt = testing::kJune2025;
-        return good;
-    }());
-    EXPECT_TRUE(Has(online.lines, "(çevrimiçi soruldu, saat ")) << SummaryText(online);
-    EXPECT_TRUE(Has(online.lines, " (UTC")) << SummaryText(online);
+        good.revocation.askedAt = askedAt;
+        const SignatureSummary online = Summarize("a.Tolv", intact, good);
+        EXPECT_TRUE(Has(online.lines, says)) << SummaryText(online);
+        EXPECT_TRUE(Has(online.lines, " (UTC")) << SummaryText(online);
+    }
 }
 
 TEST(SignatureSummaryTest, ReportWithoutSignatureHasNoSignerLines) {

@@ -5,6 +5,7 @@ on the loopback address the signers' certificates name, and against a
 responder that is down."""
 
 import argparse
+import datetime
 import http.server
 import json
 import pathlib
@@ -21,6 +22,7 @@ import longterm_cases as lt
 SIGNERS = {
     "ocsp-good": ("up", None, "V"),
     "ocsp-revoked": ("up", None, "R"),
+    "ocsp-stale": ("stale", None, "V"),
     "crl-revoked": (None, "up", "R"),
     "down": ("down", "down", "V"),
 }
@@ -31,6 +33,8 @@ CASES = [
     ("ocsp-revoked", True, ("indeterminate", "REVOKED_NO_POE", "revoked"), ""),
     ("crl-revoked", True, ("indeterminate", "REVOKED_NO_POE", "revoked"), ""),
     ("down", True, ("indeterminate", "TRY_LATER", "none"), "çevrimiçi sorulamadı"),
+    # a "good" answer signed ten days ago, as a replay or a stale mirror gives it
+    ("ocsp-stale", True, ("indeterminate", "TRY_LATER", "unknown"), "OCSP yanıtı 1"),
 ]
 
 
@@ -41,7 +45,8 @@ def free_port():
 
 
 def make_signers(keys, work, up, down):
-    url = {"up": f"http://127.0.0.1:{up}", "down": f"http://127.0.0.1:{down}"}
+    url = {"up": f"http://127.0.0.1:{up}", "down": f"http://127.0.0.1:{down}",
+           "stale": f"http://127.0.0.1:{up}/stale"}
     index = []
     for name, (ocsp, crl, record) in SIGNERS.items():
         ext = ["keyUsage=critical,digitalSignature,nonRepudiation"]
@@ -81,12 +86,14 @@ def serve(keys, work, port):
     class Handler(http.server.BaseHTTPRequestHandler):
         def do_POST(self):
             (work / "req.der").write_bytes(self.rfile.read(int(self.headers["Content-Length"])))
+            stale = datetime.datetime.now() - datetime.timedelta(days=10)
             lt.run("openssl", "ocsp", "-index", str(work / "index.txt"), "-CA", str(keys / "ca.pem"),
                    "-rsigner", str(keys / "ca.pem"), "-rkey", str(keys / "ca.key"), "-ndays", "1",
                    # the CA answers itself: no certificate needs to travel (and Wine 8
                    # decodes no response that carries one)
                    "-resp_no_certs",
-                   "-reqin", str(work / "req.der"), "-respout", str(work / "resp.der"))
+                   "-reqin", str(work / "req.der"), "-respout", str(work / "resp.der"),
+                   when=stale.strftime("%Y-%m-%d %H:%M:%S") if self.path.startswith("/stale") else None)
             self.answer((work / "resp.der").read_bytes(), "application/ocsp-response")
 
         def do_GET(self):

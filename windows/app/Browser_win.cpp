@@ -63,15 +63,24 @@ std::wstring DesktopPath() {
     ExitProcess(0);
 }
 
-// Whether the report's own revocation data shows its signer revoked before
-// the signature's proven time. Only such a report reads the institution's
-// anchors, which may sit on a slow share, and only for its time-stamp.
-bool RevokedBeforeSigning(const signature::SignatureReport& check) {
+// The warning for a report whose own revocation data shows its signer revoked
+// before the signature's proven time, or none. Only such a report reads the
+// institution's anchors, which may sit on a slow share, and only for its
+// time-stamp.
+const char* RevocationWarning(const signature::SignatureReport& check) {
     const auto& data = check.unsignedData;
     if (data.ocspResponses.empty() && data.crls.empty())
-        return false;
-    return validation::RevokedBeforeSigning(check, MachineAnchors(),
-                                            static_cast<std::int64_t>(std::time(nullptr)));
+        return nullptr;
+    switch (validation::RevokedBeforeSigning(check, MachineAnchors(),
+                                             static_cast<std::int64_t>(std::time(nullptr)))) {
+    case validation::SignerRevoked::BeforeSigning:
+        return signature::kRevokedWarning;
+    case validation::SignerRevoked::NotProvenOlder:
+        return signature::kRevokedUnprovenWarning;
+    case validation::SignerRevoked::No:
+        break;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -148,9 +157,10 @@ bool Browser::MayShow(const signature::SignatureReport& check) {
     unsigned icon = kStyleQuestion;
     switch (check.status) {
     case signature::Status::Intact:
-        if (!RevokedBeforeSigning(check))
+        if (const char* warning = RevocationWarning(check))
+            question = warning;
+        else
             return true;
-        question = signature::kRevokedWarning;
         icon = kStyleWarning;
         break;
     case signature::Status::Altered:
