@@ -68,24 +68,11 @@ bool ShowPdf(const Settings& settings, const std::filesystem::path& pdf) {
 }
 
 // An intact signature by a certificate its own revocation data shows revoked
-// before signing is as untrustworthy as a broken one: the warning to ask, or
-// none. Nothing is fetched: file mode must stay fast, and a conclusion it
-// cannot reach alone asks nothing. Only such a report reads the institution's
-// anchors, and only for its time-stamp.
+// before signing is as untrustworthy as a broken one. Nothing is fetched:
+// file mode must stay fast, and a conclusion it cannot reach alone asks nothing.
 const char* RevocationWarning(const signature::SignatureReport& check) {
-    const auto& data = check.unsignedData;
-    if (data.ocspResponses.empty() && data.crls.empty())
-        return nullptr;
-    switch (validation::RevokedBeforeSigning(check, MachineAnchors(),
-                                             static_cast<std::int64_t>(std::time(nullptr)))) {
-    case validation::SignerRevoked::BeforeSigning:
-        return signature::kRevokedWarning;
-    case validation::SignerRevoked::NotProvenOlder:
-        return signature::kRevokedUnprovenWarning;
-    case validation::SignerRevoked::No:
-        break;
-    }
-    return nullptr;
+    return validation::RevocationWarning(check, MachineAnchors,
+                                         static_cast<std::int64_t>(std::time(nullptr)));
 }
 
 // Whether the user wants to see the report, given its signature: a broken one

@@ -174,6 +174,7 @@ struct Judge {
     bool online;
     const tolv::validation::Anchors& anchors;
     tolv::signature::SystemTrust trust;
+    tolv::validation::OnlineOptions options{.cacheFolder = tolv::validation::DefaultRevocationCache()};
 
     Judged operator()(const Found& found) const {
         using tolv::tools::Verdict;
@@ -183,8 +184,6 @@ struct Judge {
         try {
             const SignatureReport r = tolv::signature::CheckReport(found.path, trust);
             const std::int64_t now = std::time(nullptr);
-            tolv::validation::OnlineOptions options;
-            options.cacheFolder = tolv::validation::DefaultRevocationCache();
             const auto v = online ? tolv::validation::ValidateOnline(r, anchors, now, options)
                                   : tolv::validation::Validate(r, anchors, now);
             using tolv::validation::Indication;

@@ -21,13 +21,6 @@ using UniqueBio = Owner<BIO, BIO_free>;
 // perhaps from several threads checking reports with one Anchors.
 std::mutex lazyState;
 
-Bytes Der(X509* certificate) {
-    unsigned char* der = nullptr;
-    const int length = i2d_X509(certificate, &der);
-    Bytes bytes(der, der + (length > 0 ? length : 0));
-    OPENSSL_free(der);
-    return bytes;
-}
 
 } // namespace
 

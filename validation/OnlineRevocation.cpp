@@ -93,7 +93,7 @@ class Asking {
 public:
     Asking(const signature::SignatureReport& report, const ValidationReport& first,
            const OnlineOptions& options, std::int64_t now)
-        : report_(report), signer_(first.chain.chain[0]), issuer_(first.chain.chain[1]),
+        : others_(OtherCertificates(report)), signer_(first.chain.chain[0]), issuer_(first.chain.chain[1]),
           options_(options), now_(now), deadline_(Clock::now() + options.inAll) {
         fetched_.askedAt = now;
         if (first.timeStamp && first.timeStamp->valid)
@@ -127,7 +127,7 @@ private:
         if (std::optional<Cached> kept = FromCache(cache, now_)) {
             // Kept only while it decides under today's rules: else asked anew.
             const RevocationFacts facts = JudgeFetched(signer_, issuer_, One(kept->answer, ocsp),
-                                                       OthersOf(report_), provenTime_, now_);
+                                                       others_, provenTime_, now_);
             if (facts.status == Revocation::Good || facts.status == Revocation::Revoked) {
                 answer = std::move(kept->answer);
                 fetchedAt = kept->fetchedAt;
@@ -150,7 +150,7 @@ private:
         }
         // Judged as Validate will judge it, to know whether to ask further.
         const RevocationFacts facts =
-            JudgeFetched(signer_, issuer_, One(*answer, ocsp), OthersOf(report_), provenTime_, now_);
+            JudgeFetched(signer_, issuer_, One(*answer, ocsp), others_, provenTime_, now_);
         (ocsp ? fetched_.data.ocspResponses : fetched_.data.crls).push_back(*answer);
         if (facts.status == Revocation::Good || facts.status == Revocation::Revoked) {
             decided_ = true;
@@ -166,14 +166,7 @@ private:
         return one;
     }
 
-    static std::vector<Bytes> OthersOf(const signature::SignatureReport& report) {
-        std::vector<Bytes> others = report.otherCertificates;
-        others.insert(others.end(), report.unsignedData.certificates.begin(),
-                      report.unsignedData.certificates.end());
-        return others;
-    }
-
-    const signature::SignatureReport& report_;
+    const std::vector<Bytes> others_;
     const Bytes& signer_;
     const Bytes& issuer_;
     const OnlineOptions& options_;

@@ -22,6 +22,14 @@ template <class T, auto Free> using Owner = std::unique_ptr<T, Freer<T, Free>>;
 using UniqueX509 = Owner<X509, X509_free>;
 using UniqueStore = Owner<X509_STORE, X509_STORE_free>;
 
+inline Bytes Der(X509* certificate) {
+    unsigned char* der = nullptr;
+    const int length = i2d_X509(certificate, &der);
+    Bytes bytes(der, der + (length > 0 ? length : 0));
+    OPENSSL_free(der);
+    return bytes;
+}
+
 inline UniqueX509 ParseCertificate(const Bytes& der) {
     return UniqueX509(signature::ParseSharedCertificate(der));
 }

@@ -224,24 +224,16 @@ SignatureSummary Summarize(const std::string& fileName, const signature::Signatu
     SignatureSummary summary;
     summary.title = "İmza bilgisi: " + fileName;
     summary.verdict = VerdictOf(report, validation.conclusion);
-    switch (summary.verdict) {
-    case Verdict::Valid:
-        summary.verdictText = "İmza geçerli";
-        summary.icon = VerdictIcon::Good;
-        break;
-    case Verdict::Invalid:
-        summary.verdictText = "İmza geçersiz";
-        summary.icon = VerdictIcon::Bad;
-        break;
-    case Verdict::Indeterminate:
-        summary.verdictText = "İmza doğrulanamadı";
-        summary.icon = VerdictIcon::Caution;
-        break;
-    case Verdict::Altered:
-        summary.verdictText = "Rapor imzalandıktan sonra değiştirilmiş";
-        summary.icon = VerdictIcon::Bad;
-        break;
-    }
+    // By Verdict, in its order.
+    static constexpr struct {
+        const char* text;
+        VerdictIcon icon;
+    } kLooks[] = {{"İmza geçerli", VerdictIcon::Good},
+                  {"İmza geçersiz", VerdictIcon::Bad},
+                  {"İmza doğrulanamadı", VerdictIcon::Caution},
+                  {"Rapor imzalandıktan sonra değiştirilmiş", VerdictIcon::Bad}};
+    summary.verdictText = kLooks[static_cast<int>(summary.verdict)].text;
+    summary.icon = kLooks[static_cast<int>(summary.verdict)].icon;
     if (summary.verdict == Verdict::Altered)
         summary.reason = "İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.";
     else

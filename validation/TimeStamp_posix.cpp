@@ -31,13 +31,6 @@ TokenContents Unreadable(std::string detail) {
     return contents;
 }
 
-Bytes Der(X509* certificate) {
-    unsigned char* der = nullptr;
-    const int length = i2d_X509(certificate, &der);
-    Bytes bytes(der, der + (length > 0 ? length : 0));
-    OPENSSL_free(der);
-    return bytes;
-}
 
 // The TSTInfo the SignedData carries, when that is what it carries.
 UniqueTstInfo TstInfoOf(CMS_ContentInfo* cms) {

@@ -1,5 +1,6 @@
 #include "validation/Validation.h"
 
+#include "signature/Summary.h"
 #include "validation/KeyPurpose.h"
 
 #include <algorithm>
@@ -23,14 +24,14 @@ std::optional<TimeStampFacts> ProveExistence(const signature::SignatureReport& r
     return best;
 }
 
+} // namespace
+
 std::vector<Bytes> OtherCertificates(const signature::SignatureReport& report) {
     std::vector<Bytes> others = report.otherCertificates;
     others.insert(others.end(), report.unsignedData.certificates.begin(),
                   report.unsignedData.certificates.end());
     return others;
 }
-
-} // namespace
 
 SignerRevoked RevokedBeforeSigning(const signature::SignatureReport& report, const Anchors& anchors,
                                    std::int64_t now) {
@@ -63,6 +64,22 @@ SignerRevoked RevokedBeforeSigning(const signature::SignatureReport& report, con
         return proof->time < *facts.revokedAt ? SignerRevoked::No : SignerRevoked::BeforeSigning;
     }
     return SignerRevoked::No;
+}
+
+const char* RevocationWarning(const signature::SignatureReport& report,
+                              const std::function<Anchors()>& anchors, std::int64_t now) {
+    const auto& data = report.unsignedData;
+    if (data.ocspResponses.empty() && data.crls.empty())
+        return nullptr;
+    switch (RevokedBeforeSigning(report, anchors(), now)) {
+    case SignerRevoked::BeforeSigning:
+        return signature::kRevokedWarning;
+    case SignerRevoked::NotProvenOlder:
+        return signature::kRevokedUnprovenWarning;
+    case SignerRevoked::No:
+        break;
+    }
+    return nullptr;
 }
 
 RevocationFacts JudgeFetched(const Bytes& certificate, const Bytes& issuer,

@@ -13,6 +13,7 @@
 #include "validation/TimeStamp.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace tolv::validation {
@@ -28,6 +29,10 @@ struct ValidationReport {
     // The time the chain was judged at: a valid time-stamp's, else now.
     std::int64_t bestSignatureTime = 0;
 };
+
+// The certificates a report carries besides the signer's: KeyInfo's and
+// CertificateValues'.
+std::vector<Bytes> OtherCertificates(const signature::SignatureReport& report);
 
 // now: the current time, seconds since 1970 (UTC).
 ValidationReport Validate(const signature::SignatureReport& report, const Anchors& anchors,
@@ -65,5 +70,12 @@ enum class SignerRevoked {
 };
 SignerRevoked RevokedBeforeSigning(const signature::SignatureReport& report, const Anchors& anchors,
                                    std::int64_t now);
+
+// File mode's warning for such a report (signature::kRevokedWarning or
+// kRevokedUnprovenWarning), or nullptr. anchors is called only for a report
+// that carries revocation data: the institution's anchors may sit on a slow
+// share.
+const char* RevocationWarning(const signature::SignatureReport& report,
+                              const std::function<Anchors()>& anchors, std::int64_t now);
 
 } // namespace tolv::validation

@@ -64,23 +64,10 @@ std::wstring DesktopPath() {
 }
 
 // The warning for a report whose own revocation data shows its signer revoked
-// before the signature's proven time, or none. Only such a report reads the
-// institution's anchors, which may sit on a slow share, and only for its
-// time-stamp.
+// before the signature's proven time, or none.
 const char* RevocationWarning(const signature::SignatureReport& check) {
-    const auto& data = check.unsignedData;
-    if (data.ocspResponses.empty() && data.crls.empty())
-        return nullptr;
-    switch (validation::RevokedBeforeSigning(check, MachineAnchors(),
-                                             static_cast<std::int64_t>(std::time(nullptr)))) {
-    case validation::SignerRevoked::BeforeSigning:
-        return signature::kRevokedWarning;
-    case validation::SignerRevoked::NotProvenOlder:
-        return signature::kRevokedUnprovenWarning;
-    case validation::SignerRevoked::No:
-        break;
-    }
-    return nullptr;
+    return validation::RevocationWarning(check, MachineAnchors,
+                                         static_cast<std::int64_t>(std::time(nullptr)));
 }
 
 } // namespace
