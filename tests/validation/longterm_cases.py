@@ -152,27 +152,39 @@ def make_report(out, keys, name, case):
     doc.write(str(out / f"{name}.Tolv"), xml_declaration=True, encoding="UTF-8")
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def arguments(description):
+    """[--windows] [--wine] OUT -- COMMAND...: the arguments, the command, OUT
+    and how the command sees a path (Wine shows / as Z:)."""
+    parser = argparse.ArgumentParser(description=description)
     parser.add_argument("--windows", action="store_true", help="Windows program: Z:\\ paths")
     parser.add_argument("--wine", action="store_true", help="under Wine: no time-stamp is valid")
     parser.add_argument("out", type=pathlib.Path)
     parser.add_argument("command", nargs=argparse.REMAINDER)
     args = parser.parse_args()
     command = args.command[1:] if args.command[:1] == ["--"] else args.command
-    out = args.out.resolve()
-    if not (out / "keys" / "tsaserial").exists():
-        make_pki(out / "keys")
+    path = (lambda p: "Z:" + str(p).replace("/", "\\")) if args.windows else str
+    if not (args.out / "keys" / "tsaserial").exists():
+        make_pki(args.out.resolve() / "keys")
+    return args, command, args.out.resolve(), path
+
+
+def verify_json(command, *options, env=None):
+    """The first JSON object of command --verify --json, {} without one; and stderr."""
+    result = subprocess.run(command + ["--verify", "--json", *options], capture_output=True, timeout=300,
+                            env=env)
+    lines = result.stdout.decode("utf-8", "replace").replace("\r", "").splitlines()
+    return (json.loads(lines[0]) if lines else {}), result.stderr.decode(errors="replace")
+
+
+def main():
+    args, command, out, path = arguments(__doc__.splitlines()[0])
     for name, case in CASES.items():  # each once, a new case too
         if not (out / f"{name}.Tolv").exists():
             make_report(out, out / "keys", name, case)
-    path = (lambda p: "Z:" + str(p).replace("/", "\\")) if args.windows else str
     failures = 0
     for name, case in CASES.items():
-        result = subprocess.run(command + ["--verify", "--json", "--trust-anchors", path(out / "keys" / "ca.pem"),
-                                           path(out / f"{name}.Tolv")], capture_output=True, timeout=300)
-        lines = result.stdout.decode("utf-8", "replace").replace("\r", "").splitlines()
-        got = json.loads(lines[0]) if lines else {}
+        got, errors = verify_json(command, "--trust-anchors", path(out / "keys" / "ca.pem"),
+                                  path(out / f"{name}.Tolv"))
         said = tuple(got.get(k, "") for k in ("conclusion", "subIndication", "timestamp", "revocation"))
         want = case[3:]
         wine_gap = args.wine and want[2] == "valid" and said[0] == "indeterminate" and said[2] == "invalid" \
@@ -180,7 +192,7 @@ def main():
         if got.get("status") != "intact" or (said != want and not wine_gap):
             failures += 1
             print(f"{name}: expected {want}, got {got.get('status')} {said} "
-                  f"{got.get('validationReason', '')} {result.stderr.decode()[:100]}")
+                  f"{got.get('validationReason', '')} {errors[:100]}")
     print(f"longterm_cases: {len(CASES) - failures} passed, {failures} failed")
     return 1 if failures else 0
 

@@ -4,14 +4,11 @@ responder (the openssl command answers each request) and a CRL, both served
 on the loopback address the signers' certificates name, and against a
 responder that is down."""
 
-import argparse
 import datetime
 import http.server
 import json
-import pathlib
 import shutil
 import socket
-import subprocess
 import sys
 import threading
 import time
@@ -115,16 +112,7 @@ def serve(keys, work, port):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--windows", action="store_true", help="Windows program: Z:\\ paths")
-    parser.add_argument("--wine", action="store_true", help="(as for the long-term cases)")
-    parser.add_argument("out", type=pathlib.Path)
-    parser.add_argument("command", nargs=argparse.REMAINDER)
-    args = parser.parse_args()
-    command = args.command[1:] if args.command[:1] == ["--"] else args.command
-    out = args.out.resolve()
-    if not (out / "keys" / "ca.pem").exists():
-        lt.make_pki(out / "keys")
+    args, command, out, path = lt.arguments(__doc__.splitlines()[0])
     work = out / "online"
     shutil.rmtree(work, ignore_errors=True)
     work.mkdir(parents=True)
@@ -133,23 +121,19 @@ def main():
     for name in SIGNERS:
         sign(work, name, work)
     server = serve(out / "keys", work, up)
-    path = (lambda p: "Z:" + str(p).replace("/", "\\")) if args.windows else str
     env = {**__import__("os").environ, "XDG_CACHE_HOME": str(work / "cache")}
     failures = 0
     for name, online, want, reason in CASES:
         started = time.monotonic()
-        result = subprocess.run(command + ["--verify", "--json"] + (["--online"] if online else []) +
-                                ["--trust-anchors", path(out / "keys" / "ca.pem"), path(work / f"{name}.Tolv")],
-                                capture_output=True, timeout=120, env=env)
+        got, errors = lt.verify_json(command, *(["--online"] if online else []), "--trust-anchors",
+                                     path(out / "keys" / "ca.pem"), path(work / f"{name}.Tolv"), env=env)
         took = time.monotonic() - started
-        lines = result.stdout.decode("utf-8", "replace").replace("\r", "").splitlines()
-        got = json.loads(lines[0]) if lines else {}
         said = tuple(got.get(k, "") for k in ("conclusion", "subIndication", "revocation"))
         if said != want or reason not in got.get("validationReason", "") + got.get("revocationReason", "") \
                 or took > 20:
             failures += 1
             print(f"{name} online={online}: expected {want} '{reason}', got {said} in {took:.1f} s: "
-                  f"{json.dumps(got, ensure_ascii=False)} {result.stderr.decode()[:200]}")
+                  f"{json.dumps(got, ensure_ascii=False)} {errors[:200]}")
     server.shutdown()
     print(f"online_cases: {len(CASES) - failures} passed, {failures} failed")
     return 1 if failures else 0
