@@ -9,6 +9,8 @@ import os
 import shutil
 import subprocess
 import time
+import traceback
+import sys
 
 import pyatspi
 from gi.repository import Gio, GLib
@@ -259,14 +261,14 @@ def read_box(process, timeout=20, answer=None):
     return None
 
 
-def run_viewer(viewer, desk, args, cwd=None, answer=None, env=None):
+def run_viewer(viewer, desk, args, cwd=None, answer=None, env=None, read=None):
     """Runs the viewer on the desk (with env over the desk's environment) and
-    answers its box with the button named answer; answers (exit code, box or
-    None, output)."""
+    answers its box (or what read, read_box by default, reads) with the button
+    named answer; answers (exit code, box or None, output)."""
     process = subprocess.Popen([viewer] + args, env=dict(desk.env(), **(env or {})),
                                cwd=cwd or desk.root, stdout=subprocess.PIPE,
                                stderr=subprocess.STDOUT)
-    box = read_box(process, answer=answer)
+    box = (read or read_box)(process, answer=answer)
     try:
         output, _ = process.communicate(timeout=30)
     except subprocess.TimeoutExpired:
@@ -341,3 +343,24 @@ def read_window(process, timeout=40, answer=None):
 def press(nodes, name):
     """Presses the button called name among these nodes."""
     _answer(None, None, nodes, name)
+
+
+def run_checks(checks, only=""):
+    """Runs (name, check) pairs whose name holds only; a check answers its
+    problems. Prints a line each and the count; answers the exit status."""
+    passed = failed = 0
+    for name, check in checks:
+        if only not in name:
+            continue
+        try:
+            problems = check()
+        except Exception:
+            problems = [traceback.format_exc()]
+        failed += bool(problems)
+        passed += not problems
+        print(("FAIL " if problems else "ok   ") + name)
+        for p in problems:
+            print("     " + p)
+        sys.stdout.flush()
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed or not passed else 0

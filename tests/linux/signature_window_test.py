@@ -21,13 +21,12 @@ import re
 import subprocess
 import sys
 import time
-import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import signed_reports  # noqa: E402  (puts the validation tests on the path)
 import online_cases  # noqa: E402
-from desk import Desk, press, read_box, read_window  # noqa: E402
+from desk import Desk, press, read_box, read_window, run_checks, run_viewer  # noqa: E402
 
 TZ = "TRT-3"  # Istanbul's offset, without its rules
 LEGAL = ("Bu bilgi imzanın hukuki geçerliliği hakkında bir karar değildir. Nitelik, sertifikanın "
@@ -144,16 +143,9 @@ def open_window(viewer, work, ca, report, answer, gcr_viewer=False, **settings):
     desk = Desk(os.path.join(work, "desk"), desktop_app=False, trust=[ca], **settings)
     if gcr_viewer:
         os.symlink(os.path.join(HERE, "fake_gcr_viewer.py"), os.path.join(desk.bin, "gcr-viewer"))
-    process = subprocess.Popen([viewer, "--imza", report], env=dict(desk.env(), TZ=TZ),
-                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    shown = read_window(process, answer=answer)
-    try:
-        output, _ = process.communicate(timeout=30)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        output, _ = process.communicate()
-        raise AssertionError("the viewer did not end: " + output.decode(errors="replace"))
-    return process.returncode, shown, output.decode(errors="replace"), desk
+    code, shown, output = run_viewer(viewer, desk, ["--imza", report], answer=answer, env={"TZ": TZ},
+                                     read=read_window)
+    return code, shown, output, desk
 
 
 def check_window(c, shown, report, signer_fingerprint):
@@ -257,23 +249,9 @@ def main():
               for c in WINDOWS]
     checks += [(name, lambda w=w: check_certificate(w, viewer, args.work, reports, ca, signer))
                for name, w in CERTIFICATE.items()]
-    passed = failed = 0
-    for name, check in checks:
-        if args.k not in name:
-            continue
-        try:
-            problems = check()
-        except Exception:
-            problems = [traceback.format_exc()]
-        failed += bool(problems)
-        passed += not problems
-        print(("FAIL " if problems else "ok   ") + name)
-        for p in problems:
-            print("     " + p)
-        sys.stdout.flush()
+    status = run_checks(checks, args.k)
     responder.shutdown()
-    print(f"{passed} passed, {failed} failed")
-    return 1 if failed or not passed else 0
+    return status
 
 
 if __name__ == "__main__":

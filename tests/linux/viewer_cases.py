@@ -18,11 +18,10 @@ import re
 import shutil
 import subprocess
 import sys
-import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import signed_reports  # noqa: E402
-from desk import Desk, TITLE, run_viewer, sha256  # noqa: E402
+from desk import Desk, TITLE, run_checks, run_viewer, sha256  # noqa: E402
 
 CHROME_ALL = ("google-chrome-stable", "google-chrome", "chromium", "chromium-browser",
               "microsoft-edge-stable", "microsoft-edge")
@@ -415,25 +414,7 @@ def main():
     checks = [(c["name"], lambda c=c: check_case(c, args.viewer, args.work, reports, payloads))
               for c in CASES]
     checks.append(("--help and --version", lambda: check_options(args.viewer)))
-    passed = failed = 0
-    for name, check in checks:
-        if args.k not in name:
-            continue
-        try:
-            problems = check()
-        except Exception:
-            problems = [traceback.format_exc()]
-        if problems:
-            failed += 1
-            print(f"FAIL {name}")
-            for p in problems:
-                print("     " + p)
-        else:
-            passed += 1
-            print(f"ok   {name}")
-        sys.stdout.flush()
-    print(f"{passed} passed, {failed} failed")
-    return 1 if failed or not passed else 0
+    return run_checks(checks, args.k)
 
 
 if __name__ == "__main__":
