@@ -1,17 +1,22 @@
-# expat and GoogleTest.
+# expat, OpenSSL's libcrypto and GoogleTest.
 #
-# Natively both come from Debian's -dev packages. For the Windows build expat is
-# compiled from the source tree that scripts/setup.sh fetched into build/deps/expat,
-# and GoogleTest from /usr/src/googletest. With MSVC, point TOLV_EXPAT_SOURCE and
-# TOLV_GTEST_SOURCE at source trees, or leave them empty and let find_package
-# use installed packages (for example from vcpkg).
+# Natively all come from Debian's -dev packages. For the Windows build expat and
+# libcrypto are compiled from the source trees that scripts/setup.sh fetched into
+# build/deps/, and GoogleTest from /usr/src/googletest. With MSVC, point
+# TOLV_EXPAT_SOURCE and TOLV_GTEST_SOURCE at source trees, or leave them and
+# TOLV_OPENSSL_SOURCE empty and let find_package use installed packages (for
+# example from vcpkg).
 
 set(TOLV_EXPAT_SOURCE "" CACHE PATH "expat source tree to build statically (empty: find_package)")
 set(TOLV_GTEST_SOURCE "" CACHE PATH "GoogleTest source tree to build (empty: find_package)")
+set(TOLV_OPENSSL_SOURCE "" CACHE PATH "OpenSSL source tree whose libcrypto to build statically (empty: find_package)")
 
 if(CMAKE_CROSSCOMPILING)
     if(NOT TOLV_EXPAT_SOURCE AND EXISTS ${CMAKE_SOURCE_DIR}/build/deps/expat/CMakeLists.txt)
         set(TOLV_EXPAT_SOURCE ${CMAKE_SOURCE_DIR}/build/deps/expat CACHE PATH "" FORCE)
+    endif()
+    if(NOT TOLV_OPENSSL_SOURCE AND EXISTS ${CMAKE_SOURCE_DIR}/build/deps/openssl/Configure)
+        set(TOLV_OPENSSL_SOURCE ${CMAKE_SOURCE_DIR}/build/deps/openssl CACHE PATH "" FORCE)
     endif()
     if(NOT TOLV_GTEST_SOURCE AND EXISTS /usr/src/googletest/CMakeLists.txt)
         set(TOLV_GTEST_SOURCE /usr/src/googletest CACHE PATH "" FORCE)
@@ -46,6 +51,8 @@ else()
     find_package(EXPAT REQUIRED)
     add_library(Tolv::expat ALIAS EXPAT::EXPAT)
 endif()
+
+include(cmake/OpenSsl.cmake)
 
 if(TOLV_LINUX_PACKAGE)
     # No tests in the package build.

@@ -40,7 +40,7 @@ ALLOWED = {
     "tests": ["tests"],
 }
 WINDOWS_HEADERS = re.compile(r"<(windows|winreg|shellapi|shlobj|commctrl|objbase|winuser|winnt|io|direct|bcrypt|wincrypt|ncrypt)\.h>", re.I)
-LINUX_HEADERS = re.compile(r"<(gtk|gio|glib|gdk)[/.-]|<(unistd|fcntl|iconv)\.h>|<sys/|<openssl/")
+LINUX_HEADERS = re.compile(r"<(gtk|gio|glib|gdk)[/.-]|<(unistd|fcntl|iconv)\.h>|<sys/")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"][^>"]+[>"])')
 SOURCES = (".c", ".cpp", ".h", ".hpp", ".rc")
 

@@ -1,4 +1,4 @@
-#include "signature/SystemRoots_posix.h"
+#include "signature/SystemRoots.h"
 
 #include <openssl/err.h>
 #include <openssl/pem.h>

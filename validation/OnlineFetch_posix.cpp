@@ -1,13 +1,10 @@
-// Asking online on Linux: OpenSSL for the certificate's extensions and the
-// OCSP request, libcurl for HTTP (it honours the proxy variables).
+// HTTP for asking online on Linux: libcurl (it honours the proxy variables).
 
 #include "validation/OnlineFetch.h"
 
-#include "validation/OpenSsl_posix.h"
+#include "validation/OpenSsl.h"
 
 #include <curl/curl.h>
-#include <openssl/ocsp.h>
-#include <openssl/x509v3.h>
 
 #include <cstdlib>
 #include <mutex>
@@ -15,18 +12,8 @@
 namespace tolv::validation::detail {
 namespace {
 
-void FreeDistPoints(STACK_OF(DIST_POINT) * points) { sk_DIST_POINT_pop_free(points, DIST_POINT_free); }
-void FreeStrings(STACK_OF(OPENSSL_STRING) * strings) { X509_email_free(strings); }
-
-using UniqueRequest = Owner<OCSP_REQUEST, OCSP_REQUEST_free>;
-using UniqueDistPoints = Owner<STACK_OF(DIST_POINT), FreeDistPoints>;
-using UniqueStrings = Owner<STACK_OF(OPENSSL_STRING), FreeStrings>;
 using UniqueCurl = Owner<CURL, curl_easy_cleanup>;
 using UniqueHeaders = Owner<curl_slist, curl_slist_free_all>;
-
-bool IsHttp(const std::string& url) {
-    return url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0;
-}
 
 std::size_t Keep(char* data, std::size_t size, std::size_t count, void* to) {
     auto& body = *static_cast<Bytes*>(to);
@@ -38,56 +25,6 @@ std::size_t Keep(char* data, std::size_t size, std::size_t count, void* to) {
 }
 
 } // namespace
-
-StatusSources StatusSourcesOf(const Bytes& certificate) {
-    StatusSources sources;
-    const UniqueX509 parsed = ParseCertificate(certificate);
-    if (!parsed)
-        return sources;
-    if (const UniqueStrings ocsp{X509_get1_ocsp(parsed.get())}; ocsp)
-        for (int i = 0; i < sk_OPENSSL_STRING_num(ocsp.get()); ++i)
-            if (const std::string url = sk_OPENSSL_STRING_value(ocsp.get(), i); IsHttp(url))
-                sources.ocsp.push_back(url);
-    const UniqueDistPoints points{static_cast<STACK_OF(DIST_POINT)*>(
-        X509_get_ext_d2i(parsed.get(), NID_crl_distribution_points, nullptr, nullptr))};
-    for (int i = 0; points && i < sk_DIST_POINT_num(points.get()); ++i) {
-        const DIST_POINT* point = sk_DIST_POINT_value(points.get(), i);
-        if (point->distpoint == nullptr || point->distpoint->type != 0)
-            continue; // a name relative to the issuer's names no URL
-        const GENERAL_NAMES* names = point->distpoint->name.fullname;
-        for (int j = 0; j < sk_GENERAL_NAME_num(names); ++j) {
-            const GENERAL_NAME* name = sk_GENERAL_NAME_value(names, j);
-            if (name->type != GEN_URI)
-                continue;
-            const ASN1_IA5STRING* uri = name->d.uniformResourceIdentifier;
-            const std::string url(reinterpret_cast<const char*>(ASN1_STRING_get0_data(uri)),
-                                  static_cast<std::size_t>(ASN1_STRING_length(uri)));
-            if (IsHttp(url))
-                sources.crl.push_back(url);
-        }
-    }
-    return sources;
-}
-
-Bytes OcspRequestFor(const Bytes& certificate, const Bytes& issuer) {
-    const UniqueX509 subject = ParseCertificate(certificate);
-    const UniqueX509 authority = ParseCertificate(issuer);
-    if (!subject || !authority)
-        return {};
-    UniqueRequest request(OCSP_REQUEST_new());
-    OCSP_CERTID* id = OCSP_cert_to_id(EVP_sha1(), subject.get(), authority.get());
-    if (!request || id == nullptr || OCSP_request_add0_id(request.get(), id) == nullptr) {
-        OCSP_CERTID_free(id);
-        return {};
-    }
-    unsigned char* der = nullptr;
-    const int length = i2d_OCSP_REQUEST(request.get(), &der);
-    if (length <= 0)
-        return {};
-    Bytes out(der, der + length);
-    OPENSSL_free(der);
-    return out;
-}
 
 HttpAnswer HttpExchange(const std::string& url, const Bytes& body, const char* contentType,
                         std::chrono::milliseconds timeout) {
@@ -111,7 +48,8 @@ HttpAnswer HttpExchange(const std::string& url, const Bytes& body, const char* c
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Keep);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &answer.body);
     if (!body.empty()) {
-        headers.reset(curl_slist_append(nullptr, (std::string("Content-Type: ") + contentType).c_str()));
+        headers.reset(
+            curl_slist_append(nullptr, (std::string("Content-Type: ") + contentType).c_str()));
         curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
         curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
         curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));

@@ -8,7 +8,6 @@
 #include "validation/ChainOutcome.h"
 #include "validation/TimeStampToken.h"
 
-#include <cstdio>
 #include <optional>
 #include <utility>
 
@@ -60,12 +59,6 @@ std::optional<bool> DigestMatches(const std::string& oid, const Bytes& data, con
     return hasher->Finish() == digest;
 }
 
-std::string CallFailed(const char* call, unsigned long error) {
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08lX", error);
-    return std::string(call) + ": hata " + code;
-}
-
 } // namespace detail
 
 TimeStampFacts VerifyTimeStamp(const Bytes& token, const Bytes& covered,
@@ -75,8 +68,6 @@ TimeStampFacts VerifyTimeStamp(const Bytes& token, const Bytes& covered,
     const TokenContents contents = detail::ReadToken(token, others);
     if (contents.reading == TokenContents::Reading::Unreadable)
         return Invalid(facts, "zaman damgası okunamadı (" + contents.detail + ")");
-    if (contents.reading == TokenContents::Reading::Unsupported)
-        return Invalid(facts, "bu sistem zaman damgasını doğrulayamıyor (" + contents.detail + ")");
     facts.time = contents.time;
     if (!contents.signer.empty())
         facts.authority = detail::NameOf(contents.signer);

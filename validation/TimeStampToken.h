@@ -1,6 +1,6 @@
 #pragma once
-// What the platform reads of a time-stamp token; TimeStamp.cpp judges it, so
-// that both platforms check in the same order and give the same reasons.
+// What OpenSSL reads of a time-stamp token (TimeStampToken.cpp); TimeStamp.cpp
+// judges it.
 
 #include "validation/Anchors.h"
 
@@ -15,10 +15,9 @@ struct TokenContents {
     enum class Reading {
         Read,
         Unreadable,  // not a SignedData over a TSTInfo with one signer
-        Unsupported, // a platform call that should have worked did not
     };
     Reading reading = Reading::Unreadable;
-    std::string detail;    // for Unreadable and Unsupported: what failed
+    std::string detail;    // for Unreadable: what failed
     std::int64_t time = 0; // genTime, seconds since 1970 (UTC)
     std::string hashOid;   // of the message imprint, dotted
     Bytes imprint;
@@ -37,8 +36,5 @@ bool TimeStampingCritical(const Bytes& certificate);
 // Whether digest is that of data with the algorithm oid names (SHA-1, SHA-256,
 // SHA-384, SHA-512); nullopt for another algorithm.
 std::optional<bool> DigestMatches(const std::string& oid, const Bytes& data, const Bytes& digest);
-
-// For Unsupported: "Call: hata 0x80092002".
-std::string CallFailed(const char* call, unsigned long error);
 
 } // namespace tolv::validation::detail

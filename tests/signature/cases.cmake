@@ -12,7 +12,7 @@ set_tests_properties(signature.make_cases PROPERTIES FIXTURES_SETUP signature_ca
 # Windows' tolv-extract runs under Wine and sees the same reports as Z:\...
 set(platform_options)
 if(WIN32)
-    set(platform_options --windows --wine)
+    set(platform_options --windows)
 endif()
 add_test(NAME signature.verify_cases
          COMMAND ${tolv_python} ${CMAKE_CURRENT_LIST_DIR}/verify_cases.py ${platform_options} ${signature_cases}

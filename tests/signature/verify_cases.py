@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""verify_cases.py [--windows] [--wine] CASES -- COMMAND...: runs
+"""verify_cases.py [--windows] CASES -- COMMAND...: runs
 `COMMAND --verify [--json] REPORT...` (COMMAND is tolv-extract, behind an
 emulator such as scripts/wine-run.sh for the Windows build) over the reports
 make_signed.py wrote into CASES, and checks each against cases.json: the
@@ -9,9 +9,8 @@ details a report's entry names, the text lines against the JSON ones, the
 lines and exit status of mixed sets (a report that cannot be read among them),
 and --help and --version. Prints one line per failure; exits 1 if there is any.
 
---windows passes the reports as Z:\\... paths and expects what CNG cannot do
-(SHA-224) to end unknown; --wine also allows unknown where Wine 8's CNG falls
-short of Windows (no P-521 key import).
+--windows passes the reports as Z:\\... paths; every report is expected to
+end as it does natively.
 """
 import argparse
 import hashlib
@@ -69,17 +68,6 @@ class Runner:
                     said = next((e for e in err.splitlines() if case["file"] in e), err.splitlines()[:1])
                     failures.append((case["file"], "a line", "none", str(said)[-160:]))
         return {c["file"]: found[self.path(c["file"])] for c in cases if self.path(c["file"]) in found}
-
-
-def allowed(case, windows, wine):
-    """The statuses a report may get on the platform: a check the platform
-    cannot make ends unknown, which for an altered copy is as good."""
-    sha224 = windows and "sha224" in (case["digest"], case["method"][-6:])
-    if sha224 and case["expect"] == "intact":
-        return {"unknown"}
-    if sha224 or (wine and case["key"] == "p521"):
-        return {case["expect"], "unknown"}
-    return {case["expect"]}
 
 
 def check_json(runner, cases, allow, failures):
@@ -239,8 +227,7 @@ def check_validation(runner, cases, failures):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--windows", action="store_true", help="Windows program: Z:\\ paths, CNG's gaps")
-    parser.add_argument("--wine", action="store_true", help="under Wine: Wine's gaps too")
+    parser.add_argument("--windows", action="store_true", help="Windows program: Z:\\ paths")
     parser.add_argument("cases", type=pathlib.Path)
     parser.add_argument("command", nargs=argparse.REMAINDER)
     args = parser.parse_args()
@@ -249,7 +236,7 @@ def main():
     scratch = tempfile.TemporaryDirectory(prefix="verify_cases-")
     (pathlib.Path(scratch.name) / "empty").mkdir()
     runner = Runner(command, args.cases.resolve(), args.windows, pathlib.Path(scratch.name) / "empty")
-    allow = lambda case: allowed(case, args.windows, args.wine)
+    allow = lambda case: {case["expect"]}
 
     failures = []
     by_json = check_json(runner, cases, allow, failures)

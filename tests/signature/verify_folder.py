@@ -80,7 +80,6 @@ def summary_of(lines):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--windows", action="store_true")
-    parser.add_argument("--wine", action="store_true", help="nothing more here")
     parser.add_argument("cases", type=pathlib.Path)
     parser.add_argument("command", nargs=argparse.REMAINDER)
     args = parser.parse_args()

@@ -2,8 +2,6 @@
 
 #include "validation/Revocation.h"
 
-#include "tests/signature/TestPlatform.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -47,28 +45,19 @@ TEST(RevocationTest, CheckRevocationOfTheFixtures) {
         const char* source = "";
         std::optional<std::int64_t> revokedAt = {};
         const char* reason = ""; // a part of it, for Unknown
-        // Decided by a response that carries certificates or a revocation
-        // reason, which Wine 8's crypt32 cannot decode: there it is Unknown,
-        // and says so.
-        bool unreadableUnderWine = false;
     };
     const Row rows[] = {
-        {.what = "good, signed by the CA",
-         .ocsp = {"ocsp-ca.der"},
-         .source = "ocsp",
-         .unreadableUnderWine = true},
+        {.what = "good, signed by the CA", .ocsp = {"ocsp-ca.der"}, .source = "ocsp"},
         {.what = "good, signed by its delegated responder",
          .ocsp = {"ocsp-responder.der"},
-         .source = "ocsp",
-         .unreadableUnderWine = true},
+         .source = "ocsp"},
         {.what = "revoked, a SHA-256 CertID, the responder's certificate only among the others",
          .certificate = "revoked.der",
          .ocsp = {"ocsp-revoked.der"},
          .others = {"rogue.der", "responder.der"},
          .status = Revocation::Revoked,
          .source = "ocsp",
-         .revokedAt = kRevokedAt,
-         .unreadableUnderWine = true},
+         .revokedAt = kRevokedAt},
         {.what = "revoked, no reason given",
          .certificate = "unstated.der",
          .ocsp = {"ocsp-unstated.der"},
@@ -86,8 +75,7 @@ TEST(RevocationTest, CheckRevocationOfTheFixtures) {
          .ocsp = {"ocsp-foreign.der"},
          .status = Revocation::Unknown,
          .reason = "“Tolv Yabancı OCSP” sertifikasını, denetlenen sertifikayı düzenleyen "
-                   "düzenlememiş",
-         .unreadableUnderWine = true},
+                   "düzenlememiş"},
         {.what = "signed by a CA of the issuer's name and serial",
          .ocsp = {"ocsp-impostor.der"},
          .others = {"impostor.der"},
@@ -154,15 +142,8 @@ TEST(RevocationTest, CheckRevocationOfTheFixtures) {
         {.what = "no data", .status = Revocation::None},
     };
     const Bytes issuer = Read("ca.der");
-    for (Row row : rows) {
+    for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        if (row.unreadableUnderWine && signature::testing::UnderWine()) {
-            row.status = Revocation::Unknown;
-            row.source = "";
-            row.revokedAt.reset();
-            row.reason = "OCSP yanıtı 1: bu sistem OCSP yanıtını okuyamıyor (CryptDecodeObjectEx "
-                         "OCSP_BASIC_";
-        }
         const RevocationData data{ReadAll(row.ocsp), ReadAll(row.crls)};
         const RevocationFacts facts =
             CheckRevocation(Read(row.certificate), issuer, data, ReadAll(row.others), row.time);

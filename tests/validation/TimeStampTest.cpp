@@ -1,10 +1,7 @@
 // VerifyTimeStamp over the tokens of make-timestamp-fixtures.py, with their
-// root as the only anchor. Wine 8's crypt32 has no decoder for TSTInfo, so
-// there every token that is one is answered as one this system cannot check.
+// root as the only anchor.
 
 #include "validation/TimeStamp.h"
-
-#include "tests/signature/TestPlatform.h"
 
 #include <gmock/gmock.h>
 
@@ -72,12 +69,6 @@ TEST(TimeStampTest, VerifyTimeStampOverTheFixtures) {
             others.push_back(Token(other));
         const TimeStampFacts facts =
             VerifyTimeStamp(Token(row.token), covered, others, anchors, row.now);
-        if (signature::testing::UnderWine() && row.time != 0) {
-            EXPECT_FALSE(facts.valid);
-            EXPECT_EQ(facts.reason, "bu sistem zaman damgasını doğrulayamıyor "
-                                    "(CryptDecodeObjectEx(TIMESTAMP_INFO): hata 0x00000002)");
-            continue;
-        }
         EXPECT_EQ(facts.valid, !row.reason) << facts.reason;
         if (row.reason) {
             EXPECT_THAT(facts.reason, ::testing::HasSubstr(row.reason));

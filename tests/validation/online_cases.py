@@ -86,9 +86,6 @@ def serve(keys, work, port):
             stale = datetime.datetime.now() - datetime.timedelta(days=10)
             lt.run("openssl", "ocsp", "-index", str(work / "index.txt"), "-CA", str(keys / "ca.pem"),
                    "-rsigner", str(keys / "ca.pem"), "-rkey", str(keys / "ca.key"), "-ndays", "1",
-                   # the CA answers itself: no certificate needs to travel (and Wine 8
-                   # decodes no response that carries one)
-                   "-resp_no_certs",
                    "-reqin", str(work / "req.der"), "-respout", str(work / "resp.der"),
                    when=stale.strftime("%Y-%m-%d %H:%M:%S") if self.path.startswith("/stale") else None)
             self.answer((work / "resp.der").read_bytes(), "application/ocsp-response")

@@ -35,10 +35,6 @@ fs::path Sample(const wchar_t* name) {
     return fs::path(L"Z:" TOLV_SOURCE_DIR_W) / L"samples" / name;
 }
 
-bool UnderWine() {
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
 // What the task dialog shows.
 struct Shown {
     std::wstring title, verdict, content, details, footer, expando;
@@ -184,12 +180,6 @@ struct WindowCase {
     std::vector<std::wstring> lines; // further in the content, each whole
     const wchar_t* result;           // the details' "Sonuç:" line
     bool asks;                       // shows the marquee and the asking line first
-    // Under Wine, whose crypt32 validates no time-stamp: the verdict and
-    // result then, with this line in the content; null: as on Windows.
-    const wchar_t* wineVerdict = nullptr;
-    const wchar_t* wineReason = nullptr;
-    const wchar_t* wineResult = nullptr;
-    const wchar_t* wineLine = nullptr;
 };
 
 void PrintTo(const WindowCase& c, std::ostream* out) {
@@ -207,21 +197,16 @@ TEST_P(SignatureWindowCases, ShowsTheVerdictTheSignerAndTheDetails) {
     const Shown shown = Open(c.report(), L"r r.Tolv", &first);
     ASSERT_NE(window_, nullptr);
 
-    const bool wineGap = c.wineVerdict && UnderWine();
     EXPECT_EQ(shown.title, L"İmza bilgisi: r r.Tolv");
-    EXPECT_EQ(shown.verdict, wineGap ? c.wineVerdict : c.verdict);
-    EXPECT_TRUE((shown.content + L"\n")
-                    .starts_with(std::wstring(wineGap ? c.wineReason : c.reason) + L"\n"))
+    EXPECT_EQ(shown.verdict, c.verdict);
+    EXPECT_TRUE((shown.content + L"\n").starts_with(std::wstring(c.reason) + L"\n"))
         << tolv::WideToUtf8(shown.content);
     const std::wstring content = L"\n" + shown.content + L"\n";
     for (const std::wstring& line : c.lines)
         EXPECT_NE(content.find(L"\n" + line + L"\n"), std::wstring::npos)
             << tolv::WideToUtf8(line) << " not in:\n"
             << tolv::WideToUtf8(shown.content);
-    if (wineGap) {
-        EXPECT_NE(content.find(c.wineLine), std::wstring::npos) << tolv::WideToUtf8(shown.content);
-    }
-    const std::wstring result = std::wstring(L"\nSonuç: ") + (wineGap ? c.wineResult : c.result);
+    const std::wstring result = std::wstring(L"\nSonuç: ") + c.result;
     EXPECT_NE((L"\n" + shown.details + L"\n").find(result + L"\n"), std::wstring::npos)
         << tolv::WideToUtf8(shown.details);
     EXPECT_FALSE(shown.detailsVisible) << "the details are collapsed at first";
@@ -280,11 +265,7 @@ INSTANTIATE_TEST_SUITE_P(
                    L"Sertifika imzadan önce iptal edilmiş.",
                    {L"İmzalayan: İptal Edilmiş İmzacı", L"Güvenilen kök: Tolv Uzun Süreli Kök"},
                    L"invalid / REVOKED",
-                   false,
-                   L"İmza doğrulanamadı",
-                   L"Sertifika iptal edilmiş; imzanın iptalden önce yapıldığı kanıtlanamıyor.",
-                   L"indeterminate / REVOKED_NO_POE",
-                   L"\nZaman damgası geçersiz: bu sistem zaman damgasını doğrulayamıyor"},
+                   false},
         WindowCase{"SelfSigned",
                    SelfSigned,
                    false,

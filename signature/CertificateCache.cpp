@@ -1,4 +1,4 @@
-#include "signature/CertificateCache_posix.h"
+#include "signature/CertificateCache.h"
 
 #include <array>
 #include <cstring>

@@ -2,15 +2,13 @@
 // only checks a response's signature here: who may sign for the issuer is
 // judged below, against the issuer given, not against a store of anchors.
 
-#include "validation/OpenSsl_posix.h"
+#include "validation/OpenSsl.h"
 #include "validation/RevocationAnswer.h"
 
 #include "validation/ChainOutcome.h"
 
 #include <openssl/err.h>
 #include <openssl/ocsp.h>
-
-#include <ctime>
 
 namespace tolv::validation {
 namespace {
@@ -30,18 +28,11 @@ using UniqueStack = Owner<STACK_OF(X509), FreeStack>;
 
 // Seconds since 1970 (UTC); 0 when absent.
 std::int64_t Seconds(const ASN1_TIME* time) {
-    std::tm parts{};
-    if (!time || ASN1_TIME_to_tm(time, &parts) != 1)
-        return 0;
-    return static_cast<std::int64_t>(timegm(&parts));
+    return detail::Seconds(time).value_or(0);
 }
 
 std::string Quoted(X509* certificate) {
-    unsigned char* der = nullptr;
-    const int length = i2d_X509(certificate, &der);
-    const Bytes bytes(der, der + (length > 0 ? length : 0));
-    OPENSSL_free(der);
-    return "“" + detail::NameOf(bytes) + "”";
+    return "“" + detail::NameOf(detail::Der(certificate)) + "”";
 }
 
 // Why signer may not speak for issuer; empty when it may: the issuer itself, or
@@ -134,8 +125,8 @@ RevocationAnswer ReadOcsp(const Bytes& der, X509* certificate, X509* issuer,
     const int certificateStatus =
         OCSP_single_get0_status(single, nullptr, &revokedAt, &thisUpdate, &nextUpdate);
     const std::int64_t next = nextUpdate != nullptr ? Seconds(nextUpdate) : 0;
-    if (Seconds(OCSP_resp_get0_produced_at(basic.get())) < notBefore ||
-        thisUpdate == nullptr || Seconds(thisUpdate) < notBefore)
+    if (Seconds(OCSP_resp_get0_produced_at(basic.get())) < notBefore || thisUpdate == nullptr ||
+        Seconds(thisUpdate) < notBefore)
         return NotCounted("imza zamanından önce üretilmiş");
     switch (certificateStatus) {
     case V_OCSP_CERTSTATUS_GOOD:
@@ -169,8 +160,10 @@ RevocationAnswer ReadCrl(const Bytes& der, X509* certificate, X509* issuer,
     X509_REVOKED* entry = nullptr;
     // 2: the entry only says the certificate was taken off the list again.
     if (X509_CRL_get0_by_serial(crl.get(), &entry, X509_get0_serialNumber(certificate)) == 1)
-        return {RevocationAnswer::Says::Revoked, Seconds(X509_REVOKED_get0_revocationDate(entry)),
-                {}, next};
+        return {RevocationAnswer::Says::Revoked,
+                Seconds(X509_REVOKED_get0_revocationDate(entry)),
+                {},
+                next};
     return {RevocationAnswer::Says::Good, 0, {}, next};
 }
 

@@ -2,7 +2,7 @@
 // certificate is not verified here: its chain is judged with our anchors at
 // the token's own time by the portable part.
 
-#include "validation/OpenSsl_posix.h"
+#include "validation/OpenSsl.h"
 #include "validation/TimeStampToken.h"
 
 #include <openssl/bio.h>
@@ -10,7 +10,7 @@
 #include <openssl/err.h>
 #include <openssl/ts.h>
 
-#include <ctime>
+#include <optional>
 #include <utility>
 
 namespace tolv::validation::detail {
@@ -18,11 +18,6 @@ namespace {
 
 using UniqueCms = Owner<CMS_ContentInfo, CMS_ContentInfo_free>;
 using UniqueTstInfo = Owner<TS_TST_INFO, TS_TST_INFO_free>;
-using UniqueBio = Owner<BIO, BIO_free>;
-inline void FreeCertificates(STACK_OF(X509) * stack) noexcept {
-    sk_X509_pop_free(stack, X509_free);
-}
-using UniqueCertificates = Owner<STACK_OF(X509), FreeCertificates>;
 
 TokenContents Unreadable(std::string detail) {
     ERR_clear_error();
@@ -30,7 +25,6 @@ TokenContents Unreadable(std::string detail) {
     contents.detail = std::move(detail);
     return contents;
 }
-
 
 // The TSTInfo the SignedData carries, when that is what it carries.
 UniqueTstInfo TstInfoOf(CMS_ContentInfo* cms) {
@@ -45,10 +39,10 @@ UniqueTstInfo TstInfoOf(CMS_ContentInfo* cms) {
 }
 
 bool ReadInfo(TS_TST_INFO* info, TokenContents& contents) {
-    std::tm parts{};
-    if (ASN1_TIME_to_tm(TS_TST_INFO_get_time(info), &parts) != 1)
+    const std::optional<std::int64_t> time = Seconds(TS_TST_INFO_get_time(info));
+    if (!time)
         return false;
-    contents.time = static_cast<std::int64_t>(timegm(&parts));
+    contents.time = *time;
     TS_MSG_IMPRINT* imprint = TS_TST_INFO_get_msg_imprint(info);
     const ASN1_OBJECT* algorithm = nullptr;
     X509_ALGOR_get0(&algorithm, nullptr, nullptr, TS_MSG_IMPRINT_get_algo(imprint));

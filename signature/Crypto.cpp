@@ -1,8 +1,9 @@
-// The signature check's crypto through OpenSSL 3's libcrypto (EVP API only).
+// The signature check's crypto through OpenSSL 3's libcrypto (EVP API only),
+// the same on every edition.
 
 #include "signature/Crypto.h"
-#include "signature/CertificateCache_posix.h"
-#include "signature/SystemRoots_posix.h"
+#include "signature/OpenSsl.h"
+#include "signature/SystemRoots.h"
 
 #include <openssl/asn1.h>
 #include <openssl/bio.h>
@@ -15,7 +16,6 @@
 #include <openssl/x509_vfy.h>
 
 #include <array>
-#include <ctime>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -23,27 +23,12 @@
 namespace tolv::signature {
 namespace {
 
-template <class T, auto Free> struct Freer {
-    void operator()(T* object) const noexcept { Free(object); }
-};
-template <class T, auto Free> using Owner = std::unique_ptr<T, Freer<T, Free>>;
-
-using UniqueX509 = Owner<X509, X509_free>;
+using namespace openssl;
 using UniqueMdCtx = Owner<EVP_MD_CTX, EVP_MD_CTX_free>;
 using UniquePkeyCtx = Owner<EVP_PKEY_CTX, EVP_PKEY_CTX_free>;
 using UniqueEcdsaSig = Owner<ECDSA_SIG, ECDSA_SIG_free>;
 using UniqueBignum = Owner<BIGNUM, BN_free>;
-using UniqueBio = Owner<BIO, BIO_free>;
-using UniqueStore = Owner<X509_STORE, X509_STORE_free>;
-using UniqueStoreCtx = Owner<X509_STORE_CTX, X509_STORE_CTX_free>;
-inline void FreeCertificates(STACK_OF(X509) * stack) noexcept {
-    sk_X509_pop_free(stack, X509_free);
-}
-using UniqueCertificates = Owner<STACK_OF(X509), FreeCertificates>;
-inline void FreeOpenSslText(unsigned char* text) noexcept {
-    OPENSSL_free(text);
-}
-using UniqueOpenSslText = Owner<unsigned char, FreeOpenSslText>;
+using UniqueOpenSslText = UniqueText;
 
 // Fetched once: OpenSSL 3 otherwise looks a digest up again, under its lock,
 // each time one starts, which threads checking reports side by side queue on.
@@ -79,10 +64,6 @@ public:
 private:
     UniqueMdCtx context_;
 };
-
-UniqueX509 ParseCertificate(std::span<const std::uint8_t> der) {
-    return UniqueX509(ParseSharedCertificate(der));
-}
 
 // The CN when the name has one, else the whole name as RFC 2253 text, in UTF-8.
 std::string NameText(const X509_NAME* name) {
@@ -130,13 +111,6 @@ Bytes NameDer(const X509_NAME* name) {
     const int length = i2d_X509_NAME(name, &der);
     UniqueOpenSslText owner(der);
     return length > 0 ? Bytes(der, der + length) : Bytes{};
-}
-
-std::optional<std::int64_t> Seconds(const ASN1_TIME* time) {
-    std::tm parts{};
-    if (!time || ASN1_TIME_to_tm(time, &parts) != 1)
-        return std::nullopt;
-    return static_cast<std::int64_t>(timegm(&parts));
 }
 
 // "EC P-256"..., "RSA", or the key algorithm's OID; taken from the certificate's
@@ -285,7 +259,7 @@ VerifyOutcome VerifySignature(std::span<const std::uint8_t> certificate,
 }
 
 struct SystemTrust::Platform {
-    UniqueStore store{X509_STORE_new()};
+    UniqueStore store = NewStore();
     bool usable = false;
 };
 
@@ -299,15 +273,10 @@ SystemTrust::~SystemTrust() = default;
 bool SystemTrust::Trusts(std::span<const std::uint8_t> certificate,
                          const std::vector<Bytes>& others) const {
     const UniqueX509 leaf = ParseCertificate(certificate);
-    UniqueCertificates untrusted(sk_X509_new_null());
+    const UniqueCertificates untrusted = StackOf(others);
     if (!platform_->usable || !leaf || !untrusted)
         return false;
-    for (const Bytes& der : others) {
-        UniqueX509 other = ParseCertificate(der);
-        if (other && sk_X509_push(untrusted.get(), other.get()) > 0)
-            other.release();
-    }
-    // The system's roots (SSL_CERT_FILE and SSL_CERT_DIR when set); no CRLs.
+    // The system's roots; no CRLs.
     UniqueStoreCtx context(X509_STORE_CTX_new());
     if (!context || X509_STORE_CTX_init(context.get(), platform_->store.get(), leaf.get(),
                                         untrusted.get()) != 1)

@@ -4,7 +4,7 @@
 #include "validation/Chain.h"
 
 #include "validation/ChainOutcome.h"
-#include "validation/OpenSsl_posix.h"
+#include "validation/OpenSsl.h"
 
 #include <optional>
 #include <utility>
