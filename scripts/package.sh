@@ -28,7 +28,8 @@ if [ "${1:-}" = "--check" ]; then
     git archive "$commit" | tar -x -C "$tree"
     echo "== build $side in $tree"
     (cd "$tree" && env -u TOLV_SIGN_PKCS12 SOURCE_DATE_EPOCH="$epoch" \
-       TOLV_EXPAT_SOURCE="$root/build/deps/expat" TOLV_SKIP_SETUP=1 scripts/package.sh)
+       TOLV_EXPAT_SOURCE="$root/build/deps/expat" TOLV_OPENSSL_SOURCE="$root/build/deps/openssl" \
+       TOLV_SKIP_SETUP=1 scripts/package.sh)
   done
   status=0
   for file in $(cd "$work/a/src/dist" && ls); do
@@ -64,6 +65,7 @@ export TZ=UTC LC_ALL=C.UTF-8
 build=build/release
 expat=()
 [ -z "${TOLV_EXPAT_SOURCE:-}" ] || expat=(-DTOLV_EXPAT_SOURCE="$TOLV_EXPAT_SOURCE")
+[ -z "${TOLV_OPENSSL_SOURCE:-}" ] || expat+=(-DTOLV_OPENSSL_SOURCE="$TOLV_OPENSSL_SOURCE")
 cmake -S . -B "$build" -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release "${expat[@]}" >/dev/null
 cmake --build "$build" -j "$jobs" --target TolvViewer TolvShellNotify
@@ -84,13 +86,16 @@ cmake -DSETTINGS="$build/package-settings.cmake" -DOUTPUT="$root/dist/$name.msi"
 scripts/sign.sh "dist/$name.msi"
 
 # The note in Windows' line ends, with a byte-order mark for Notepad; the
-# licences, ours and expat's (the program carries expat), as the MSI has them.
+# licences, ours, expat's and OpenSSL's (the program carries both), as the MSI
+# has them.
 expat_copying=$(sed -n 's/^ *set(EXPAT_COPYING "\(.*\)")/\1/p' "$build/package-settings.cmake")
-zipped=(Tolv.Viewer.Exe OKUBENI.txt LICENSE.txt expat-COPYING.txt)
+openssl_license=$(sed -n 's/^ *set(OPENSSL_LICENSE "\(.*\)")/\1/p' "$build/package-settings.cmake")
+zipped=(Tolv.Viewer.Exe OKUBENI.txt LICENSE.txt expat-COPYING.txt openssl-LICENSE.txt)
 cp "$stage/Tolv.Viewer.Exe" "$stage/zip/"
 { printf '\357\273\277'; sed 's/$/\r/' windows/installer/OKUBENI.txt; } >"$stage/zip/OKUBENI.txt"
 sed 's/$/\r/' LICENSE >"$stage/zip/LICENSE.txt"
 sed 's/$/\r/' "$expat_copying" >"$stage/zip/expat-COPYING.txt"
+sed 's/$/\r/' "$openssl_license" >"$stage/zip/openssl-LICENSE.txt"
 (cd "$stage/zip" && touch -d "@$SOURCE_DATE_EPOCH" "${zipped[@]}" &&
   zip -X -q -9 "$root/dist/$name.zip" "${zipped[@]}")
 strip-nondeterminism -t zip -T "$SOURCE_DATE_EPOCH" "dist/$name.zip" >/dev/null

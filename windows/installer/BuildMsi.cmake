@@ -29,7 +29,7 @@ set(messages
 if(DEFINED SETTINGS)
     include(${SETTINGS})
 endif()
-foreach(var OUTPUT WXS VIEWER_EXE SHELLNOTIFY_EXE ICON LICENSE EXPAT_COPYING PRODUCT_NAME
+foreach(var OUTPUT WXS VIEWER_EXE SHELLNOTIFY_EXE ICON LICENSE EXPAT_COPYING OPENSSL_LICENSE PRODUCT_NAME
             MANUFACTURER VERSION_TEXT MSI_VERSION UPGRADE_CODE)
     if(NOT DEFINED ${var})
         message(FATAL_ERROR "BuildMsi.cmake: ${var} is not set")
@@ -45,7 +45,7 @@ find_program(MSIINFO msiinfo REQUIRED)
 find_program(FAKETIME faketime)
 
 set(contents "${MSI_VERSION} ${PRODUCT_NAME} ${MANUFACTURER} ${messages}")
-foreach(input ${WXS} ${VIEWER_EXE} ${SHELLNOTIFY_EXE} ${ICON} ${LICENSE} ${EXPAT_COPYING}
+foreach(input ${WXS} ${VIEWER_EXE} ${SHELLNOTIFY_EXE} ${ICON} ${LICENSE} ${EXPAT_COPYING} ${OPENSSL_LICENSE}
               ${CMAKE_CURRENT_LIST_FILE})
     file(SHA256 ${input} hash)
     string(APPEND contents " ${hash}")
@@ -63,9 +63,10 @@ file(COPY ${VIEWER_EXE} ${SHELLNOTIFY_EXE} ${ICON} DESTINATION ${stage})
 get_filename_component(viewerName ${VIEWER_EXE} NAME)
 get_filename_component(notifyName ${SHELLNOTIFY_EXE} NAME)
 get_filename_component(iconName ${ICON} NAME)
-# The licences beside the program (the program carries expat), in Windows' line
-# ends for Notepad.
-foreach(pair "${LICENSE};LICENSE.txt" "${EXPAT_COPYING};expat-COPYING.txt")
+# The licences beside the program (the program carries expat and OpenSSL), in
+# Windows' line ends for Notepad.
+foreach(pair "${LICENSE};LICENSE.txt" "${EXPAT_COPYING};expat-COPYING.txt"
+             "${OPENSSL_LICENSE};openssl-LICENSE.txt")
     list(GET pair 0 source)
     list(GET pair 1 name)
     file(READ ${source} text)
@@ -73,7 +74,7 @@ foreach(pair "${LICENSE};LICENSE.txt" "${EXPAT_COPYING};expat-COPYING.txt")
     file(WRITE ${stage}/${name} "${text}")
 endforeach()
 execute_process(COMMAND touch -d @${SOURCE_DATE_EPOCH} ${viewerName} ${notifyName} ${iconName}
-                        LICENSE.txt expat-COPYING.txt
+                        LICENSE.txt expat-COPYING.txt openssl-LICENSE.txt
                 WORKING_DIRECTORY ${stage} COMMAND_ERROR_IS_FATAL ANY)
 
 set(clock)

@@ -220,9 +220,11 @@ TEST_F(Installer, InstallsTheProgramWithTheAssociationOfSetupModeAndUninstallsBo
     ASSERT_TRUE(fs::exists(program));
     EXPECT_EQ(ReadBytes(program), ReadBytes(ProgramPath())) << "not the program of this build";
     EXPECT_EQ(InstalledProducts().size(), 1u);
-    // The licences beside it, ours and that of expat, which the program carries.
+    // The licences beside it: ours, and those of expat and OpenSSL, which the
+    // program carries.
     for (const auto& [file, holder] : {std::pair{L"LICENSE.txt", "TolvViewer open source team"},
-                                       std::pair{L"expat-COPYING.txt", "Expat maintainers"}})
+                                       std::pair{L"expat-COPYING.txt", "Expat maintainers"},
+                                       std::pair{L"openssl-LICENSE.txt", "Apache License"}})
         EXPECT_NE(ReadBytes(program.parent_path() / file).find(holder), std::string::npos)
             << WideToUtf8(file);
 
