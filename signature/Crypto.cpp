@@ -218,6 +218,10 @@ std::optional<CertificateInfo> ReadCertificate(std::span<const std::uint8_t> der
     info.organization = Attribute(X509_get_subject_name(certificate.get()), NID_organizationName);
     info.subjectSerial = Attribute(X509_get_subject_name(certificate.get()), NID_serialNumber);
     info.serial = SerialText(certificate.get());
+    int digest = NID_undef;
+    if (X509_get_signature_info(certificate.get(), &digest, nullptr, nullptr, nullptr) == 1 &&
+        digest != NID_undef)
+        info.signatureDigest = OBJ_nid2sn(digest);
     if (const EVP_PKEY* key = X509_get0_pubkey(certificate.get()))
         info.keyBits = static_cast<unsigned>(EVP_PKEY_get_bits(key));
     else if (info.keyType.rfind("EC P-", 0) == 0) // a point off its curve

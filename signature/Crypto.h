@@ -33,17 +33,20 @@ std::unique_ptr<Hasher> NewHasher(HashAlgorithm algorithm);
 
 // What the check shows of a certificate. Times are seconds since 1970-01-01 UTC.
 struct CertificateInfo {
-    std::string subject;    // the subject's CN, else the whole subject as text
-    std::string issuer;     // the issuer's CN, else the whole issuer as text
-    Bytes subjectName;      // DER of the subject Name, to match issuers
-    Bytes issuerName;       // DER of the issuer Name
+    std::string subject; // the subject's CN, else the whole subject as text
+    std::string issuer;  // the issuer's CN, else the whole issuer as text
+    Bytes subjectName;   // DER of the subject Name, to match issuers
+    Bytes issuerName;    // DER of the issuer Name
     std::int64_t notBefore = 0;
     std::int64_t notAfter = 0;
-    std::string keyType;    // "RSA", "EC P-256", "EC P-384", "EC P-521", or the OID
+    std::string keyType; // "RSA", "EC P-256", "EC P-384", "EC P-521", or the OID
     unsigned keyBits = 0;
-    std::string organization; // the subject's O, when it has one
+    std::string organization;  // the subject's O, when it has one
     std::string subjectSerial; // the subject's serialNumber (a national identity number, say)
-    std::string serial;       // the certificate's serial number, upper-case hex
+    std::string serial;        // the certificate's serial number, upper-case hex
+    // The digest its issuer signed it with, as OpenSSL names it ("SHA1",
+    // "SHA256", "MD5"...); empty when the signature algorithm names none.
+    std::string signatureDigest;
 };
 
 // "rsa-2048", "ec-256": the key's kind and size as the check's details name

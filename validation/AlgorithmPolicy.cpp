@@ -21,7 +21,9 @@ const Limit kLimits[] = {
     // NIST SP 800-131A Rev. 2, table 2: signature generation with less than
     // 112 bits of security (RSA under 2048 bits) disallowed after 2013.
     {"2048 bitten kısa RSA anahtarı",
-     [](const signature::SignatureReport& r) { return r.rsaKey && r.keyBits > 0 && r.keyBits < 2048; },
+     [](const signature::SignatureReport& r) {
+         return r.rsaKey && r.keyBits > 0 && r.keyBits < 2048;
+     },
      kEndOf2013},
 };
 
@@ -30,9 +32,36 @@ const Limit kLimits[] = {
 std::optional<AlgorithmLimit> AlgorithmLimitOf(const signature::SignatureReport& report) {
     std::optional<AlgorithmLimit> earliest;
     for (const Limit& limit : kLimits)
-        if (limit.uses(report) && (!earliest || limit.until < earliest->until))
-            earliest = AlgorithmLimit{limit.what, limit.until};
+        if (limit.uses(report))
+            earliest = Earliest(earliest, AlgorithmLimit{limit.what, limit.until});
     return earliest;
+}
+
+std::optional<AlgorithmLimit> ChainAlgorithmLimit(const std::vector<signature::Bytes>& chain) {
+    std::optional<AlgorithmLimit> earliest;
+    for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
+        const auto info = signature::ReadCertificate(chain[i]);
+        if (!info)
+            continue;
+        const std::string whose = "sertifika zincirindeki “" + info->subject + "” sertifikasının ";
+        // MD5 signatures have been forged outright; SHA-1's limit is the table's.
+        if (info->signatureDigest == "MD5")
+            earliest = Earliest(earliest, AlgorithmLimit{whose + "MD5 ile atılmış imzası", 0});
+        if (info->signatureDigest == "SHA1")
+            earliest =
+                Earliest(earliest, AlgorithmLimit{whose + "SHA-1 ile atılmış imzası", kEndOf2013});
+        if (signature::IsRsaKey(*info) && info->keyBits > 0 && info->keyBits < 2048)
+            earliest = Earliest(
+                earliest, AlgorithmLimit{whose + "2048 bitten kısa RSA anahtarı", kEndOf2013});
+    }
+    return earliest;
+}
+
+std::optional<AlgorithmLimit> Earliest(std::optional<AlgorithmLimit> a,
+                                       std::optional<AlgorithmLimit> b) {
+    if (!a || (b && b->until < a->until))
+        return b;
+    return a;
 }
 
 } // namespace tolv::validation

@@ -42,7 +42,8 @@ std::optional<Conclusion> FromIntegrity(const ValidationFacts& facts) {
             return Indeterminate(SubIndication::CryptoConstraintsFailureNoPoe,
                                  "imza denetlenemeyen bir yöntemle yapılmış");
         default:
-            return Indeterminate(SubIndication::FormatFailure, "imzanın biçimi denetime uygun değil");
+            return Indeterminate(SubIndication::FormatFailure,
+                                 "imzanın biçimi denetime uygun değil");
         }
     }
     return std::nullopt;
@@ -65,21 +66,28 @@ std::optional<Conclusion> FromCertificates(const ValidationFacts& facts) {
     }
     if (facts.revocation == Revocation::Revoked) {
         // Revoked after a proven signing time, the signature stands.
-        const bool before = facts.provenTime && facts.revokedAt && *facts.provenTime < *facts.revokedAt;
+        const bool before =
+            facts.provenTime && facts.revokedAt && *facts.provenTime < *facts.revokedAt;
         if (!before && facts.provenTime && facts.revokedAt)
             return Invalid(SubIndication::Revoked, "sertifika imzadan önce iptal edilmiş");
         if (!before)
-            return Indeterminate(SubIndication::RevokedNoPoe,
-                                 "sertifika iptal edilmiş; imzanın iptalden önce yapıldığı kanıtlanamıyor");
+            return Indeterminate(
+                SubIndication::RevokedNoPoe,
+                "sertifika iptal edilmiş; imzanın iptalden önce yapıldığı kanıtlanamıyor");
     }
     if (facts.caRevokedAt && !(facts.provenTime && *facts.provenTime < *facts.caRevokedAt))
         return Indeterminate(SubIndication::RevokedCaNoPoe,
                              "sertifikayı veren ara sertifika iptal edilmiş; imzanın iptalden önce "
                              "yapıldığı kanıtlanamıyor");
     if (facts.revocation == Revocation::None || facts.revocation == Revocation::Unknown)
-        return Indeterminate(SubIndication::TryLater, facts.revocation == Revocation::None
-                                                          ? "raporda iptal bilgisi yok"
-                                                          : "iptal bilgisi sertifika için bir şey söylemiyor");
+        return Indeterminate(SubIndication::TryLater,
+                             facts.revocation == Revocation::None
+                                 ? "raporda iptal bilgisi yok"
+                                 : "iptal bilgisi sertifika için bir şey söylemiyor");
+    // Every certificate of the path but the anchor needs its own.
+    if (!facts.caUnsettled.empty())
+        return Indeterminate(SubIndication::TryLater, "ara sertifikanın (“" + facts.caUnsettled +
+                                                          "”) iptal edilmediği bilinmiyor");
     return std::nullopt;
 }
 
@@ -87,13 +95,15 @@ std::optional<Conclusion> FromCertificates(const ValidationFacts& facts) {
 // older than their limit.
 std::optional<Conclusion> FromAlgorithms(const ValidationFacts& facts) {
     if (!facts.signingKey)
-        return Indeterminate(SubIndication::SigConstraintsFailure,
-                             "imzalayanın sertifikası imza için verilmemiş (anahtar kullanım amacı)");
+        return Indeterminate(
+            SubIndication::SigConstraintsFailure,
+            "imzalayanın sertifikası imza için verilmemiş (anahtar kullanım amacı)");
     const auto& limit = facts.algorithmLimit;
     if (!limit || (facts.provenTime && *facts.provenTime <= limit->until))
         return std::nullopt;
-    return Indeterminate(SubIndication::CryptoConstraintsFailureNoPoe,
-                         limit->what + " artık güvenli sayılmıyor ve imzanın daha önce yapıldığı kanıtlanamıyor");
+    return Indeterminate(
+        SubIndication::CryptoConstraintsFailureNoPoe,
+        limit->what + " artık güvenli sayılmıyor ve imzanın daha önce yapıldığı kanıtlanamıyor");
 }
 
 } // namespace

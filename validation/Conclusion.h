@@ -24,9 +24,10 @@ struct ValidationFacts {
     ChainFacts::Outcome chain = ChainFacts::Outcome::NoChain;
     Revocation revocation = Revocation::None;
     std::optional<std::int64_t> revokedAt;
-    // An intermediate CA's certificate the report's own data shows revoked,
-    // and when.
+    // The CA certificates of the chain (the anchor excepted): the earliest
+    // revocation shown, and the first whose revocation nothing settles.
     std::optional<std::int64_t> caRevokedAt;
+    std::string caUnsettled;
     // Proof of existence: a valid signature time-stamp's time.
     std::optional<std::int64_t> provenTime;
     // Signature acceptance: the signer's key is meant for signatures, and the

@@ -1,6 +1,9 @@
 #include "validation/OnlineRevocation.h"
 
+#include "validation/ChainOutcome.h"
 #include "validation/OnlineFetch.h"
+
+#include <algorithm>
 
 #include <fstream>
 #include <optional>
@@ -89,75 +92,108 @@ void ToCache(const std::filesystem::path& file, const Bytes& answer, std::int64_
         std::filesystem::remove(partial, error);
 }
 
+// Asks for the certificates of one chain, one at a time, within one deadline.
 class Asking {
 public:
     Asking(const signature::SignatureReport& report, const ValidationReport& first,
            const OnlineOptions& options, std::int64_t now)
-        : others_(OtherCertificates(report)), signer_(first.chain.chain[0]), issuer_(first.chain.chain[1]),
-          options_(options), now_(now), deadline_(Clock::now() + options.inAll) {
+        : others_(OtherCertificates(report)), options_(options), now_(now),
+          deadline_(Clock::now() + options.inAll) {
         fetched_.askedAt = now;
+        fetched_.path.resize(first.chain.chain.size() - 1);
         if (first.timeStamp && first.timeStamp->valid)
             provenTime_ = first.timeStamp->time;
     }
 
-    // Asks the sources of one kind in turn until one answer decides.
-    void Ask(const std::vector<std::string>& urls, bool ocsp) {
-        const Bytes request = ocsp ? detail::OcspRequestFor(signer_, issuer_) : Bytes{};
-        if (ocsp && request.empty()) {
-            Fail("OCSP isteği oluşturulamadı");
+    // Asks certificate's OCSP responders, then its CRL distribution points,
+    // until one answer decides; what came is kept as the index'th of the path.
+    void AskFor(const Bytes& certificate, const Bytes& issuer, std::size_t index) {
+        const detail::StatusSources sources = detail::StatusSourcesOf(certificate);
+        if (sources.ocsp.empty() && sources.crl.empty()) {
+            Fail("“" + detail::NameOf(certificate) +
+                 "” sertifikası, durumunun sorulacağı bir adres bildirmiyor");
             return;
         }
-        for (std::size_t i = 0; i < urls.size() && i < kMaxSourcesOfAKind && !decided_; ++i)
-            AskOne(urls[i], request, ocsp);
+        Pair pair{certificate, issuer, fetched_.path[index]};
+        if (!Ask(pair, sources.ocsp, true))
+            Ask(pair, sources.crl, false);
     }
 
-    bool Decided() const { return decided_; }
     FetchedRevocation Result() { return std::move(fetched_); }
+
+private:
+    struct Pair {
+        const Bytes& certificate;
+        const Bytes& issuer;
+        RevocationData& answers;
+    };
+
     void Fail(const std::string& why) {
         if (fetched_.failure.empty())
             fetched_.failure = "çevrimiçi sorulamadı: " + why;
     }
 
-private:
-    void AskOne(const std::string& url, const Bytes& request, bool ocsp) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+    // Whether an answer from urls decided.
+    bool Ask(Pair& pair, const std::vector<std::string>& urls, bool ocsp) {
+        const Bytes request =
+            ocsp ? detail::OcspRequestFor(pair.certificate, pair.issuer) : Bytes{};
+        if (ocsp && request.empty()) {
+            Fail("OCSP isteği oluşturulamadı");
+            return false;
+        }
+        for (std::size_t i = 0; i < urls.size() && i < kMaxSourcesOfAKind; ++i)
+            if (AskOne(pair, urls[i], request, ocsp))
+                return true;
+        return false;
+    }
+
+    bool Decides(const Pair& pair, const Bytes& answer, bool ocsp,
+                 RevocationFacts* facts = nullptr) {
+        const RevocationFacts judged = JudgeFetched(pair.certificate, pair.issuer,
+                                                    One(answer, ocsp), others_, provenTime_, now_);
+        if (facts != nullptr)
+            *facts = judged;
+        return judged.status == Revocation::Good || judged.status == Revocation::Revoked;
+    }
+
+    bool AskOne(Pair& pair, const std::string& url, const Bytes& request, bool ocsp) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
         const std::filesystem::path cache = CacheFile(options_, url, request);
         std::optional<Bytes> answer;
         std::int64_t fetchedAt = now_;
-        if (std::optional<Cached> kept = FromCache(cache, now_)) {
-            // Kept only while it decides under today's rules: else asked anew.
-            const RevocationFacts facts = JudgeFetched(signer_, issuer_, One(kept->answer, ocsp),
-                                                       others_, provenTime_, now_);
-            if (facts.status == Revocation::Good || facts.status == Revocation::Revoked) {
-                answer = std::move(kept->answer);
-                fetchedAt = kept->fetchedAt;
-            }
+        // Kept only while it decides under today's rules: else asked anew.
+        if (std::optional<Cached> kept = FromCache(cache, now_);
+            kept && Decides(pair, kept->answer, ocsp)) {
+            answer = std::move(kept->answer);
+            fetchedAt = kept->fetchedAt;
         }
         const bool cached = answer.has_value();
         if (!answer) {
             if (left.count() <= 0) {
                 Fail("süre doldu");
-                return;
+                return false;
             }
             const detail::HttpAnswer http =
                 detail::HttpExchange(url, request, ocsp ? "application/ocsp-request" : nullptr,
                                      std::min(options_.perRequest, left));
             if (!http.ok) {
                 Fail(url + ": " + http.error);
-                return;
+                return false;
             }
             answer = http.body;
         }
         // Judged as Validate will judge it, to know whether to ask further.
-        const RevocationFacts facts =
-            JudgeFetched(signer_, issuer_, One(*answer, ocsp), others_, provenTime_, now_);
-        (ocsp ? fetched_.data.ocspResponses : fetched_.data.crls).push_back(*answer);
-        if (facts.status == Revocation::Good || facts.status == Revocation::Revoked) {
-            decided_ = true;
-            fetched_.askedAt = fetchedAt;
+        RevocationFacts facts;
+        const bool decided = Decides(pair, *answer, ocsp, &facts);
+        (ocsp ? pair.answers.ocspResponses : pair.answers.crls).push_back(*answer);
+        if (decided) {
+            // The oldest fetch among those that decided is the one shown.
+            fetched_.askedAt = std::min(fetched_.askedAt, fetchedAt);
             if (!cached)
                 ToCache(cache, *answer, facts.nextUpdate, now_);
         }
+        return decided;
     }
 
     static RevocationData One(const Bytes& answer, bool ocsp) {
@@ -167,26 +203,27 @@ private:
     }
 
     const std::vector<Bytes> others_;
-    const Bytes& signer_;
-    const Bytes& issuer_;
     const OnlineOptions& options_;
     const std::int64_t now_;
     const Clock::time_point deadline_;
     std::optional<std::int64_t> provenTime_;
     FetchedRevocation fetched_;
-    bool decided_ = false;
 };
+
+bool Unsettled(const RevocationFacts& facts) {
+    return facts.status == Revocation::None || facts.status == Revocation::Unknown;
+}
 
 } // namespace
 
 bool WantsOnlineRevocation(const ValidationReport& validation) {
-    const Revocation status = validation.revocation.status;
     // TRY_LATER: nothing else kept the signature from being valid (an altered
     // report, say, is not worth asking about).
-    return validation.conclusion.sub == SubIndication::TryLater &&
-           validation.chain.outcome == ChainFacts::Outcome::Found &&
-           validation.chain.chain.size() >= 2 &&
-           (status == Revocation::None || status == Revocation::Unknown);
+    if (validation.conclusion.sub != SubIndication::TryLater ||
+        validation.chain.outcome != ChainFacts::Outcome::Found || validation.chain.chain.size() < 2)
+        return false;
+    return Unsettled(validation.revocation) ||
+           std::any_of(validation.caRevocation.begin(), validation.caRevocation.end(), Unsettled);
 }
 
 ValidationReport ValidateOnline(const signature::SignatureReport& report, const Anchors& anchors,
@@ -194,13 +231,13 @@ ValidationReport ValidateOnline(const signature::SignatureReport& report, const 
     ValidationReport first = Validate(report, anchors, now);
     if (!WantsOnlineRevocation(first))
         return first;
+    // Each certificate of the path but the anchor whose status the report
+    // leaves open, the signer's first, as its own responder answers for it.
     Asking asking(report, first, options, now);
-    const detail::StatusSources sources = detail::StatusSourcesOf(first.chain.chain[0]);
-    if (sources.ocsp.empty() && sources.crl.empty())
-        asking.Fail("sertifika, durumunun sorulacağı bir adres bildirmiyor");
-    asking.Ask(sources.ocsp, true);
-    if (!asking.Decided())
-        asking.Ask(sources.crl, false);
+    const std::vector<Bytes>& path = first.chain.chain;
+    for (std::size_t i = 0; i + 1 < path.size(); ++i)
+        if (Unsettled(i == 0 ? first.revocation : first.caRevocation[i - 1]))
+            asking.AskFor(path[i], path[i + 1], i);
     return Validate(report, anchors, now, asking.Result());
 }
 

@@ -39,16 +39,34 @@ struct RevocationData {
     std::vector<Bytes> crls;          // DER CertificateList, as EncapsulatedCRLValue holds them
 };
 
-// Of certificate, issued by issuer (both DER). An OCSP response counts when it
-// is signed by the issuer, or by a responder the issuer certified with the
-// OCSP-signing extended key usage (its certificate inside the response or
-// among others), names the certificate, and was produced at or after
-// bestSignatureTime; a CRL counts when the issuer signed it and it was issued
-// at or after bestSignatureTime. Good or revoked from the first that counts,
-// revoked winning over good; Unknown when there is data and none counts;
-// None when there is none.
+// The time answers are judged at.
+struct JudgedAt {
+    std::int64_t time = 0; // a "good" answer issued before it says nothing
+    bool proven = true;    // time is a proven signing time, else the time of the check
+    // For answers fetched online then: a delegated responder must be valid
+    // then too.
+    std::optional<std::int64_t> fetchedAt;
+};
+
+// Of certificate, issued by issuer (both DER). An answer counts when it names
+// the certificate and is signed by the issuer, or (OCSP) by a responder the
+// issuer certified with the OCSP-signing extended key usage (its certificate
+// inside the response or among others) that was valid when it answered, is
+// fit for signatures and was not revoked then (its status from the same data,
+// unless it carries id-pkix-ocsp-nocheck). A revocation counts however old the
+// answer; "good" only from an answer issued at or after at.time, and, when
+// issued after the certificate expired, only from one that keeps expired
+// entries (ExpiredCertsOnCRL, archiveCutoff) since the expiry or earlier.
+// Revoked wins over good; Unknown when there is data and none counts; None
+// when there is none.
 RevocationFacts CheckRevocation(const Bytes& certificate, const Bytes& issuer,
                                 const RevocationData& data, const std::vector<Bytes>& others,
-                                std::int64_t bestSignatureTime);
+                                const JudgedAt& at);
+inline RevocationFacts CheckRevocation(const Bytes& certificate, const Bytes& issuer,
+                                       const RevocationData& data, const std::vector<Bytes>& others,
+                                       std::int64_t bestSignatureTime) {
+    return CheckRevocation(certificate, issuer, data, others,
+                           JudgedAt{bestSignatureTime, true, std::nullopt});
+}
 
 } // namespace tolv::validation

@@ -17,8 +17,8 @@ struct RevocationAnswer {
         Revoked,
     };
     Says says = Says::Nothing;
-    std::int64_t revokedAt = 0; // seconds since 1970 (UTC), when Revoked
-    std::string reason;         // in Turkish, when Nothing
+    std::int64_t revokedAt = 0;  // seconds since 1970 (UTC), when Revoked
+    std::string reason;          // in Turkish, when Nothing
     std::int64_t nextUpdate = 0; // when a newer answer is due; 0 when it does not say
 };
 

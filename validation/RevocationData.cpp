@@ -9,6 +9,9 @@
 
 #include <openssl/err.h>
 #include <openssl/ocsp.h>
+#include <openssl/x509v3.h>
+
+#include <optional>
 
 namespace tolv::validation {
 namespace {
@@ -87,107 +90,214 @@ X509* FindSigner(OCSP_BASICRESP* basic, X509* issuer, const std::vector<UniqueX5
     return nullptr;
 }
 
-RevocationAnswer ReadOcsp(const Bytes& der, X509* certificate, X509* issuer,
-                          const std::vector<UniqueX509>& others, std::int64_t notBefore) {
-    const unsigned char* at = der.data();
-    const UniqueResponse response(d2i_OCSP_RESPONSE(nullptr, &at, static_cast<long>(der.size())));
-    if (!response)
-        return NotCounted("okunamadı");
-    const int status = OCSP_response_status(response.get());
-    if (status != OCSP_RESPONSE_STATUS_SUCCESSFUL)
-        return NotCounted("yanıt başarılı değil (" + std::string(OCSP_response_status_str(status)) +
-                          ")");
-    const UniqueBasic basic(OCSP_response_get1_basic(response.get()));
-    if (!basic)
-        return NotCounted("temel OCSP yanıtı okunamadı");
+// What a "good" answer issued before the time judged is, in the words of
+// that time.
+// that time; verb: how the answer came to be ("üretilmiş", "yayımlanmış").
+RevocationAnswer TooEarly(const JudgedAt& at, const char* verb) {
+    return NotCounted(at.proven ? std::string("imzanın atıldığı kanıtlanan zamandan önce ") + verb
+                                : std::string("denetim zamanından önce ") + verb +
+                                      " (imzanın ne zaman atıldığını bir zaman damgası "
+                                      "kanıtlamıyor)");
+}
 
-    X509* signer = FindSigner(basic.get(), issuer, others);
-    if (!signer) {
-        UniqueStack named(sk_X509_new_null());
-        sk_X509_push(named.get(), issuer);
-        for (const UniqueX509& other : others)
-            sk_X509_push(named.get(), other.get());
-        return NotCounted(OCSP_resp_get0_signer(basic.get(), &signer, named.get()) == 1
-                              ? "imzası doğrulanmıyor"
-                              : "yanıtı imzalayanın sertifikası bulunamadı");
+// The time a GeneralizedTime extension holds; nullopt without one.
+std::optional<std::int64_t> TimeIn(ASN1_GENERALIZEDTIME* time) {
+    std::optional<std::int64_t> seconds = time ? detail::Seconds(time) : std::nullopt;
+    ASN1_GENERALIZEDTIME_free(time);
+    return seconds;
+}
+
+// CAs drop expired certificates from their CRLs and OCSP databases, so an
+// answer issued after the certificate expired says "good" of a revoked one
+// unless it keeps expired entries since a time at or before the expiry: a
+// CRL's ExpiredCertsOnCRL (X.509), an OCSP answer's archiveCutoff (RFC 6960).
+bool KeepsExpired(std::optional<std::int64_t> since, X509* certificate) {
+    return since && *since <= Seconds(X509_get0_notAfter(certificate));
+}
+constexpr const char* kAfterExpiry =
+    "sertifikanın süresi dolduktan sonra verilmiş ve süresi dolmuş sertifikaları kaydında "
+    "tuttuğunu bildirmiyor";
+
+std::optional<std::int64_t> ExpiredCertsOnCrl(X509_CRL* crl) {
+    static ASN1_OBJECT* const oid = OBJ_txt2obj("2.5.29.60", 1); // id-ce-expiredCertsOnCRL
+    const int index = oid ? X509_CRL_get_ext_by_OBJ(crl, oid, -1) : -1;
+    if (index < 0)
+        return std::nullopt;
+    const ASN1_OCTET_STRING* value = X509_EXTENSION_get_data(X509_CRL_get_ext(crl, index));
+    const unsigned char* at = ASN1_STRING_get0_data(value);
+    return TimeIn(d2i_ASN1_GENERALIZEDTIME(nullptr, &at, ASN1_STRING_length(value)));
+}
+
+// The answers of one report (or of one fetch) for one certificate.
+class AnswerReader {
+public:
+    AnswerReader(X509* certificate, X509* issuer, const std::vector<UniqueX509>& others,
+                 const RevocationData& data, const JudgedAt& at)
+        : certificate_(certificate), issuer_(issuer), others_(others), data_(data), at_(at) {}
+
+    RevocationFacts Read(bool delegatedAllowed) const {
+        std::vector<RevocationAnswer> ocsp, crl;
+        for (const Bytes& der : data_.ocspResponses)
+            ocsp.push_back(ReadOcsp(der, delegatedAllowed));
+        for (const Bytes& der : data_.crls)
+            crl.push_back(ReadCrl(der));
+        return detail::Combine(ocsp, crl);
     }
-    if (std::string why = Unauthorized(signer, issuer); !why.empty())
-        return NotCounted(std::move(why));
 
-    OCSP_SINGLERESP* single = SingleFor(basic.get(), certificate, issuer);
-    if (!single)
-        return NotCounted("bu sertifika için değil");
-    // The status as known at thisUpdate: a responder may sign a status it
-    // cached before the signature, and that says nothing of the signature.
-    ASN1_GENERALIZEDTIME* revokedAt = nullptr;
-    ASN1_GENERALIZEDTIME* thisUpdate = nullptr;
-    ASN1_GENERALIZEDTIME* nextUpdate = nullptr;
-    const int certificateStatus =
-        OCSP_single_get0_status(single, nullptr, &revokedAt, &thisUpdate, &nextUpdate);
-    const std::int64_t next = nextUpdate != nullptr ? Seconds(nextUpdate) : 0;
-    if (Seconds(OCSP_resp_get0_produced_at(basic.get())) < notBefore || thisUpdate == nullptr ||
-        Seconds(thisUpdate) < notBefore)
-        return NotCounted("imza zamanından önce üretilmiş");
-    switch (certificateStatus) {
-    case V_OCSP_CERTSTATUS_GOOD:
+private:
+    RevocationAnswer ReadOcsp(const Bytes& der, bool delegatedAllowed) const {
+        const unsigned char* at = der.data();
+        const UniqueResponse response(
+            d2i_OCSP_RESPONSE(nullptr, &at, static_cast<long>(der.size())));
+        if (!response)
+            return NotCounted("okunamadı");
+        const int status = OCSP_response_status(response.get());
+        if (status != OCSP_RESPONSE_STATUS_SUCCESSFUL)
+            return NotCounted("yanıt başarılı değil (" +
+                              std::string(OCSP_response_status_str(status)) + ")");
+        const UniqueBasic basic(OCSP_response_get1_basic(response.get()));
+        if (!basic)
+            return NotCounted("temel OCSP yanıtı okunamadı");
+
+        X509* signer = FindSigner(basic.get(), issuer_, others_);
+        if (!signer) {
+            UniqueStack named(sk_X509_new_null());
+            sk_X509_push(named.get(), issuer_);
+            for (const UniqueX509& other : others_)
+                sk_X509_push(named.get(), other.get());
+            return NotCounted(OCSP_resp_get0_signer(basic.get(), &signer, named.get()) == 1
+                                  ? "imzası doğrulanmıyor"
+                                  : "yanıtı imzalayanın sertifikası bulunamadı");
+        }
+        if (std::string why = Unauthorized(signer, issuer_); !why.empty())
+            return NotCounted(std::move(why));
+        const std::int64_t producedAt = Seconds(OCSP_resp_get0_produced_at(basic.get()));
+        if (X509_cmp(signer, issuer_) != 0) {
+            if (!delegatedAllowed)
+                return NotCounted("yanıtı sertifikayı düzenleyen değil, bir yanıtlayıcı imzalamış");
+            if (std::string why = ResponderUnfit(signer, producedAt); !why.empty())
+                return NotCounted(std::move(why));
+        }
+
+        OCSP_SINGLERESP* single = SingleFor(basic.get(), certificate_, issuer_);
+        if (!single)
+            return NotCounted("bu sertifika için değil");
+        ASN1_GENERALIZEDTIME* revokedAt = nullptr;
+        ASN1_GENERALIZEDTIME* thisUpdate = nullptr;
+        ASN1_GENERALIZEDTIME* nextUpdate = nullptr;
+        const int certificateStatus =
+            OCSP_single_get0_status(single, nullptr, &revokedAt, &thisUpdate, &nextUpdate);
+        const std::int64_t next = nextUpdate != nullptr ? Seconds(nextUpdate) : 0;
+        switch (certificateStatus) {
+        case V_OCSP_CERTSTATUS_REVOKED:
+            // A revocation stays a revocation, however old the answer.
+            return {RevocationAnswer::Says::Revoked, Seconds(revokedAt), {}, next};
+        case V_OCSP_CERTSTATUS_GOOD:
+            break;
+        default:
+            return NotCounted("yanıtı veren sertifikanın durumunu bilmiyor");
+        }
+        // "Good" as known at thisUpdate: a responder may sign a status it
+        // cached before the signature, and that says nothing of the signature.
+        if (producedAt < at_.time || thisUpdate == nullptr || Seconds(thisUpdate) < at_.time)
+            return TooEarly(at_, "üretilmiş");
+        if (Seconds(thisUpdate) > Seconds(X509_get0_notAfter(certificate_)) &&
+            !KeepsExpired(TimeIn(static_cast<ASN1_GENERALIZEDTIME*>(OCSP_SINGLERESP_get1_ext_d2i(
+                              single, NID_id_pkix_OCSP_archiveCutoff, nullptr, nullptr))),
+                          certificate_))
+            return NotCounted(kAfterExpiry);
         return {RevocationAnswer::Says::Good, 0, {}, next};
-    case V_OCSP_CERTSTATUS_REVOKED:
-        return {RevocationAnswer::Says::Revoked, Seconds(revokedAt), {}, next};
     }
-    return NotCounted("yanıtı veren sertifikanın durumunu bilmiyor");
-}
 
-RevocationAnswer ReadCrl(const Bytes& der, X509* certificate, X509* issuer,
-                         std::int64_t notBefore) {
-    const unsigned char* at = der.data();
-    const UniqueCrl crl(d2i_X509_CRL(nullptr, &at, static_cast<long>(der.size())));
-    if (!crl)
-        return NotCounted("okunamadı");
-    if (X509_NAME_cmp(X509_CRL_get_issuer(crl.get()), X509_get_subject_name(issuer)) != 0)
-        return NotCounted("sertifikayı düzenleyenin listesi değil");
-    if (X509_CRL_verify(crl.get(), X509_get0_pubkey(issuer)) != 1)
-        return NotCounted("imzası sertifikayı düzenleyenin anahtarıyla doğrulanmıyor");
-    // Only a complete list speaks for every certificate of its issuer: a delta
-    // list or a partition (issuing distribution point), each marked critical,
-    // or any other critical extension, may leave the certificate out.
-    for (int i = 0; i < X509_CRL_get_ext_count(crl.get()); ++i)
-        if (X509_EXTENSION_get_critical(X509_CRL_get_ext(crl.get(), i)))
-            return NotCounted("tam bir iptal listesi değil (kritik uzantısı var)");
-    if (Seconds(X509_CRL_get0_lastUpdate(crl.get())) < notBefore)
-        return NotCounted("imza zamanından önce yayımlanmış");
-    const ASN1_TIME* nextUpdate = X509_CRL_get0_nextUpdate(crl.get());
-    const std::int64_t next = nextUpdate != nullptr ? Seconds(nextUpdate) : 0;
-    X509_REVOKED* entry = nullptr;
-    // 2: the entry only says the certificate was taken off the list again.
-    if (X509_CRL_get0_by_serial(crl.get(), &entry, X509_get0_serialNumber(certificate)) == 1)
-        return {RevocationAnswer::Says::Revoked,
-                Seconds(X509_REVOKED_get0_revocationDate(entry)),
-                {},
-                next};
-    return {RevocationAnswer::Says::Good, 0, {}, next};
-}
+    // Why a delegated responder may not speak (RFC 6960, 4.2.2.2); empty when
+    // it may: within its validity when it answered (and now, for an answer
+    // fetched now), fit for signatures, and itself not revoked then, unless
+    // its issuer said its status need not be checked (id-pkix-ocsp-nocheck).
+    std::string ResponderUnfit(X509* responder, std::int64_t producedAt) const {
+        const std::string who = "yanıtı imzalayan " + Quoted(responder);
+        const auto within = [&](std::int64_t time) {
+            return Seconds(X509_get0_notBefore(responder)) <= time &&
+                   time <= Seconds(X509_get0_notAfter(responder));
+        };
+        if (!within(producedAt))
+            return who + " yanıtın üretildiği zamanda geçerli değil";
+        if (at_.fetchedAt && !within(*at_.fetchedAt))
+            return who + " şu anda geçerli değil";
+        if ((X509_get_extension_flags(responder) & EXFLAG_KUSAGE) != 0 &&
+            (X509_get_key_usage(responder) & KU_DIGITAL_SIGNATURE) == 0)
+            return who + " imza için kullanılamaz (anahtar kullanımı)";
+        if (X509_get_ext_by_NID(responder, NID_id_pkix_OCSP_noCheck, -1) >= 0)
+            return {};
+        // The responder's own status, from the same data, by its issuer alone.
+        const AnswerReader own(responder, issuer_, others_, data_,
+                               JudgedAt{producedAt, true, std::nullopt});
+        const RevocationFacts facts = own.Read(false);
+        if (facts.status == Revocation::Good || (facts.status == Revocation::Revoked &&
+                                                 facts.revokedAt && *facts.revokedAt > producedAt))
+            return {};
+        if (facts.status == Revocation::Revoked)
+            return who + " iptal edilmiş";
+        return who + " sertifikasının iptal durumu bilinmiyor";
+    }
+
+    RevocationAnswer ReadCrl(const Bytes& der) const {
+        const unsigned char* at = der.data();
+        const UniqueCrl crl(d2i_X509_CRL(nullptr, &at, static_cast<long>(der.size())));
+        if (!crl)
+            return NotCounted("okunamadı");
+        if (X509_NAME_cmp(X509_CRL_get_issuer(crl.get()), X509_get_subject_name(issuer_)) != 0)
+            return NotCounted("sertifikayı düzenleyenin listesi değil");
+        if (X509_CRL_verify(crl.get(), X509_get0_pubkey(issuer_)) != 1)
+            return NotCounted("imzası sertifikayı düzenleyenin anahtarıyla doğrulanmıyor");
+        // Only a complete list speaks for every certificate of its issuer: a
+        // delta list or a partition (issuing distribution point), each marked
+        // critical, or any other critical extension, may leave the
+        // certificate out.
+        for (int i = 0; i < X509_CRL_get_ext_count(crl.get()); ++i)
+            if (X509_EXTENSION_get_critical(X509_CRL_get_ext(crl.get(), i)))
+                return NotCounted("tam bir iptal listesi değil (kritik uzantısı var)");
+        const ASN1_TIME* nextUpdate = X509_CRL_get0_nextUpdate(crl.get());
+        const std::int64_t next = nextUpdate != nullptr ? Seconds(nextUpdate) : 0;
+        X509_REVOKED* entry = nullptr;
+        // 2: the entry only says the certificate was taken off the list again.
+        if (X509_CRL_get0_by_serial(crl.get(), &entry, X509_get0_serialNumber(certificate_)) == 1)
+            return {RevocationAnswer::Says::Revoked,
+                    Seconds(X509_REVOKED_get0_revocationDate(entry)),
+                    {},
+                    next};
+        const std::int64_t issued = Seconds(X509_CRL_get0_lastUpdate(crl.get()));
+        if (issued < at_.time)
+            return TooEarly(at_, "yayımlanmış");
+        if (issued > Seconds(X509_get0_notAfter(certificate_)) &&
+            !KeepsExpired(ExpiredCertsOnCrl(crl.get()), certificate_))
+            return NotCounted(kAfterExpiry);
+        return {RevocationAnswer::Says::Good, 0, {}, next};
+    }
+
+    X509* certificate_;
+    X509* issuer_;
+    const std::vector<UniqueX509>& others_;
+    const RevocationData& data_;
+    JudgedAt at_;
+};
 
 } // namespace
 
 RevocationFacts CheckRevocation(const Bytes& certificate, const Bytes& issuer,
                                 const RevocationData& data, const std::vector<Bytes>& others,
-                                std::int64_t bestSignatureTime) {
+                                const JudgedAt& at) {
     const UniqueX509 subject = detail::ParseCertificate(certificate);
     const UniqueX509 authority = detail::ParseCertificate(issuer);
+    if (!subject || !authority) {
+        const RevocationAnswer unread = NotCounted("sertifika ya da düzenleyeni okunamadı");
+        return detail::Combine(std::vector(data.ocspResponses.size(), unread),
+                               std::vector(data.crls.size(), unread));
+    }
     std::vector<UniqueX509> extra;
     for (const Bytes& der : others)
         if (UniqueX509 other = detail::ParseCertificate(der))
             extra.push_back(std::move(other));
-    std::vector<RevocationAnswer> ocsp, crl;
-    for (const Bytes& der : data.ocspResponses)
-        ocsp.push_back(subject && authority
-                           ? ReadOcsp(der, subject.get(), authority.get(), extra, bestSignatureTime)
-                           : NotCounted("sertifika ya da düzenleyeni okunamadı"));
-    for (const Bytes& der : data.crls)
-        crl.push_back(subject && authority
-                          ? ReadCrl(der, subject.get(), authority.get(), bestSignatureTime)
-                          : NotCounted("sertifika ya da düzenleyeni okunamadı"));
-    return detail::Combine(ocsp, crl);
+    return AnswerReader(subject.get(), authority.get(), extra, data, at).Read(true);
 }
 
 } // namespace tolv::validation

@@ -25,11 +25,11 @@ enum class Verdict {
 enum class VerdictIcon { Good, Bad, Caution };
 
 struct SignatureSummary {
-    std::string title;       // names the report: "İmza bilgisi: a.Tolv"
+    std::string title; // names the report: "İmza bilgisi: a.Tolv"
     Verdict verdict = Verdict::Indeterminate;
     VerdictIcon icon = VerdictIcon::Caution;
-    std::string verdictText; // "İmza geçerli"...
-    std::string reason;      // one plain sentence under the verdict; empty when valid
+    std::string verdictText;          // "İmza geçerli"...
+    std::string reason;               // one plain sentence under the verdict; empty when valid
     std::vector<std::string> lines;   // who, qualified, when, revocation, anchor
     std::vector<std::string> details; // "Ayrıntılar": issuer, validity, serial...
     std::string legalNote;

@@ -13,9 +13,9 @@ namespace tolv::validation {
 
 struct TimeStampFacts {
     bool valid = false;
-    std::int64_t time = 0;  // genTime, seconds since 1970 (UTC)
-    std::string authority;  // the TSA certificate's CN, else its subject, when read
-    std::string reason;     // in Turkish, why not valid
+    std::int64_t time = 0; // genTime, seconds since 1970 (UTC)
+    std::string authority; // the TSA certificate's CN, else its subject, when read
+    std::string reason;    // in Turkish, why not valid
 };
 
 // token: a TimeStampToken (a CMS SignedData ContentInfo, DER), as XAdES'

@@ -14,7 +14,7 @@ namespace tolv::validation::detail {
 struct TokenContents {
     enum class Reading {
         Read,
-        Unreadable,  // not a SignedData over a TSTInfo with one signer
+        Unreadable, // not a SignedData over a TSTInfo with one signer
     };
     Reading reading = Reading::Unreadable;
     std::string detail;    // for Unreadable: what failed

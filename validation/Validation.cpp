@@ -1,6 +1,7 @@
 #include "validation/Validation.h"
 
 #include "signature/Summary.h"
+#include "validation/ChainOutcome.h"
 #include "validation/KeyPurpose.h"
 
 #include <algorithm>
@@ -15,9 +16,9 @@ std::optional<TimeStampFacts> ProveExistence(const signature::SignatureReport& r
                                              const Anchors& anchors, std::int64_t now) {
     std::optional<TimeStampFacts> best;
     for (const signature::TimeStampToken& token : report.unsignedData.signatureTimeStamps) {
-        TimeStampFacts facts = VerifyTimeStamp(token.token, token.covered, others, anchors, now,
-                                               {report.unsignedData.ocspResponses,
-                                                report.unsignedData.crls});
+        TimeStampFacts facts =
+            VerifyTimeStamp(token.token, token.covered, others, anchors, now,
+                            {report.unsignedData.ocspResponses, report.unsignedData.crls});
         if (!best || (facts.valid && (!best->valid || facts.time < best->time)))
             best = std::move(facts);
     }
@@ -92,9 +93,11 @@ RevocationFacts JudgeFetched(const Bytes& certificate, const Bytes& issuer,
         return revoked;
     // A few minutes' grace for the clocks of responder and user.
     constexpr std::int64_t kSkew = 300;
-    RevocationFacts facts = CheckRevocation(certificate, issuer, data, others,
-                                            std::max(provenTime.value_or(0), now - kOnlineAnswerLife));
-    if (facts.status == Revocation::Good && facts.nextUpdate != 0 && facts.nextUpdate < now - kSkew) {
+    RevocationFacts facts = CheckRevocation(
+        certificate, issuer, data, others,
+        JudgedAt{std::max(provenTime.value_or(0), now - kOnlineAnswerLife), true, now});
+    if (facts.status == Revocation::Good && facts.nextUpdate != 0 &&
+        facts.nextUpdate < now - kSkew) {
         facts.status = Revocation::Unknown;
         facts.reason = "çevrimiçi alınan yanıt güncel değil (bir sonraki yayımlanma zamanı geçmiş)";
     }
@@ -102,6 +105,31 @@ RevocationFacts JudgeFetched(const Bytes& certificate, const Bytes& issuer,
 }
 
 namespace {
+
+// Revocation of the path's certificate at index, issued by issuer: the
+// report's own data first; where it settles nothing, what was fetched online
+// for it.
+RevocationFacts RevocationOf(const Bytes& certificate, const Bytes& issuer,
+                             const RevocationData& data, const std::vector<Bytes>& others,
+                             std::size_t index, const FetchedRevocation* fetched,
+                             std::optional<std::int64_t> provenTime, std::int64_t now) {
+    RevocationFacts own =
+        CheckRevocation(certificate, issuer, data, others,
+                        JudgedAt{provenTime.value_or(now), provenTime.has_value(), std::nullopt});
+    if (fetched == nullptr || own.status == Revocation::Good || own.status == Revocation::Revoked)
+        return own;
+    if (index < fetched->path.size() &&
+        (!fetched->path[index].ocspResponses.empty() || !fetched->path[index].crls.empty())) {
+        RevocationFacts online =
+            JudgeFetched(certificate, issuer, fetched->path[index], others, provenTime, now);
+        online.online = true;
+        online.askedAt = fetched->askedAt;
+        return online;
+    }
+    if (!fetched->failure.empty())
+        own.reason = fetched->failure;
+    return own;
+}
 
 ValidationReport ValidateWith(const signature::SignatureReport& report, const Anchors& anchors,
                               std::int64_t now, const FetchedRevocation* fetched) {
@@ -122,39 +150,37 @@ ValidationReport ValidateWith(const signature::SignatureReport& report, const An
     result.bestSignatureTime = facts.provenTime.value_or(now);
 
     if (!report.signerCertificate.empty()) {
-        result.chain = ValidateChain(report.signerCertificate, others, anchors, result.bestSignatureTime);
+        result.chain =
+            ValidateChain(report.signerCertificate, others, anchors, result.bestSignatureTime);
         result.qualified = QualifiedClaimOf(report.signerCertificate);
         facts.signingKey = FitForSignatures(report.signerCertificate);
     }
     facts.chain = result.chain.outcome;
 
     const RevocationData data{report.unsignedData.ocspResponses, report.unsignedData.crls};
-    if (result.chain.chain.size() >= 2 && fetched != nullptr &&
-        (!fetched->data.ocspResponses.empty() || !fetched->data.crls.empty())) {
-        result.revocation = JudgeFetched(report.signerCertificate, result.chain.chain[1],
-                                         fetched->data, others, facts.provenTime, now);
-        result.revocation.online = true;
-        result.revocation.askedAt = fetched->askedAt;
-    } else if (result.chain.chain.size() >= 2) {
-        result.revocation = CheckRevocation(report.signerCertificate, result.chain.chain[1], data,
-                                            others, result.bestSignatureTime);
-        if (fetched != nullptr && result.revocation.status != Revocation::Good &&
-            result.revocation.status != Revocation::Revoked)
-            result.revocation.reason = fetched->failure;
-    } else if (!data.ocspResponses.empty() || !data.crls.empty()) {
+    const std::vector<Bytes>& path = result.chain.chain;
+    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+        RevocationFacts judged =
+            RevocationOf(path[i], path[i + 1], data, others, i, fetched, facts.provenTime, now);
+        if (i == 0) {
+            result.revocation = std::move(judged);
+            continue;
+        }
+        if (judged.status == Revocation::Revoked && judged.revokedAt)
+            facts.caRevokedAt =
+                std::min(facts.caRevokedAt.value_or(*judged.revokedAt), *judged.revokedAt);
+        else if (judged.status != Revocation::Good && facts.caUnsettled.empty())
+            facts.caUnsettled = detail::NameOf(path[i]);
+        result.caRevocation.push_back(std::move(judged));
+    }
+    if (path.size() < 2 && (!data.ocspResponses.empty() || !data.crls.empty())) {
         result.revocation.status = Revocation::Unknown;
         result.revocation.reason = "imzalayanın sertifikasını vereni bilinmiyor";
     }
     facts.revocation = result.revocation.status;
     facts.revokedAt = result.revocation.revokedAt;
-    // The intermediate CAs, from the same data: one the report shows revoked
-    // is named; one it says nothing of is not held against the signature.
-    for (std::size_t i = 1; i + 1 < result.chain.chain.size(); ++i) {
-        const RevocationFacts ca = CheckRevocation(result.chain.chain[i], result.chain.chain[i + 1],
-                                                   data, others, result.bestSignatureTime);
-        if (ca.status == Revocation::Revoked && ca.revokedAt)
-            facts.caRevokedAt = std::min(facts.caRevokedAt.value_or(*ca.revokedAt), *ca.revokedAt);
-    }
+    if (!path.empty())
+        facts.algorithmLimit = Earliest(facts.algorithmLimit, ChainAlgorithmLimit(path));
     result.conclusion = Conclude(facts);
     // Asked online and still nothing: say why rather than that the report has none.
     if (fetched != nullptr && result.conclusion.sub == SubIndication::TryLater &&

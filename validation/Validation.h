@@ -22,7 +22,10 @@ struct ValidationReport {
     Conclusion conclusion;
     ChainFacts chain;
     QualifiedClaim qualified;
-    RevocationFacts revocation;
+    RevocationFacts revocation; // of the signer's certificate
+    // Of each CA certificate of the chain but the anchor, the signer's issuer
+    // first.
+    std::vector<RevocationFacts> caRevocation;
     // The signature time-stamp that proves the earliest time, else the first
     // that failed; nothing when the report carries none.
     std::optional<TimeStampFacts> timeStamp;
@@ -38,9 +41,11 @@ std::vector<Bytes> OtherCertificates(const signature::SignatureReport& report);
 ValidationReport Validate(const signature::SignatureReport& report, const Anchors& anchors,
                           std::int64_t now);
 
-// Revocation data fetched online, judged in place of the report's own.
+// Revocation data fetched online, judged where the report's own settles
+// nothing: one entry for each certificate of the chain but the anchor, the
+// signer's first.
 struct FetchedRevocation {
-    RevocationData data;
+    std::vector<RevocationData> path;
     std::int64_t askedAt = 0;
     std::string failure; // in Turkish, why nothing could be fetched
 };

@@ -23,25 +23,101 @@ DS = "http://www.w3.org/2000/09/xmldsig#"
 XADES = "http://uri.etsi.org/01903/v1.3.2#"
 C14N = "http://www.w3.org/TR/2001/REC-xml-c14n-20010315"
 
-# name: (signer, time-stamp, OCSP answer, expected conclusion, sub-indication,
-# timestamp field, revocation field). Every time is in the past and fixed: an
-# OCSP answer a day after the time-stamp counts, and without a valid
-# time-stamp none can (the best signature time is then now).
+# The PKI, every date fixed: (name, CN, issuer, extensions, valid from, days,
+# key, digest the issuer signs with). The CA from 2019 is the anchor.
+LEAF = "keyUsage=critical,digitalSignature,nonRepudiation"
+CA = "basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign"
+PKI = [
+    ("tsa", "Tolv Zaman Damgası", "ca", "extendedKeyUsage=critical,timeStamping", "2019-06-01", 5000),
+    ("signer", "Örnek İmzacı", "ca", LEAF, "2024-01-01", 3650),
+    ("old", "Eski İmzacı", "ca", LEAF, "2020-01-01", 700),
+    ("expiring", "Süresi Dolan İmzacı", "ca", LEAF, "2024-01-01", 731),  # to 2026-01-01
+    ("ds-only", "Yalnız İmzalayan", "ca", "keyUsage=critical,digitalSignature", "2024-01-01", 3650),
+    ("retired", "Emekli OCSP", "ca", "extendedKeyUsage=OCSPSigning\nnoCheck=ignored", "2020-01-01", 366),
+    ("inter", "Tolv Ara Makam", "ca", CA, "2019-06-01", 5000),
+    ("inter-signer", "Ara İmzacı", "inter", LEAF, "2024-01-01", 3650),
+    ("weak", "Tolv Zayıf Ara Makam", "ca", CA, "2019-06-01", 5000, "rsa:1024", "sha1"),
+    ("weak-signer", "Zayıf Zincirli İmzacı", "weak", LEAF, "2024-01-01", 3650, "rsa:2048", "sha1"),
+    ("nocs", "Tolv Yetkisiz Ara Makam", "ca", "basicConstraints=critical,CA:TRUE\nkeyUsage=critical,cRLSign",
+     "2019-06-01", 5000),
+    ("nocs-signer", "Yetkisiz Zincirli İmzacı", "nocs", LEAF, "2024-01-01", 3650),
+    ("top", "Tolv Üst Ara Makam", "ca", CA, "2019-06-01", 5000),
+    ("low", "Tolv Alt Ara Makam", "top", CA, "2019-06-01", 5000),
+    ("deep-signer", "Derin İmzacı", "low", LEAF, "2024-01-01", 3650),
+]
+ISSUER = {name: issuer for name, _, issuer, *_ in PKI}
+# When each certificate is revoked, where some answer says it is.
+REVOKED = {"signer": "2024-06-01 00:00:00", "expiring": "2025-06-01 00:00:00",
+           "inter": "2024-06-01 00:00:00", "top": "2024-06-01 00:00:00",
+           "inter-signer": "2024-06-01 00:00:00"}
+# Of each signer: when it signs, is time-stamped and gets its answers.
+TIMES = {"old": ("2021-05-01 12:00:00", "2021-06-01 12:00:00", "2021-06-02 12:00:00"),
+         "expiring": ("2025-08-01 12:00:00", "2025-09-01 12:00:00", "2026-03-01 12:00:00")}
+DEFAULT_TIMES = ("2025-01-01 10:00:00", "2025-01-01 12:00:00", "2025-01-02 12:00:00")
+
+
+def O(whose, says="good", by=None, revoked_at=None):
+    """An OCSP answer for whose, signed by its issuer or by the responder by."""
+    return ("ocsp", whose, says, by, revoked_at)
+
+
+def C(issuer, *revoked, at=None, kept_since=None):
+    """A CRL of issuer listing revoked, issued at (default: the signer's answer
+    time), with ExpiredCertsOnCRL kept_since where given."""
+    return ("crl", issuer, revoked, at, kept_since)
+
+
+# name: (signer, time-stamps (authority, at; or just the authority at the
+# signer's time), revocation data, expected conclusion, sub-indication,
+# timestamp field, revocation field). Without a valid time-stamp the best
+# signature time is now: no "good" answer from the past can count.
 CASES = {
-    "lt-good": ("signer", "tsa", "good", "valid", "", "valid", "good"),
-    "t-only": ("signer", "tsa", None, "indeterminate", "TRY_LATER", "valid", "none"),
-    "ts-over-other-bytes": ("signer", "other", "good", "indeterminate", "TRY_LATER", "invalid", "unknown"),
-    "ts-by-rogue-tsa": ("signer", "rogue", "good", "indeterminate", "TRY_LATER", "invalid", "unknown"),
+    "lt-good": ("signer", ["tsa"], [O("signer")], "valid", "", "valid", "good"),
+    "t-only": ("signer", ["tsa"], [], "indeterminate", "TRY_LATER", "valid", "none"),
+    "ts-over-other-bytes": ("signer", ["other"], [O("signer")], "indeterminate", "TRY_LATER", "invalid",
+                            "unknown"),
+    "ts-by-rogue-tsa": ("signer", ["rogue"], [O("signer")], "indeterminate", "TRY_LATER", "invalid", "unknown"),
     # the report's own data shows the authority revoked before it stamped
-    "ts-by-revoked-tsa": ("signer", "tsa", "good+tsa-revoked", "indeterminate", "TRY_LATER", "invalid",
+    "ts-by-revoked-tsa": ("signer", ["tsa"], [O("signer"), O("tsa", "revoked", revoked_at="2019-06-01 00:00:00")],
+                          "indeterminate", "TRY_LATER", "invalid", "unknown"),
+    "lt-revoked-before-ts": ("signer", ["tsa"], [O("signer", "revoked")], "invalid", "REVOKED", "valid", "revoked"),
+    "ts-in-the-second-of-revocation": ("signer", ["tsa"], [O("signer", "revoked", revoked_at=DEFAULT_TIMES[1])],
+                                       "invalid", "REVOKED", "valid", "revoked"),
+    # the later time-stamp first: the earlier one, before the revocation, proves the time
+    "two-time-stamps": ("signer", [("tsa", "2025-01-01 12:00:00"), ("tsa", "2025-01-01 10:30:00")],
+                        [O("signer", "revoked", revoked_at="2025-01-01 11:00:00")],
+                        "valid", "", "valid", "revoked"),
+    "good-and-revoked": ("signer", ["tsa"], [O("signer"), C("ca", "signer")], "invalid", "REVOKED", "valid",
+                         "revoked"),
+    "own-answer-revoked-no-ts": ("signer", [], [O("signer", "revoked")], "indeterminate", "REVOKED_NO_POE",
+                                 "none", "revoked"),
+    "own-crl-revoked-no-ts": ("signer", [], [C("ca", "signer")], "indeterminate", "REVOKED_NO_POE", "none",
+                              "revoked"),
+    # issued before the time-stamp, though its next update is after it
+    "crl-before-ts": ("signer", ["tsa"], [C("ca", at="2024-12-31 00:00:00")], "indeterminate", "TRY_LATER",
+                      "valid", "unknown"),
+    "expired-ts-in-validity": ("old", ["tsa"], [O("old")], "valid", "", "valid", "good"),
+    "expired-no-ts": ("old", [], [], "indeterminate", "OUT_OF_BOUNDS_NO_POE", "none", "none"),
+    # revoked, expired, time-stamped between: today's list dropped it
+    "expired-revoked-crl-dropped": ("expiring", ["tsa"], [C("ca")], "indeterminate", "TRY_LATER", "valid",
+                                    "unknown"),
+    "expired-revoked-crl-keeps": ("expiring", ["tsa"], [C("ca", "expiring", kept_since="2024-01-01 00:00:00")],
+                                  "invalid", "REVOKED", "valid", "revoked"),
+    "retired-responder": ("signer", ["tsa"], [O("signer", by="retired")], "indeterminate", "TRY_LATER", "valid",
                           "unknown"),
-    "lt-revoked-before-ts": ("signer", "tsa", "revoked", "invalid", "REVOKED", "valid", "revoked"),
-    "expired-ts-in-validity": ("old", "tsa", "good", "valid", "", "valid", "good"),
-    "expired-no-ts": ("old", None, None, "indeterminate", "OUT_OF_BOUNDS_NO_POE", "none", "none"),
+    "ds-only": ("ds-only", ["tsa"], [O("ds-only")], "valid", "", "valid", "good"),
+    "inter-good": ("inter-signer", ["tsa"], [O("inter-signer"), C("ca")], "valid", "", "valid", "good"),
+    "inter-unknown": ("inter-signer", ["tsa"], [O("inter-signer")], "indeterminate", "TRY_LATER", "valid",
+                      "good"),
+    "inter-revoked": ("inter-signer", ["tsa"], [O("inter-signer"), C("ca", "inter")], "indeterminate",
+                      "REVOKED_CA_NO_POE", "valid", "good"),
+    "deep-top-revoked": ("deep-signer", ["tsa"], [O("deep-signer"), C("top"), C("ca", "top")], "indeterminate",
+                         "REVOKED_CA_NO_POE", "valid", "good"),
+    "weak-inter": ("weak-signer", ["tsa"], [O("weak-signer"), C("ca")], "indeterminate",
+                   "CRYPTO_CONSTRAINTS_FAILURE_NO_POE", "valid", "good"),
+    "inter-without-keycertsign": ("nocs-signer", ["tsa"], [O("nocs-signer"), C("ca")], "indeterminate",
+                                  "CHAIN_CONSTRAINTS_FAILURE", "valid", "good"),
 }
-# Of each signer: when it signs, is time-stamped and gets its OCSP answer.
-TIMES = {"signer": ("2025-01-01 10:00:00", "2025-01-01 12:00:00", "2025-01-02 12:00:00"),
-         "old": ("2021-05-01 12:00:00", "2021-06-01 12:00:00", "2021-06-02 12:00:00")}
 
 
 def run(*args, when=None, data=None):
@@ -51,24 +127,22 @@ def run(*args, when=None, data=None):
 
 
 def make_pki(keys):
-    """A CA from 2019, a TSA it certified and a rogue one that certified
-    itself, a signer valid now and one valid only in 2020-2021."""
+    """The CA from 2019 and the PKI table's certificates, and a rogue
+    time-stamping authority that certified itself."""
     keys.mkdir(parents=True, exist_ok=True)
     k = lambda name: str(keys / name)
-    (keys / "ca.ext").write_text("basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign\n")
-    (keys / "tsa.ext").write_text("extendedKeyUsage=critical,timeStamping\n")
-    (keys / "leaf.ext").write_text("keyUsage=critical,digitalSignature,nonRepudiation\n")
     run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", k("ca.key"), "-out", k("ca.pem"),
         "-days", "7300", "-subj", "/C=TR/O=Tolv Sınama/CN=Tolv Uzun Süreli Kök", "-utf8",
         "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign",
         when="2019-01-01 00:00:00")
-    for name, cn, ext, days, when in (("tsa", "Tolv Zaman Damgası", "tsa.ext", 5000, "2019-06-01 00:00:00"),
-                                      ("signer", "Örnek İmzacı", "leaf.ext", 3650, "2024-01-01 00:00:00"),
-                                      ("old", "Eski İmzacı", "leaf.ext", 700, "2020-01-01 00:00:00")):
-        run("openssl", "req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", k(f"{name}.key"),
+    for name, cn, issuer, ext, start, days, *how in PKI:
+        key, digest = how or ("rsa:2048", "sha256")
+        (keys / f"{name}.ext").write_text(ext + "\n")
+        run("openssl", "req", "-new", "-newkey", key, "-nodes", "-keyout", k(f"{name}.key"),
             "-out", k(f"{name}.csr"), "-subj", f"/C=TR/CN={cn}", "-utf8")
-        run("openssl", "x509", "-req", "-in", k(f"{name}.csr"), "-CA", k("ca.pem"), "-CAkey", k("ca.key"),
-            "-CAcreateserial", "-extfile", k(ext), "-days", str(days), "-out", k(f"{name}.pem"), when=when)
+        run("openssl", "x509", "-req", "-in", k(f"{name}.csr"), "-CA", k(f"{issuer}.pem"),
+            "-CAkey", k(f"{issuer}.key"), "-CAcreateserial", "-extfile", k(f"{name}.ext"), f"-{digest}",
+            "-days", str(days), "-out", k(f"{name}.pem"), when=f"{start} 00:00:00")
     run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", k("rogue.key"),
         "-out", k("rogue.pem"), "-days", "5000", "-subj", "/C=TR/CN=Tolv Sahte Zaman Damgası", "-utf8",
         "-addext", "extendedKeyUsage=critical,timeStamping", when="2019-06-01 00:00:00")
@@ -107,45 +181,90 @@ def time_stamp(keys, work, covered, tsa, when):
     return (work / "token.der").read_bytes()
 
 
-def ocsp(keys, work, signer, answer, when):
-    """An OCSP response for the signer, signed by the CA, good or revoked."""
-    status = "R" if answer == "revoked" else "V"
-    revoked = "190601000000Z" if answer == "revoked" else ""
-    (work / "index.txt").write_text(f"{status}\t401231000000Z\t{revoked}\t{serial(keys, signer)}\tunknown\t/CN=x\n")
-    run("openssl", "ocsp", "-issuer", str(keys / "ca.pem"), "-cert", str(keys / f"{signer}.pem"),
+def index_line(keys, name, revoked_at=None):
+    """A line of an openssl CA database: valid, or revoked at revoked_at."""
+    when = revoked_at or REVOKED.get(name, "2024-06-01 00:00:00")
+    state, at = ("R", when.translate({ord(c): None for c in "-: "})[2:] + "Z") if revoked_at is not False \
+        else ("V", "")
+    return f"{state}\t401231000000Z\t{at}\t{serial(keys, name)}\tunknown\t/CN={name}\n"
+
+
+def ocsp(keys, work, whose, says, when, by=None, revoked_at=None):
+    """An OCSP response for whose, good or revoked, signed by its issuer or by."""
+    issuer = ISSUER.get(whose, "ca")
+    (work / "index.txt").write_text(index_line(keys, whose, revoked_at if says == "revoked" else False))
+    run("openssl", "ocsp", "-issuer", str(keys / f"{issuer}.pem"), "-cert", str(keys / f"{whose}.pem"),
         "-reqout", str(work / "req.der"), "-no_nonce")
-    run("openssl", "ocsp", "-index", str(work / "index.txt"), "-rsigner", str(keys / "ca.pem"),
-        "-rkey", str(keys / "ca.key"), "-CA", str(keys / "ca.pem"), "-reqin", str(work / "req.der"),
+    signer = by or issuer
+    run("openssl", "ocsp", "-index", str(work / "index.txt"), "-rsigner", str(keys / f"{signer}.pem"),
+        "-rkey", str(keys / f"{signer}.key"), "-CA", str(keys / f"{issuer}.pem"), "-reqin", str(work / "req.der"),
         "-respout", str(work / "resp.der"), when=when)
     return (work / "resp.der").read_bytes()
 
 
+def crl(keys, work, issuer, revoked, when, kept_since=None):
+    """issuer's CRL listing revoked, with ExpiredCertsOnCRL kept_since where given."""
+    (work / "index.txt").write_text("".join(index_line(keys, name) for name in revoked))
+    (work / "crlnumber").write_text("01\n")
+    extensions = ""
+    if kept_since:
+        stamp = kept_since.replace("-", "").replace(":", "").replace(" ", "") + "Z"
+        extensions = "crl_extensions=kept\n[kept]\n2.5.29.60=DER:180F" + stamp.encode().hex().upper() + "\n"
+    (work / "crl.cnf").write_text(
+        f"[ca]\ndefault_ca=c\n[c]\ndatabase={work / 'index.txt'}\ncrlnumber={work / 'crlnumber'}\n"
+        f"default_md=sha256\ndefault_crl_days=30\n{extensions}")
+    run("openssl", "ca", "-gencrl", "-config", str(work / "crl.cnf"), "-cert", str(keys / f"{issuer}.pem"),
+        "-keyfile", str(keys / f"{issuer}.key"), "-out", str(work / "crl.pem"), when=when)
+    return run("openssl", "crl", "-in", str(work / "crl.pem"), "-outform", "DER")
+
+
+def der(keys, name):
+    return run("openssl", "x509", "-in", str(keys / f"{name}.pem"), "-outform", "DER")
+
+
 def make_report(out, keys, name, case):
-    signer, stamp, answer = case[:3]
+    signer, stamps, data = case[:3]
     work = out / "work"
     work.mkdir(exist_ok=True)
     pdf = base64.b64encode(b"%PDF-1.4\n% " + name.encode() + b"\n%%EOF\n").decode()
     (work / "t.xml").write_text(template(pdf))
-    sign_time, stamp_time, answer_time = TIMES[signer]
+    sign_time, stamp_time, answer_time = TIMES.get(signer, DEFAULT_TIMES)
     run("xmlsec1", "--sign", "--privkey-pem", f"{keys / signer}.key,{keys / signer}.pem", "--output", str(work / "s.xml"),
         str(work / "t.xml"), when=sign_time)
     doc = etree.parse(str(work / "s.xml"))
     props = doc.find(f".//{{{XADES}}}UnsignedSignatureProperties")
     value = doc.find(f"{{{DS}}}SignatureValue")
     covered = etree.tostring(value, method="c14n")
-    if stamp:
-        token = time_stamp(keys, work, b"other bytes" if stamp == "other" else covered,
-                           "rogue" if stamp == "rogue" else "tsa", stamp_time)
+    for stamp in stamps:
+        tsa, when = stamp if isinstance(stamp, tuple) else (stamp, stamp_time)
+        token = time_stamp(keys, work, b"other bytes" if tsa == "other" else covered,
+                           "tsa" if tsa == "other" else tsa, when)
         ts = etree.SubElement(props, f"{{{XADES}}}SignatureTimeStamp")
         etree.SubElement(ts, f"{{{DS}}}CanonicalizationMethod", Algorithm=C14N)
         etree.SubElement(ts, f"{{{XADES}}}EncapsulatedTimeStamp").text = base64.b64encode(token).decode()
-    if answer:
+    # The CAs between the signer and the anchor travel with the report.
+    chain, at = [], ISSUER.get(signer, "ca")
+    while at != "ca":
+        chain.append(at)
+        at = ISSUER[at]
+    if chain:
+        values = etree.SubElement(props, f"{{{XADES}}}CertificateValues")
+        for ca in chain:
+            etree.SubElement(values, f"{{{XADES}}}EncapsulatedX509Certificate").text = \
+                base64.b64encode(der(keys, ca)).decode()
+    if data:
         values = etree.SubElement(props, f"{{{XADES}}}RevocationValues")
-        ocsp_values = etree.SubElement(values, f"{{{XADES}}}OCSPValues")
-        for whose, says in ([(signer, "good"), ("tsa", "revoked")] if answer == "good+tsa-revoked"
-                            else [(signer, answer)]):
-            etree.SubElement(ocsp_values, f"{{{XADES}}}EncapsulatedOCSPValue").text = \
-                base64.b64encode(ocsp(keys, work, whose, says, answer_time)).decode()
+        kinds = {kind: etree.SubElement(values, f"{{{XADES}}}{element}")
+                 for kind, element in (("crl", "CRLValues"), ("ocsp", "OCSPValues")) if any(d[0] == kind for d in data)}
+        for kind, *item in data:
+            if kind == "ocsp":
+                whose, says, by, revoked_at = item
+                answer, element = ocsp(keys, work, whose, says, answer_time, by, revoked_at), "EncapsulatedOCSPValue"
+            else:
+                issuer, revoked, when, kept_since = item
+                answer, element = crl(keys, work, issuer, revoked, when or answer_time, kept_since), \
+                    "EncapsulatedCRLValue"
+            etree.SubElement(kinds[kind], f"{{{XADES}}}{element}").text = base64.b64encode(answer).decode()
     doc.write(str(out / f"{name}.Tolv"), xml_declaration=True, encoding="UTF-8")
 
 

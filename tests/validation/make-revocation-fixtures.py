@@ -10,7 +10,9 @@ No private key stays in the folder. Everything is DER:
   revoked.der     "İptal Edilmiş İmzacı", issued 2024-01-01, revoked 2024-06-01
                   for a key compromise
   unstated.der    "Nedeni Belirtilmemiş İmzacı", revoked then with no reason given
-  responder.der   the CA's OCSP responder, with the OCSP-signing key usage
+  responder.der   the CA's OCSP responder, with the OCSP-signing key usage and
+                  id-pkix-ocsp-nocheck
+  checked.der     another, without nocheck: its own status must be shown
   rogue.der       issued by the CA too, without that key usage
   impostor.der    a self-signed CA with the CA's very name and serial, another key
   foreign.der     an OCSP responder the impostor issued, with the key usage
@@ -24,6 +26,7 @@ OCSP responses, all produced on 2025-01-01, for leaf unless said:
   ocsp-foreign.der    signed by foreign
   ocsp-nocerts.der    signed by responder, without its certificate
   ocsp-impostor.der   signed by impostor, without its certificate
+  ocsp-checked.der    signed by checked, its certificate inside
 CRLs, issued on 2025-01-01 and listing the two revoked:
   crl.der         by the CA
   crl-impostor.der by the impostor
@@ -69,6 +72,12 @@ basicConstraints=CA:FALSE
 keyUsage=critical,digitalSignature,nonRepudiation
 authorityKeyIdentifier=keyid
 [responder]
+basicConstraints=CA:FALSE
+keyUsage=critical,digitalSignature
+extendedKeyUsage=OCSPSigning
+noCheck=ignored
+authorityKeyIdentifier=keyid
+[checked]
 basicConstraints=CA:FALSE
 keyUsage=critical,digitalSignature
 extendedKeyUsage=OCSPSigning
@@ -141,6 +150,7 @@ def main(folder):
     issue("unstated", "Nedeni Belirtilmemiş İmzacı", "leaf")
     issue("responder", "Tolv Sınama OCSP", "responder")
     issue("rogue", "Tolv Yetkisiz OCSP", "rogue")
+    issue("checked", "Tolv Denetlenen OCSP", "checked")
     issue("foreign", "Tolv Yabancı OCSP", "responder", issuer="impostor")
     openssl("ca", "-config", "ca.cnf", "-cert", "ca.pem", "-keyfile", "ca.key",
             "-revoke", "revoked.pem", "-crl_reason", "keyCompromise", at=REVOKED_DATE)
@@ -155,6 +165,7 @@ def main(folder):
     ocsp("ocsp-foreign.der", "leaf", "foreign")
     ocsp("ocsp-nocerts.der", "leaf", "responder", "-resp_no_certs")
     ocsp("ocsp-impostor.der", "leaf", "impostor", "-resp_no_certs")
+    ocsp("ocsp-checked.der", "leaf", "checked")
     crl("crl.der", "ca")
     crl("crl-impostor.der", "impostor")
     crl("crl-partition.der", "ca", "-crlexts", "partition")
