@@ -20,9 +20,16 @@ SIGNERS = {
     "ocsp-good": ("up", None, "V"),
     "ocsp-revoked": ("up", None, "R"),
     "ocsp-stale": ("stale", None, "V"),
+    "ocsp-lapsed": ("lapsed", None, "V"),
     "crl-revoked": (None, "up", "R"),
     "down": ("down", "down", "V"),
+    # a CA the root revoked, its list on the root's distribution point, and a signer it issued
+    "revoked-ca": (None, "up", "R"),
+    "under-revoked-ca": (None, "inter", "V"),
 }
+# Signers whose report carries an OCSP answer of ten days ago, which proves
+# nothing without a time-stamp: the responder is asked all the same.
+CARRIES_OLD_ANSWER = {"ocsp-good-carried"}
 # report, --online, expected (conclusion, sub-indication, revocation), reason has
 CASES = [
     ("ocsp-good", False, ("indeterminate", "TRY_LATER", "none"), ""),
@@ -32,6 +39,12 @@ CASES = [
     ("down", True, ("indeterminate", "TRY_LATER", "none"), "çevrimiçi sorulamadı"),
     # a "good" answer signed ten days ago, as a replay or a stale mirror gives it
     ("ocsp-stale", True, ("indeterminate", "TRY_LATER", "unknown"), "OCSP yanıtı 1"),
+    # signed an hour ago, past its next update half an hour ago
+    ("ocsp-lapsed", True, ("indeterminate", "TRY_LATER", "unknown"), "güncel değil"),
+    ("ocsp-good-carried", False, ("indeterminate", "TRY_LATER", "unknown"), ""),
+    ("ocsp-good-carried", True, ("valid", "", "good"), ""),
+    ("under-revoked-ca", False, ("indeterminate", "TRY_LATER", "none"), ""),
+    ("under-revoked-ca", True, ("indeterminate", "REVOKED_CA_NO_POE", "good"), ""),
 ]
 
 
@@ -42,39 +55,76 @@ def free_port():
 
 
 def make_signers(keys, work, up, down):
-    url = {"up": f"http://127.0.0.1:{up}", "down": f"http://127.0.0.1:{down}",
-           "stale": f"http://127.0.0.1:{up}/stale"}
+    url = {"up": f"http://127.0.0.1:{up}/ca", "down": f"http://127.0.0.1:{down}/ca",
+           "stale": f"http://127.0.0.1:{up}/stale", "lapsed": f"http://127.0.0.1:{up}/lapsed",
+           "inter": f"http://127.0.0.1:{up}/revoked-ca"}
     index = []
-    for name, (ocsp, crl, record) in SIGNERS.items():
-        ext = ["keyUsage=critical,digitalSignature,nonRepudiation"]
+    for name, (ocsp, crl, record) in list(SIGNERS.items()) + [("ocsp-good-carried", ("up", None, "V"))]:
+        ca = name == "revoked-ca"
+        ext = ["basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign" if ca
+               else "keyUsage=critical,digitalSignature,nonRepudiation"]
         if ocsp:
-            ext.append(f"authorityInfoAccess=OCSP;URI:{url[ocsp]}/ocsp")
+            ext.append(f"authorityInfoAccess=OCSP;URI:{url[ocsp]}")
         if crl:
-            ext.append(f"crlDistributionPoints=URI:{url[crl]}/ca.crl")
+            ext.append(f"crlDistributionPoints=URI:{url[crl]}.crl")
         (work / f"{name}.ext").write_text("\n".join(ext) + "\n")
+        issuer = work / "revoked-ca" if name == "under-revoked-ca" else keys / "ca"
         lt.run("openssl", "req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", str(work / f"{name}.key"),
                "-out", str(work / f"{name}.csr"), "-subj", f"/C=TR/CN=Çevrimiçi {name}", "-utf8")
-        lt.run("openssl", "x509", "-req", "-in", str(work / f"{name}.csr"), "-CA", str(keys / "ca.pem"),
-               "-CAkey", str(keys / "ca.key"), "-CAcreateserial", "-extfile", str(work / f"{name}.ext"),
+        lt.run("openssl", "x509", "-req", "-in", str(work / f"{name}.csr"), "-CA", f"{issuer}.pem",
+               "-CAkey", f"{issuer}.key", "-CAcreateserial", "-extfile", str(work / f"{name}.ext"),
                "-days", "30", "-out", str(work / f"{name}.pem"))
         number = lt.run("openssl", "x509", "-in", str(work / f"{name}.pem"), "-noout", "-serial").decode()
         revoked = "240101000000Z" if record == "R" else ""
-        index.append(f"{record}\t401231000000Z\t{revoked}\t{number.strip().split('=')[1]}\tunknown\t/CN={name}\n")
+        if name != "under-revoked-ca":
+            index.append(f"{record}\t401231000000Z\t{revoked}\t{number.strip().split('=')[1]}\tunknown\t/CN={name}\n")
     (work / "index.txt").write_text("".join(index))
-    (work / "index.txt.attr").write_text("unique_subject = no\n")
-    (work / "crl.cnf").write_text(
-        f"[ca]\ndefault_ca=c\n[c]\ndatabase={work / 'index.txt'}\ncrlnumber={work / 'crlnumber'}\n"
-        "default_md=sha256\ndefault_crl_days=7\n")
-    (work / "crlnumber").write_text("01\n")
-    lt.run("openssl", "ca", "-gencrl", "-config", str(work / "crl.cnf"), "-cert", str(keys / "ca.pem"),
-           "-keyfile", str(keys / "ca.key"), "-out", str(work / "ca.crl.pem"))
-    lt.run("openssl", "crl", "-in", str(work / "ca.crl.pem"), "-outform", "DER", "-out", str(work / "ca.crl"))
+    (work / "empty.txt").write_text("")
+    for list_name, issuer, database in (("ca", keys / "ca", "index.txt"), ("revoked-ca", work / "revoked-ca",
+                                                                          "empty.txt")):
+        (work / "crl.cnf").write_text(
+            f"[ca]\ndefault_ca=c\n[c]\ndatabase={work / database}\ncrlnumber={work / 'crlnumber'}\n"
+            "default_md=sha256\ndefault_crl_days=7\n")
+        (work / "crlnumber").write_text("01\n")
+        lt.run("openssl", "ca", "-gencrl", "-config", str(work / "crl.cnf"), "-cert", f"{issuer}.pem",
+               "-keyfile", f"{issuer}.key", "-out", str(work / "crl.pem"))
+        lt.run("openssl", "crl", "-in", str(work / "crl.pem"), "-outform", "DER", "-out",
+               str(work / f"{list_name}.crl"))
 
 
-def sign(work, name, out):
+def respond(keys, work, when=None, minutes=None):
+    """The CA's OCSP answer to work/req.der, made at when, due again a day
+    (or minutes) later."""
+    due = ["-nmin", str(minutes)] if minutes else ["-ndays", "1"]
+    lt.run("openssl", "ocsp", "-index", str(work / "index.txt"), "-CA", str(keys / "ca.pem"),
+           "-rsigner", str(keys / "ca.pem"), "-rkey", str(keys / "ca.key"), *due,
+           "-reqin", str(work / "req.der"), "-respout", str(work / "resp.der"), when=when)
+    return (work / "resp.der").read_bytes()
+
+
+def ago(**delta):
+    return (datetime.datetime.now() - datetime.timedelta(**delta)).strftime("%Y-%m-%d %H:%M:%S")
+
+
+def sign(keys, work, name, out):
     (work / "t.xml").write_text(lt.template("JVBERi0xLjQKJSVFT0YK"))
     lt.run("xmlsec1", "--sign", "--privkey-pem", f"{work / name}.key,{work / name}.pem",
            "--output", str(out / f"{name}.Tolv"), str(work / "t.xml"))
+    doc = lt.etree.parse(str(out / f"{name}.Tolv"))
+    props = doc.find(f".//{{{lt.XADES}}}UnsignedSignatureProperties")
+    if name == "under-revoked-ca":
+        values = lt.etree.SubElement(props, f"{{{lt.XADES}}}CertificateValues")
+        lt.etree.SubElement(values, f"{{{lt.XADES}}}EncapsulatedX509Certificate").text = \
+            lt.base64.b64encode(lt.run("openssl", "x509", "-in", str(work / "revoked-ca.pem"), "-outform",
+                                       "DER")).decode()
+    if name in CARRIES_OLD_ANSWER:
+        lt.run("openssl", "ocsp", "-issuer", str(keys / "ca.pem"), "-cert", str(work / f"{name}.pem"),
+               "-reqout", str(work / "req.der"), "-no_nonce")
+        values = lt.etree.SubElement(lt.etree.SubElement(props, f"{{{lt.XADES}}}RevocationValues"),
+                                     f"{{{lt.XADES}}}OCSPValues")
+        lt.etree.SubElement(values, f"{{{lt.XADES}}}EncapsulatedOCSPValue").text = \
+            lt.base64.b64encode(respond(keys, work, ago(days=10))).decode()
+    doc.write(str(out / f"{name}.Tolv"), xml_declaration=True, encoding="UTF-8")
 
 
 def serve(keys, work, port):
@@ -83,15 +133,16 @@ def serve(keys, work, port):
     class Handler(http.server.BaseHTTPRequestHandler):
         def do_POST(self):
             (work / "req.der").write_bytes(self.rfile.read(int(self.headers["Content-Length"])))
-            stale = datetime.datetime.now() - datetime.timedelta(days=10)
-            lt.run("openssl", "ocsp", "-index", str(work / "index.txt"), "-CA", str(keys / "ca.pem"),
-                   "-rsigner", str(keys / "ca.pem"), "-rkey", str(keys / "ca.key"), "-ndays", "1",
-                   "-reqin", str(work / "req.der"), "-respout", str(work / "resp.der"),
-                   when=stale.strftime("%Y-%m-%d %H:%M:%S") if self.path.startswith("/stale") else None)
-            self.answer((work / "resp.der").read_bytes(), "application/ocsp-response")
+            if self.path.startswith("/stale"):
+                body = respond(keys, work, ago(days=10))
+            elif self.path.startswith("/lapsed"):
+                body = respond(keys, work, ago(hours=1), minutes=30)
+            else:
+                body = respond(keys, work)
+            self.answer(body, "application/ocsp-response")
 
         def do_GET(self):
-            self.answer((work / "ca.crl").read_bytes(), "application/pkix-crl")
+            self.answer((work / self.path.lstrip("/")).read_bytes(), "application/pkix-crl")
 
         def answer(self, body, kind):
             self.send_response(200)
@@ -115,8 +166,8 @@ def main():
     work.mkdir(parents=True)
     up, down = free_port(), free_port()
     make_signers(out / "keys", work, up, down)
-    for name in SIGNERS:
-        sign(work, name, work)
+    for name in [n for n in SIGNERS if n != "revoked-ca"] + sorted(CARRIES_OLD_ANSWER):
+        sign(out / "keys", work, name, work)
     server = serve(out / "keys", work, up)
     env = {**__import__("os").environ, "XDG_CACHE_HOME": str(work / "cache")}
     failures = 0
