@@ -14,6 +14,7 @@ import argparse
 import base64
 import json
 import pathlib
+import shutil
 import subprocess
 import sys
 
@@ -278,8 +279,12 @@ def arguments(description):
     args = parser.parse_args()
     command = args.command[1:] if args.command[:1] == ["--"] else args.command
     path = (lambda p: "Z:" + str(p).replace("/", "\\")) if args.windows else str
-    if not (args.out / "keys" / "tsaserial").exists():
+    # Made anew, with every report, when the PKI table changes.
+    made = args.out / "keys" / "pki.txt"
+    if not made.exists() or made.read_text() != repr(PKI):
+        shutil.rmtree(args.out, ignore_errors=True)
         make_pki(args.out.resolve() / "keys")
+        made.write_text(repr(PKI))
     return args, command, args.out.resolve(), path
 
 

@@ -5,7 +5,8 @@ Reports for the "İmza bilgisi" window and file mode's revocation warning,
 signed with the long-term cases' throwaway PKI (tests/validation/
 longterm_cases.py makes it into FOLDER/keys) and two more signers of its CA:
 
-  valid.Tolv     "Örnek İmzacı", with the CA's CRL that does not list it
+  valid.Tolv     "Örnek İmzacı", time-stamped on 2025-01-01, with the CA's CRL
+                 of the next day that does not list it
   revoked.Tolv   "İptal Edilmiş İmzacı", revoked on 2024-06-01, signed and
                  time-stamped on 2025-01-01, with the CRL that lists it
   unasked.Tolv   "Çevrimiçi İmzacı", without revocation data; its certificate
@@ -14,9 +15,9 @@ longterm_cases.py makes it into FOLDER/keys) and two more signers of its CA:
   ca.pem         the CA, the anchor the tests name in TrustAnchors
 
 Every report carries the CA's certificate among its CertificateValues, as a
-long-term signature does. The CRL is dated 2035: without a time-stamp the best
-signature time is now, and only revocation data made after it counts (Wine
-validates no time-stamp).
+long-term signature does. kok.crl is dated 2035, and "Çevrimiçi İmzacı" valid
+beyond it: an answer fetched online counts only when issued in the last week,
+and the fixture is made once for every later run.
 """
 import base64
 import importlib.util
@@ -33,7 +34,7 @@ spec.loader.exec_module(longterm)
 run, DS, XADES, C14N = longterm.run, longterm.DS, longterm.XADES, longterm.C14N
 
 CRL_URL = "http://127.0.0.1:47391/kok.crl"
-CRL_DATE = "2035-01-01 00:00:00"
+CRL_DATE, ONLINE_CRL_DATE = "2025-01-02 12:00:00", "2035-01-01 00:00:00"
 SIGNED, STAMPED = "2025-01-01 10:00:00", "2025-01-01 12:00:00"
 CA_CONFIG = """[ca]
 default_ca=kok
@@ -45,13 +46,13 @@ default_crl_days=30
 """
 
 
-def issue(keys, name, cn, extensions):
+def issue(keys, name, cn, extensions, days=3650):
     k = lambda f: str(keys / f)
     (keys / f"{name}.ext").write_text(extensions)
     run("openssl", "req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", k(f"{name}.key"),
         "-out", k(f"{name}.csr"), "-subj", f"/C=TR/CN={cn}", "-utf8")
     run("openssl", "x509", "-req", "-in", k(f"{name}.csr"), "-CA", k("ca.pem"), "-CAkey", k("ca.key"),
-        "-CAcreateserial", "-extfile", k(f"{name}.ext"), "-days", "3650", "-out", k(f"{name}.pem"),
+        "-CAcreateserial", "-extfile", k(f"{name}.ext"), "-days", str(days), "-out", k(f"{name}.pem"),
         when="2024-01-01 00:00:00")
 
 
@@ -59,14 +60,14 @@ def der(keys, name):
     return run("openssl", "x509", "-in", str(keys / f"{name}.pem"), "-outform", "DER")
 
 
-def make_crl(keys, revoked):
+def make_crl(keys, revoked, when=CRL_DATE):
     """The CA's CRL, listing `revoked` as revoked on 2024-06-01."""
     serial = longterm.serial(keys, revoked)
     (keys / "index.txt").write_text(f"R\t340101000000Z\t240601000000Z\t{serial}\tunknown\t/CN=x\n")
     (keys / "crlnumber").write_text("01\n")
     (keys / "kok.cnf").write_text(CA_CONFIG.format(keys=keys))
     run("openssl", "ca", "-gencrl", "-config", str(keys / "kok.cnf"), "-cert", str(keys / "ca.pem"),
-        "-keyfile", str(keys / "ca.key"), "-out", str(keys / "crl.pem"), when=CRL_DATE)
+        "-keyfile", str(keys / "ca.key"), "-out", str(keys / "crl.pem"), when=when)
     return run("openssl", "crl", "-in", str(keys / "crl.pem"), "-outform", "DER")
 
 
@@ -101,12 +102,12 @@ def main(out):
     longterm.make_pki(keys)
     leaf = "keyUsage=critical,digitalSignature,nonRepudiation\n"
     issue(keys, "revoked", "İptal Edilmiş İmzacı", leaf)
-    issue(keys, "online", "Çevrimiçi İmzacı", leaf + f"crlDistributionPoints=URI:{CRL_URL}\n")
+    issue(keys, "online", "Çevrimiçi İmzacı", leaf + f"crlDistributionPoints=URI:{CRL_URL}\n", days=5000)
     crl = make_crl(keys, "revoked")
-    sign(out, keys, "valid", "signer", crl)
+    sign(out, keys, "valid", "signer", crl, stamp=True)
     sign(out, keys, "revoked", "revoked", crl, stamp=True)
     sign(out, keys, "unasked", "online")
-    (out / "kok.crl").write_bytes(crl)
+    (out / "kok.crl").write_bytes(make_crl(keys, "revoked", ONLINE_CRL_DATE))
     (out / "ca.pem").write_bytes((keys / "ca.pem").read_bytes())
 
 
