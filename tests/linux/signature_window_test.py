@@ -56,7 +56,7 @@ WINDOWS = [
            details=["Sonuç: valid", "SHA-256 parmak izi: {fingerprint}"]),
     window("invalid: revoked before the time-stamp, closed with Enter", "lt-revoked-before-ts",
            "İmza geçersiz", "Güvenilmez",
-           SIGNER + ["İptal durumu: sertifika 01.06.2019 03:00 (UTC+03:00) tarihinde iptal edilmiş "
+           SIGNER + ["İptal durumu: sertifika 01.06.2024 03:00 (UTC+03:00) tarihinde iptal edilmiş "
                      "(raporun kendi OCSP yanıtı)", ANCHOR],
            reason=ANY, details=["Sonuç: invalid / REVOKED"], answer="Return"),
     window("indeterminate: no revocation data, the administrator's OnlineRevocation=0 over the "
@@ -120,7 +120,7 @@ def online_report(folder, keys):
     work.mkdir(parents=True, exist_ok=True)
     up, down = online_cases.free_port(), online_cases.free_port()
     online_cases.make_signers(pathlib.Path(keys), work, up, down)
-    online_cases.sign(work, "ocsp-good", work)
+    online_cases.sign(pathlib.Path(keys), work, "ocsp-good", work)
     run = online_cases.lt.run
 
     def slowly(*args, **options):

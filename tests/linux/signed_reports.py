@@ -4,6 +4,7 @@ time-stamping authority, signers and fixed past times, for the Linux edition's
 end-to-end tests."""
 import os
 import pathlib
+import shutil
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "validation"))
@@ -15,12 +16,15 @@ def make(folder, names):
     {name: path}, and the CA's certificate to trust them by."""
     out = pathlib.Path(folder).resolve()
     keys = out / "keys"
-    if not (out / "done").exists():
-        out.mkdir(parents=True, exist_ok=True)
+    done = out / "done"
+    if not done.exists() or done.read_text() != repr(longterm_cases.PKI):
+        shutil.rmtree(out, ignore_errors=True)
+        out.mkdir(parents=True)
         longterm_cases.make_pki(keys)
-        for name in longterm_cases.CASES:
+        done.write_text(repr(longterm_cases.PKI))
+    for name in names:
+        if not (out / f"{name}.Tolv").exists():
             longterm_cases.make_report(out, keys, name, longterm_cases.CASES[name])
-        (out / "done").write_text("")
     return {name: str(out / f"{name}.Tolv") for name in names}, str(keys / "ca.pem")
 
 
