@@ -49,6 +49,7 @@ TEST(TimeStampTest, VerifyTimeStampOverTheFixtures) {
          "Tolv Amaçsız Zaman Damgası",
          "“Tolv Amaçsız Zaman Damgası” sertifikası zaman damgası vermeye yetkili değil"},
         {"lax-token.der", {}, kStamped, "Tolv Gevşek Zaman Damgası", "yetkili değil"},
+        {"wide-token.der", {}, kStamped, "Tolv Geniş Zaman Damgası", "yetkili değil"},
         {"foreign-token.der",
          {},
          kStamped + 6,

@@ -21,8 +21,9 @@ time-stamping authority, with every time fixed by faketime (UTC):
   foreign-token.der by foreign.der
   noeku-token.der   TSTInfo of token.der signed again by noeku.der (no extended key usage)
   lax-token.der     ... by lax.der (timeStamping, not critical)
+  wide-token.der    ... by wide.der (timeStamping and e-mail protection, critical)
 
-openssl ts will sign with a proper TSA certificate only, so the last two are
+openssl ts will sign with a proper TSA certificate only, so the last three are
 signed with openssl cms over the TSTInfo of a good token.
 """
 import os
@@ -56,6 +57,11 @@ authorityKeyIdentifier=keyid
 basicConstraints=CA:FALSE
 keyUsage=critical,digitalSignature
 extendedKeyUsage=timeStamping
+
+[wide]
+basicConstraints=CA:FALSE
+keyUsage=critical,digitalSignature
+extendedKeyUsage=critical,timeStamping,emailProtection
 
 [noeku]
 basicConstraints=CA:FALSE
@@ -133,6 +139,7 @@ def main(folder):
     issue("ec-tsa", "Tolv EC Zaman Damgası", "root", "tsa", ec=True)
     issue("lax", "Tolv Gevşek Zaman Damgası", "root", "lax")
     issue("noeku", "Tolv Amaçsız Zaman Damgası", "root", "noeku")
+    issue("wide", "Tolv Geniş Zaman Damgası", "root", "wide")
     root("foreign-root", "Tolv Yabancı Kök")
     issue("foreign", "Tolv Yabancı Zaman Damgası", "foreign-root", "tsa")
 
@@ -151,6 +158,7 @@ def main(folder):
     pathlib.Path("broken.der").write_bytes(good[:-1] + bytes([good[-1] ^ 1]))
     sign_again("token.der", "noeku", "noeku-token.der")
     sign_again("token.der", "lax", "lax-token.der")
+    sign_again("token.der", "wide", "wide-token.der")
 
     for leftover in pathlib.Path(".").glob("*"):
         if leftover.suffix in (".key", ".csr", ".srl", ".cnf", ".tsq", ".txt", ".pem") or \
