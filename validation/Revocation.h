@@ -6,6 +6,7 @@
 #include "validation/Anchors.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,10 +35,21 @@ struct RevocationFacts {
     std::int64_t nextUpdate = 0;
 };
 
+namespace detail {
+struct ParsedAnswers;
+}
+
 struct RevocationData {
     std::vector<Bytes> ocspResponses; // DER OCSPResponse, as EncapsulatedOCSPValue holds them
     std::vector<Bytes> crls;          // DER CertificateList, as EncapsulatedCRLValue holds them
+    // Each answer parsed once, on first use, for every certificate judged by
+    // it (a CRL of 150,000 entries costs tens of milliseconds a parse). The
+    // lists must not change afterwards.
+    mutable std::shared_ptr<detail::ParsedAnswers> parsed = {};
 };
+
+// data without answers that repeat one before them byte for byte.
+RevocationData WithoutRepeats(const std::vector<Bytes>& ocsp, const std::vector<Bytes>& crls);
 
 // The time answers are judged at.
 struct JudgedAt {

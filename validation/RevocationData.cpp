@@ -11,6 +11,7 @@
 #include <openssl/ocsp.h>
 #include <openssl/x509v3.h>
 
+#include <algorithm>
 #include <optional>
 
 namespace tolv::validation {
@@ -128,6 +129,76 @@ std::optional<std::int64_t> ExpiredCertsOnCrl(X509_CRL* crl) {
     return TimeIn(d2i_ASN1_GENERALIZEDTIME(nullptr, &at, ASN1_STRING_length(value)));
 }
 
+} // namespace
+
+namespace detail {
+
+// The answers of a RevocationData as OpenSSL parsed them, each once; and, for
+// a CRL, the issuers whose key its signature has been checked against.
+struct ParsedAnswers {
+    std::vector<UniqueResponse> ocsp; // null where the bytes are no response
+    struct Crl {
+        UniqueCrl list; // null where the bytes are no CRL
+        std::vector<std::pair<UniqueX509, bool>> checkedBy;
+    };
+    std::vector<Crl> crls;
+};
+
+} // namespace detail
+
+namespace {
+
+detail::ParsedAnswers& Parsed(const RevocationData& data) {
+    if (!data.parsed) {
+        auto parsed = std::make_shared<detail::ParsedAnswers>();
+        for (const Bytes& der : data.ocspResponses) {
+            const unsigned char* at = der.data();
+            parsed->ocsp.emplace_back(
+                d2i_OCSP_RESPONSE(nullptr, &at, static_cast<long>(der.size())));
+        }
+        for (const Bytes& der : data.crls) {
+            const unsigned char* at = der.data();
+            parsed->crls.push_back(
+                {UniqueCrl(d2i_X509_CRL(nullptr, &at, static_cast<long>(der.size()))), {}});
+        }
+        ERR_clear_error();
+        data.parsed = std::move(parsed);
+    }
+    return *data.parsed;
+}
+
+// The list's entry that revokes serial; null when none does. Looked up
+// entry by entry: OpenSSL's own lookup sorts the whole list first, which for
+// a list of 150,000 entries costs more than parsing it, and a report asks a
+// list about a few certificates at most.
+const X509_REVOKED* EntryFor(X509_CRL* crl, const ASN1_INTEGER* serial) {
+    const STACK_OF(X509_REVOKED)* entries = X509_CRL_get_REVOKED(crl);
+    for (int i = 0; i < sk_X509_REVOKED_num(entries); ++i) {
+        const X509_REVOKED* entry = sk_X509_REVOKED_value(entries, i);
+        if (ASN1_INTEGER_cmp(X509_REVOKED_get0_serialNumber(entry), serial) != 0)
+            continue;
+        // removeFromCRL: the certificate was only on hold, and is no longer.
+        auto* reason = static_cast<ASN1_ENUMERATED*>(
+            X509_REVOKED_get_ext_d2i(entry, NID_crl_reason, nullptr, nullptr));
+        const bool removed = reason && ASN1_ENUMERATED_get(reason) == CRL_REASON_REMOVE_FROM_CRL;
+        ASN1_ENUMERATED_free(reason);
+        if (!removed)
+            return entry;
+    }
+    return nullptr;
+}
+
+// Whether issuer's key verifies the list, checked once per issuer.
+bool SignedBy(detail::ParsedAnswers::Crl& crl, X509* issuer) {
+    for (const auto& [checked, verifies] : crl.checkedBy)
+        if (X509_cmp(checked.get(), issuer) == 0)
+            return verifies;
+    const bool verifies = X509_CRL_verify(crl.list.get(), X509_get0_pubkey(issuer)) == 1;
+    X509_up_ref(issuer);
+    crl.checkedBy.emplace_back(UniqueX509(issuer), verifies);
+    return verifies;
+}
+
 // The answers of one report (or of one fetch) for one certificate.
 class AnswerReader {
 public:
@@ -136,26 +207,24 @@ public:
         : certificate_(certificate), issuer_(issuer), others_(others), data_(data), at_(at) {}
 
     RevocationFacts Read(bool delegatedAllowed) const {
+        detail::ParsedAnswers& parsed = Parsed(data_);
         std::vector<RevocationAnswer> ocsp, crl;
-        for (const Bytes& der : data_.ocspResponses)
-            ocsp.push_back(ReadOcsp(der, delegatedAllowed));
-        for (const Bytes& der : data_.crls)
-            crl.push_back(ReadCrl(der));
+        for (const UniqueResponse& response : parsed.ocsp)
+            ocsp.push_back(ReadOcsp(response.get(), delegatedAllowed));
+        for (detail::ParsedAnswers::Crl& list : parsed.crls)
+            crl.push_back(ReadCrl(list));
         return detail::Combine(ocsp, crl);
     }
 
 private:
-    RevocationAnswer ReadOcsp(const Bytes& der, bool delegatedAllowed) const {
-        const unsigned char* at = der.data();
-        const UniqueResponse response(
-            d2i_OCSP_RESPONSE(nullptr, &at, static_cast<long>(der.size())));
+    RevocationAnswer ReadOcsp(OCSP_RESPONSE* response, bool delegatedAllowed) const {
         if (!response)
             return NotCounted("okunamadı");
-        const int status = OCSP_response_status(response.get());
+        const int status = OCSP_response_status(response);
         if (status != OCSP_RESPONSE_STATUS_SUCCESSFUL)
             return NotCounted("yanıt başarılı değil (" +
                               std::string(OCSP_response_status_str(status)) + ")");
-        const UniqueBasic basic(OCSP_response_get1_basic(response.get()));
+        const UniqueBasic basic(OCSP_response_get1_basic(response));
         if (!basic)
             return NotCounted("temel OCSP yanıtı okunamadı");
 
@@ -240,36 +309,33 @@ private:
         return who + " sertifikasının iptal durumu bilinmiyor";
     }
 
-    RevocationAnswer ReadCrl(const Bytes& der) const {
-        const unsigned char* at = der.data();
-        const UniqueCrl crl(d2i_X509_CRL(nullptr, &at, static_cast<long>(der.size())));
+    RevocationAnswer ReadCrl(detail::ParsedAnswers::Crl& list) const {
+        X509_CRL* crl = list.list.get();
         if (!crl)
             return NotCounted("okunamadı");
-        if (X509_NAME_cmp(X509_CRL_get_issuer(crl.get()), X509_get_subject_name(issuer_)) != 0)
+        if (X509_NAME_cmp(X509_CRL_get_issuer(crl), X509_get_subject_name(issuer_)) != 0)
             return NotCounted("sertifikayı düzenleyenin listesi değil");
-        if (X509_CRL_verify(crl.get(), X509_get0_pubkey(issuer_)) != 1)
+        if (!SignedBy(list, issuer_))
             return NotCounted("imzası sertifikayı düzenleyenin anahtarıyla doğrulanmıyor");
         // Only a complete list speaks for every certificate of its issuer: a
         // delta list or a partition (issuing distribution point), each marked
         // critical, or any other critical extension, may leave the
         // certificate out.
-        for (int i = 0; i < X509_CRL_get_ext_count(crl.get()); ++i)
-            if (X509_EXTENSION_get_critical(X509_CRL_get_ext(crl.get(), i)))
+        for (int i = 0; i < X509_CRL_get_ext_count(crl); ++i)
+            if (X509_EXTENSION_get_critical(X509_CRL_get_ext(crl, i)))
                 return NotCounted("tam bir iptal listesi değil (kritik uzantısı var)");
-        const ASN1_TIME* nextUpdate = X509_CRL_get0_nextUpdate(crl.get());
+        const ASN1_TIME* nextUpdate = X509_CRL_get0_nextUpdate(crl);
         const std::int64_t next = nextUpdate != nullptr ? Seconds(nextUpdate) : 0;
-        X509_REVOKED* entry = nullptr;
-        // 2: the entry only says the certificate was taken off the list again.
-        if (X509_CRL_get0_by_serial(crl.get(), &entry, X509_get0_serialNumber(certificate_)) == 1)
+        if (const X509_REVOKED* entry = EntryFor(crl, X509_get0_serialNumber(certificate_)))
             return {RevocationAnswer::Says::Revoked,
                     Seconds(X509_REVOKED_get0_revocationDate(entry)),
                     {},
                     next};
-        const std::int64_t issued = Seconds(X509_CRL_get0_lastUpdate(crl.get()));
+        const std::int64_t issued = Seconds(X509_CRL_get0_lastUpdate(crl));
         if (issued < at_.time)
             return TooEarly(at_, "yayımlanmış");
         if (issued > Seconds(X509_get0_notAfter(certificate_)) &&
-            !KeepsExpired(ExpiredCertsOnCrl(crl.get()), certificate_))
+            !KeepsExpired(ExpiredCertsOnCrl(crl), certificate_))
             return NotCounted(kAfterExpiry);
         return {RevocationAnswer::Says::Good, 0, {}, next};
     }
@@ -282,6 +348,16 @@ private:
 };
 
 } // namespace
+
+RevocationData WithoutRepeats(const std::vector<Bytes>& ocsp, const std::vector<Bytes>& crls) {
+    RevocationData data;
+    for (const auto& [from, to] :
+         {std::pair{&ocsp, &data.ocspResponses}, std::pair{&crls, &data.crls}})
+        for (const Bytes& answer : *from)
+            if (std::find(to->begin(), to->end(), answer) == to->end())
+                to->push_back(answer);
+    return data;
+}
 
 RevocationFacts CheckRevocation(const Bytes& certificate, const Bytes& issuer,
                                 const RevocationData& data, const std::vector<Bytes>& others,

@@ -13,12 +13,18 @@ namespace {
 // earliest time; the first that failed where none is valid.
 std::optional<TimeStampFacts> ProveExistence(const signature::SignatureReport& report,
                                              const std::vector<Bytes>& others,
-                                             const Anchors& anchors, std::int64_t now) {
+                                             const Anchors& anchors, std::int64_t now,
+                                             const RevocationData& data) {
     std::optional<TimeStampFacts> best;
-    for (const signature::TimeStampToken& token : report.unsignedData.signatureTimeStamps) {
+    const auto& tokens = report.unsignedData.signatureTimeStamps;
+    for (auto token = tokens.begin(); token != tokens.end(); ++token) {
+        // A copy of a token before it proves nothing more.
+        if (std::any_of(tokens.begin(), token, [&](const signature::TimeStampToken& earlier) {
+                return earlier.token == token->token && earlier.covered == token->covered;
+            }))
+            continue;
         TimeStampFacts facts =
-            VerifyTimeStamp(token.token, token.covered, others, anchors, now,
-                            {report.unsignedData.ocspResponses, report.unsignedData.crls});
+            VerifyTimeStamp(token->token, token->covered, others, anchors, now, data);
         if (!best || (facts.valid && (!best->valid || facts.time < best->time)))
             best = std::move(facts);
     }
@@ -28,15 +34,20 @@ std::optional<TimeStampFacts> ProveExistence(const signature::SignatureReport& r
 } // namespace
 
 std::vector<Bytes> OtherCertificates(const signature::SignatureReport& report) {
-    std::vector<Bytes> others = report.otherCertificates;
-    others.insert(others.end(), report.unsignedData.certificates.begin(),
-                  report.unsignedData.certificates.end());
+    // Each once, in the order found: a report padded with copies of one
+    // certificate would make every chain and issuer search try each copy.
+    std::vector<Bytes> others;
+    for (const auto* from : {&report.otherCertificates, &report.unsignedData.certificates})
+        for (const Bytes& certificate : *from)
+            if (std::find(others.begin(), others.end(), certificate) == others.end())
+                others.push_back(certificate);
     return others;
 }
 
 SignerRevoked RevokedBeforeSigning(const signature::SignatureReport& report, const Anchors& anchors,
                                    std::int64_t now) {
-    const RevocationData data{report.unsignedData.ocspResponses, report.unsignedData.crls};
+    const RevocationData data =
+        WithoutRepeats(report.unsignedData.ocspResponses, report.unsignedData.crls);
     if (report.status != signature::Status::Intact || report.signerCertificate.empty() ||
         (data.ocspResponses.empty() && data.crls.empty()))
         return SignerRevoked::No;
@@ -59,7 +70,7 @@ SignerRevoked RevokedBeforeSigning(const signature::SignatureReport& report, con
             CheckRevocation(report.signerCertificate, candidate, data, others, 0);
         if (facts.status != Revocation::Revoked || !facts.revokedAt)
             continue;
-        const auto proof = ProveExistence(report, others, anchors, now);
+        const auto proof = ProveExistence(report, others, anchors, now, data);
         if (!proof || !proof->valid)
             return SignerRevoked::NotProvenOlder;
         return proof->time < *facts.revokedAt ? SignerRevoked::No : SignerRevoked::BeforeSigning;
@@ -142,9 +153,11 @@ ValidationReport ValidateWith(const signature::SignatureReport& report, const An
     // Certificates from KeyInfo and CertificateValues alike.
     const std::vector<Bytes> others = OtherCertificates(report);
 
+    const RevocationData data =
+        WithoutRepeats(report.unsignedData.ocspResponses, report.unsignedData.crls);
     // A time-stamp only counts over a signature whose value is the one signed.
     if (report.status == signature::Status::Intact)
-        result.timeStamp = ProveExistence(report, others, anchors, now);
+        result.timeStamp = ProveExistence(report, others, anchors, now, data);
     if (result.timeStamp && result.timeStamp->valid)
         facts.provenTime = result.timeStamp->time;
     result.bestSignatureTime = facts.provenTime.value_or(now);
@@ -157,7 +170,6 @@ ValidationReport ValidateWith(const signature::SignatureReport& report, const An
     }
     facts.chain = result.chain.outcome;
 
-    const RevocationData data{report.unsignedData.ocspResponses, report.unsignedData.crls};
     const std::vector<Bytes>& path = result.chain.chain;
     for (std::size_t i = 0; i + 1 < path.size(); ++i) {
         RevocationFacts judged =
