@@ -85,7 +85,8 @@ std::vector<Detail> Details(const SignatureReport& r) {
     return {
         {"signer", "signer", r.signer, !r.signer.empty()},
         {"issuer", "issuer", r.issuer, !r.issuer.empty()},
-        {"not-before", "notBefore", r.notBefore ? UtcText(*r.notBefore) : "", r.notBefore.has_value()},
+        {"not-before", "notBefore", r.notBefore ? UtcText(*r.notBefore) : "",
+         r.notBefore.has_value()},
         {"not-after", "notAfter", r.notAfter ? UtcText(*r.notAfter) : "", r.notAfter.has_value()},
         {"signing-time", "signingTime", r.signingTime ? UtcText(*r.signingTime) : r.signingTimeText,
          !r.signingTimeText.empty()},
@@ -105,13 +106,20 @@ std::vector<Detail> Details(const tolv::validation::ValidationReport& v) {
     return {
         {"conclusion", "conclusion", IndicationName(v.conclusion.indication), true},
         {"sub-indication", "subIndication", sub, !sub.empty()},
-        {"validation-reason", "validationReason", v.conclusion.reason, !v.conclusion.reason.empty()},
+        {"validation-reason", "validationReason", v.conclusion.reason,
+         !v.conclusion.reason.empty()},
         {"revocation", "revocation", RevocationName(v.revocation.status), true},
         {"revoked-at", "revokedAt", v.revocation.revokedAt ? UtcText(*v.revocation.revokedAt) : "",
          v.revocation.revokedAt.has_value()},
-        {"revocation-reason", "revocationReason", v.revocation.reason, !v.revocation.reason.empty()},
-        {"timestamp", "timestamp", !ts ? "none" : ts->valid ? "valid" : "invalid", true},
-        {"timestamp-time", "timestampTime", ts && ts->valid ? UtcText(ts->time) : "", ts && ts->valid},
+        {"revocation-reason", "revocationReason", v.revocation.reason,
+         !v.revocation.reason.empty()},
+        {"timestamp", "timestamp",
+         !ts         ? "none"
+         : ts->valid ? "valid"
+                     : "invalid",
+         true},
+        {"timestamp-time", "timestampTime", ts && ts->valid ? UtcText(ts->time) : "",
+         ts && ts->valid},
         {"timestamp-authority", "timestampAuthority", ts ? ts->authority : "",
          ts && !ts->authority.empty()},
         {"timestamp-reason", "timestampReason", ts ? ts->reason : "", ts && !ts->valid},
@@ -126,7 +134,9 @@ std::string Line(const std::string& path, const SignatureReport& r, bool json,
     if (v != nullptr)
         for (Detail& d : Details(*v))
             details.push_back(std::move(d));
-    const bool qualified = v != nullptr && v->qualified.Claimed();
+    // The claim is the certificate's own; qualified only where an anchor vouches for it.
+    const bool qualified = v != nullptr && v->Qualified();
+    const bool claimed = v != nullptr && v->qualified.Claimed();
     if (json) {
         std::string out = "{\"status\":" + Json(tolv::signature::StatusName(r.status)) +
                           ",\"path\":" + Json(path);
@@ -135,7 +145,8 @@ std::string Line(const std::string& path, const SignatureReport& r, bool json,
                 out += ",\"" + std::string(d.jsonKey) + "\":" + Json(d.value);
         out += std::string(",\"sha1\":") + (r.usesSha1 ? "true" : "false");
         if (v != nullptr)
-            out += std::string(",\"qualified\":") + (qualified ? "true" : "false");
+            out += std::string(",\"qualified\":") + (qualified ? "true" : "false") +
+                   ",\"qualifiedClaim\":" + (claimed ? "true" : "false");
         return out + ",\"trusted\":" + (r.trusted ? "true" : "false") + "}";
     }
     std::string out = std::string(tolv::signature::StatusName(r.status)) + '\t' + Field(path);
@@ -143,7 +154,8 @@ std::string Line(const std::string& path, const SignatureReport& r, bool json,
         if (d.present)
             out += '\t' + std::string(d.key) + '=' + Field(d.value);
     if (v != nullptr)
-        out += std::string("\tqualified=") + (qualified ? "yes" : "no");
+        out += std::string("\tqualified=") + (qualified ? "yes" : "no") +
+               "\tqualified-claim=" + (claimed ? "yes" : "no");
     return out + "\ttrusted=" + (r.trusted ? "yes" : "no");
 }
 
@@ -174,7 +186,8 @@ struct Judge {
     bool online;
     const tolv::validation::Anchors& anchors;
     tolv::signature::SystemTrust trust;
-    tolv::validation::OnlineOptions options{.cacheFolder = tolv::validation::DefaultRevocationCache()};
+    tolv::validation::OnlineOptions options{.cacheFolder =
+                                                tolv::validation::DefaultRevocationCache()};
 
     Judged operator()(const Found& found) const {
         using tolv::tools::Verdict;
@@ -296,10 +309,11 @@ int Extract(const std::filesystem::path& report, const std::filesystem::path& pd
     }
 }
 
-const char* kUsage = "kullanım: tolv-extract [--check] RAPOR.Tolv ÇIKTI.pdf\n"
-                     "          tolv-extract --verify [--json] [--jobs N] [--online] [--trust-anchors YOL]... "
-                     "RAPOR.Tolv|KLASÖR...\n"
-                     "          tolv-extract --help | --version";
+const char* kUsage =
+    "kullanım: tolv-extract [--check] RAPOR.Tolv ÇIKTI.pdf\n"
+    "          tolv-extract --verify [--json] [--jobs N] [--online] [--trust-anchors YOL]... "
+    "RAPOR.Tolv|KLASÖR...\n"
+    "          tolv-extract --help | --version";
 
 // A number of threads from 1 to 1024.
 std::optional<unsigned> Jobs(const std::filesystem::path& arg) {

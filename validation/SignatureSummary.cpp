@@ -72,11 +72,19 @@ bool AllDigits(const std::string& text) {
     return true;
 }
 
+// What the certificate says of its holder beyond the name (organisation,
+// identity number) is shown only where an anchor vouches for it: a
+// certificate of one's own can say anything.
 void AddSigner(const std::optional<signature::CertificateInfo>& info,
-               const signature::SignatureReport& report, std::vector<std::string>& lines) {
+               const signature::SignatureReport& report, bool vouched,
+               std::vector<std::string>& lines) {
     const std::string name = info ? info->subject : report.signer;
     if (name.empty()) {
         lines.push_back("İmzalayan: sertifikası okunamadı");
+        return;
+    }
+    if (!vouched) {
+        lines.push_back("İmzalayan: " + name + " (sertifikada yazan ad, doğrulanmadı)");
         return;
     }
     std::string line = "İmzalayan: " + name;
@@ -126,10 +134,9 @@ std::string AskedText(std::int64_t seconds) {
 
 void AddRevocation(const ValidationReport& validation, std::vector<std::string>& lines) {
     const RevocationFacts& r = validation.revocation;
-    const std::string how =
-        r.online ? "çevrimiçi soruldu, " + AskedText(r.askedAt)
-                 : std::string(r.source == "crl" ? "raporun kendi iptal listesi"
-                                                 : "raporun kendi OCSP yanıtı");
+    const std::string how = r.online ? "çevrimiçi soruldu, " + AskedText(r.askedAt)
+                                     : std::string(r.source == "crl" ? "raporun kendi iptal listesi"
+                                                                     : "raporun kendi OCSP yanıtı");
     switch (r.status) {
     case Revocation::Good:
         lines.push_back("İptal durumu: denetlendi, sertifika iptal edilmemiş (" + how + ")");
@@ -164,10 +171,12 @@ void AddDetails(const std::optional<signature::CertificateInfo>& info,
         details.push_back("İmza algoritması: " + report.signatureMethod + "; özet: " +
                           report.digestMethods + "; kanonikleştirme: " + report.canonicalization);
     if (info && info->keyBits > 0)
-        details.push_back("Anahtar: " + info->keyType + ", " + std::to_string(info->keyBits) + " bit");
+        details.push_back("Anahtar: " + info->keyType + ", " + std::to_string(info->keyBits) +
+                          " bit");
     const Conclusion& c = validation.conclusion;
-    details.push_back(std::string("Sonuç: ") + IndicationName(c.indication) +
-                      (c.sub == SubIndication::None ? "" : std::string(" / ") + SubIndicationName(c.sub)));
+    details.push_back(
+        std::string("Sonuç: ") + IndicationName(c.indication) +
+        (c.sub == SubIndication::None ? "" : std::string(" / ") + SubIndicationName(c.sub)));
     // The technical reason: whichever building block failed says most.
     std::string technical;
     if (report.status != Status::Intact)
@@ -209,8 +218,9 @@ std::string LocalTimeWithZone(std::int64_t secondsSince1970) {
     if (std::strftime(text, sizeof(text), "%d.%m.%Y %H:%M", &local) == 0)
         return {};
     // The offset from the local fields themselves: %z is a zone's name on Windows.
-    const std::int64_t asUtc = DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) * 86400 +
-                               local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+    const std::int64_t asUtc =
+        DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) * 86400 +
+        local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
     const std::int64_t offset = (asUtc - secondsSince1970) / 60;
     const std::int64_t minutes = offset < 0 ? -offset : offset;
     char zone[16] = {};
@@ -244,10 +254,13 @@ SignatureSummary Summarize(const std::string& fileName, const signature::Signatu
                           ? std::nullopt
                           : signature::ReadCertificate(report.signerCertificate);
     if (report.status != Status::Unknown || info) {
-        AddSigner(info, report, summary.lines);
-        summary.lines.push_back(validation.qualified.Claimed()
-                                    ? "Nitelikli elektronik sertifika (sertifikanın beyanına göre)"
-                                    : "Nitelikli elektronik sertifika değil (sertifikanın beyanına göre)");
+        const bool vouched = AnchorVouches(validation.chain);
+        AddSigner(info, report, vouched, summary.lines);
+        if (vouched)
+            summary.lines.push_back(
+                validation.qualified.Claimed()
+                    ? "Nitelikli elektronik sertifika (sertifikanın beyanına göre)"
+                    : "Nitelikli elektronik sertifika değil (sertifikanın beyanına göre)");
         AddTime(report, validation, summary.lines);
         if (report.status == Status::Intact)
             AddRevocation(validation, summary.lines);
@@ -255,7 +268,8 @@ SignatureSummary Summarize(const std::string& fileName, const signature::Signatu
         if (chain == ChainFacts::Outcome::Found || chain == ChainFacts::Outcome::OutOfBounds)
             summary.lines.push_back("Güvenilen kök: " + validation.chain.anchor);
         else if (validation.conclusion.sub != SubIndication::NoCertificateChainFound)
-            summary.lines.push_back("Sertifika zinciri güvenilen bir köke ulaşmıyor"); // else the reason says so
+            summary.lines.push_back(
+                "Sertifika zinciri güvenilen bir köke ulaşmıyor"); // else the reason says so
     }
     AddDetails(info, report, validation, summary);
     summary.legalNote = kLegalNote;
