@@ -85,8 +85,7 @@ std::vector<Detail> Details(const SignatureReport& r) {
     return {
         {"signer", "signer", r.signer, !r.signer.empty()},
         {"issuer", "issuer", r.issuer, !r.issuer.empty()},
-        {"not-before", "notBefore", r.notBefore ? UtcText(*r.notBefore) : "",
-         r.notBefore.has_value()},
+        {"not-before", "notBefore", r.notBefore ? UtcText(*r.notBefore) : "", r.notBefore.has_value()},
         {"not-after", "notAfter", r.notAfter ? UtcText(*r.notAfter) : "", r.notAfter.has_value()},
         {"signing-time", "signingTime", r.signingTime ? UtcText(*r.signingTime) : r.signingTimeText,
          !r.signingTimeText.empty()},
@@ -106,20 +105,13 @@ std::vector<Detail> Details(const tolv::validation::ValidationReport& v) {
     return {
         {"conclusion", "conclusion", IndicationName(v.conclusion.indication), true},
         {"sub-indication", "subIndication", sub, !sub.empty()},
-        {"validation-reason", "validationReason", v.conclusion.reason,
-         !v.conclusion.reason.empty()},
+        {"validation-reason", "validationReason", v.conclusion.reason, !v.conclusion.reason.empty()},
         {"revocation", "revocation", RevocationName(v.revocation.status), true},
         {"revoked-at", "revokedAt", v.revocation.revokedAt ? UtcText(*v.revocation.revokedAt) : "",
          v.revocation.revokedAt.has_value()},
-        {"revocation-reason", "revocationReason", v.revocation.reason,
-         !v.revocation.reason.empty()},
-        {"timestamp", "timestamp",
-         !ts         ? "none"
-         : ts->valid ? "valid"
-                     : "invalid",
-         true},
-        {"timestamp-time", "timestampTime", ts && ts->valid ? UtcText(ts->time) : "",
-         ts && ts->valid},
+        {"revocation-reason", "revocationReason", v.revocation.reason, !v.revocation.reason.empty()},
+        {"timestamp", "timestamp", !ts ? "none" : ts->valid ? "valid" : "invalid", true},
+        {"timestamp-time", "timestampTime", ts && ts->valid ? UtcText(ts->time) : "", ts && ts->valid},
         {"timestamp-authority", "timestampAuthority", ts ? ts->authority : "",
          ts && !ts->authority.empty()},
         {"timestamp-reason", "timestampReason", ts ? ts->reason : "", ts && !ts->valid},
@@ -186,8 +178,7 @@ struct Judge {
     bool online;
     const tolv::validation::Anchors& anchors;
     tolv::signature::SystemTrust trust;
-    tolv::validation::OnlineOptions options{.cacheFolder =
-                                                tolv::validation::DefaultRevocationCache()};
+    tolv::validation::OnlineOptions options{.cacheFolder = tolv::validation::DefaultRevocationCache()};
 
     Judged operator()(const Found& found) const {
         using tolv::tools::Verdict;
@@ -309,11 +300,10 @@ int Extract(const std::filesystem::path& report, const std::filesystem::path& pd
     }
 }
 
-const char* kUsage =
-    "kullanım: tolv-extract [--check] RAPOR.Tolv ÇIKTI.pdf\n"
-    "          tolv-extract --verify [--json] [--jobs N] [--online] [--trust-anchors YOL]... "
-    "RAPOR.Tolv|KLASÖR...\n"
-    "          tolv-extract --help | --version";
+const char* kUsage = "kullanım: tolv-extract [--check] RAPOR.Tolv ÇIKTI.pdf\n"
+                     "          tolv-extract --verify [--json] [--jobs N] [--online] [--trust-anchors YOL]... "
+                     "RAPOR.Tolv|KLASÖR...\n"
+                     "          tolv-extract --help | --version";
 
 // A number of threads from 1 to 1024.
 std::optional<unsigned> Jobs(const std::filesystem::path& arg) {

@@ -134,9 +134,10 @@ std::string AskedText(std::int64_t seconds) {
 
 void AddRevocation(const ValidationReport& validation, std::vector<std::string>& lines) {
     const RevocationFacts& r = validation.revocation;
-    const std::string how = r.online ? "çevrimiçi soruldu, " + AskedText(r.askedAt)
-                                     : std::string(r.source == "crl" ? "raporun kendi iptal listesi"
-                                                                     : "raporun kendi OCSP yanıtı");
+    const std::string how =
+        r.online ? "çevrimiçi soruldu, " + AskedText(r.askedAt)
+                 : std::string(r.source == "crl" ? "raporun kendi iptal listesi"
+                                                 : "raporun kendi OCSP yanıtı");
     switch (r.status) {
     case Revocation::Good:
         lines.push_back("İptal durumu: denetlendi, sertifika iptal edilmemiş (" + how + ")");
@@ -171,12 +172,10 @@ void AddDetails(const std::optional<signature::CertificateInfo>& info,
         details.push_back("İmza algoritması: " + report.signatureMethod + "; özet: " +
                           report.digestMethods + "; kanonikleştirme: " + report.canonicalization);
     if (info && info->keyBits > 0)
-        details.push_back("Anahtar: " + info->keyType + ", " + std::to_string(info->keyBits) +
-                          " bit");
+        details.push_back("Anahtar: " + info->keyType + ", " + std::to_string(info->keyBits) + " bit");
     const Conclusion& c = validation.conclusion;
-    details.push_back(
-        std::string("Sonuç: ") + IndicationName(c.indication) +
-        (c.sub == SubIndication::None ? "" : std::string(" / ") + SubIndicationName(c.sub)));
+    details.push_back(std::string("Sonuç: ") + IndicationName(c.indication) +
+                      (c.sub == SubIndication::None ? "" : std::string(" / ") + SubIndicationName(c.sub)));
     // The technical reason: whichever building block failed says most.
     std::string technical;
     if (report.status != Status::Intact)
@@ -218,9 +217,8 @@ std::string LocalTimeWithZone(std::int64_t secondsSince1970) {
     if (std::strftime(text, sizeof(text), "%d.%m.%Y %H:%M", &local) == 0)
         return {};
     // The offset from the local fields themselves: %z is a zone's name on Windows.
-    const std::int64_t asUtc =
-        DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) * 86400 +
-        local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+    const std::int64_t asUtc = DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) * 86400 +
+                               local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
     const std::int64_t offset = (asUtc - secondsSince1970) / 60;
     const std::int64_t minutes = offset < 0 ? -offset : offset;
     char zone[16] = {};
@@ -264,12 +262,10 @@ SignatureSummary Summarize(const std::string& fileName, const signature::Signatu
         AddTime(report, validation, summary.lines);
         if (report.status == Status::Intact)
             AddRevocation(validation, summary.lines);
-        const auto chain = validation.chain.outcome;
-        if (chain == ChainFacts::Outcome::Found || chain == ChainFacts::Outcome::OutOfBounds)
+        if (vouched)
             summary.lines.push_back("Güvenilen kök: " + validation.chain.anchor);
         else if (validation.conclusion.sub != SubIndication::NoCertificateChainFound)
-            summary.lines.push_back(
-                "Sertifika zinciri güvenilen bir köke ulaşmıyor"); // else the reason says so
+            summary.lines.push_back("Sertifika zinciri güvenilen bir köke ulaşmıyor"); // else the reason says so
     }
     AddDetails(info, report, validation, summary);
     summary.legalNote = kLegalNote;

@@ -18,9 +18,9 @@ std::optional<TimeStampFacts> ProveExistence(const signature::SignatureReport& r
                                              const Anchors& anchors, std::int64_t now) {
     std::optional<TimeStampFacts> best;
     for (const signature::TimeStampToken& token : report.unsignedData.signatureTimeStamps) {
-        TimeStampFacts facts =
-            VerifyTimeStamp(token.token, token.covered, others, anchors, now,
-                            {report.unsignedData.ocspResponses, report.unsignedData.crls});
+        TimeStampFacts facts = VerifyTimeStamp(token.token, token.covered, others, anchors, now,
+                                               {report.unsignedData.ocspResponses,
+                                                report.unsignedData.crls});
         if (!best || (facts.valid && (!best->valid || facts.time < best->time)))
             best = std::move(facts);
     }
@@ -129,11 +129,9 @@ RevocationFacts JudgeFetched(const Bytes& certificate, const Bytes& issuer,
         return revoked;
     // A few minutes' grace for the clocks of responder and user.
     constexpr std::int64_t kSkew = 300;
-    RevocationFacts facts =
-        CheckRevocation(certificate, issuer, data, others,
-                        std::max(provenTime.value_or(0), now - kOnlineAnswerLife));
-    if (facts.status == Revocation::Good && facts.nextUpdate != 0 &&
-        facts.nextUpdate < now - kSkew) {
+    RevocationFacts facts = CheckRevocation(certificate, issuer, data, others,
+                                            std::max(provenTime.value_or(0), now - kOnlineAnswerLife));
+    if (facts.status == Revocation::Good && facts.nextUpdate != 0 && facts.nextUpdate < now - kSkew) {
         facts.status = Revocation::Unknown;
         facts.reason = "çevrimiçi alınan yanıt güncel değil (bir sonraki yayımlanma zamanı geçmiş)";
     }
@@ -161,8 +159,7 @@ ValidationReport ValidateWith(const signature::SignatureReport& report, const An
     result.bestSignatureTime = facts.provenTime.value_or(now);
 
     if (!report.signerCertificate.empty()) {
-        result.chain =
-            ValidateChain(report.signerCertificate, others, anchors, result.bestSignatureTime);
+        result.chain = ValidateChain(report.signerCertificate, others, anchors, result.bestSignatureTime);
         result.qualified = QualifiedClaimOf(report.signerCertificate);
         facts.signingKey = FitForSignatures(report.signerCertificate);
     }
