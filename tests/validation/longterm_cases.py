@@ -24,9 +24,10 @@ XADES = "http://uri.etsi.org/01903/v1.3.2#"
 C14N = "http://www.w3.org/TR/2001/REC-xml-c14n-20010315"
 
 # name: (signer, time-stamp, OCSP answer, expected conclusion, sub-indication,
-# timestamp field, revocation field). Every time is in the past and fixed: an
-# OCSP answer a day after the time-stamp counts, and without a valid
-# time-stamp none can (the best signature time is then now).
+# timestamp field, revocation field[, other fields of the line]). Every time
+# is in the past and fixed: an OCSP answer a day after the time-stamp counts,
+# and without a valid time-stamp none can (the best signature time is then
+# now).
 CASES = {
     "lt-good": ("signer", "tsa", "good", "valid", "", "valid", "good"),
     "t-only": ("signer", "tsa", None, "indeterminate", "TRY_LATER", "valid", "none"),
@@ -38,9 +39,15 @@ CASES = {
     "lt-revoked-before-ts": ("signer", "tsa", "revoked", "invalid", "REVOKED", "valid", "revoked"),
     "expired-ts-in-validity": ("old", "tsa", "good", "valid", "", "valid", "good"),
     "expired-no-ts": ("old", None, None, "indeterminate", "OUT_OF_BOUNDS_NO_POE", "none", "none"),
+    # someone's own certificate in a real signer's name: its claims vouched for by nobody
+    "self-made-qualified": ("forger", None, None, "indeterminate", "NO_CERTIFICATE_CHAIN_FOUND", "none",
+                            "none", {"qualified": False, "qualifiedClaim": True}),
+    # a self-made twin of the CA (its name, a key of its own) and its CRL that lists the signer
+    "lt-good-twin-crl": ("signer", "tsa", "good+twin-crl", "valid", "", "valid", "good"),
 }
 # Of each signer: when it signs, is time-stamped and gets its OCSP answer.
 TIMES = {"signer": ("2025-01-01 10:00:00", "2025-01-01 12:00:00", "2025-01-02 12:00:00"),
+         "forger": ("2025-01-01 10:00:00", None, None),
          "old": ("2021-05-01 12:00:00", "2021-06-01 12:00:00", "2021-06-02 12:00:00")}
 
 
@@ -72,6 +79,14 @@ def make_pki(keys):
     run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", k("rogue.key"),
         "-out", k("rogue.pem"), "-days", "5000", "-subj", "/C=TR/CN=Tolv Sahte Zaman Damgası", "-utf8",
         "-addext", "extendedKeyUsage=critical,timeStamping", when="2019-06-01 00:00:00")
+    run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", k("twin.key"), "-out", k("twin.pem"),
+        "-days", "7300", "-subj", "/C=TR/O=Tolv Sınama/CN=Tolv Uzun Süreli Kök", "-utf8",
+        "-addext", "keyUsage=critical,keyCertSign,cRLSign", when="2019-01-01 00:00:00")
+    run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", k("forger.key"),
+        "-out", k("forger.pem"), "-days", "3650", "-utf8",
+        "-subj", "/C=TR/O=Tolv Sınama Bakanlığı/serialNumber=TCKN12345678901/CN=Ayşe Yılmaz",
+        "-addext", "keyUsage=critical,digitalSignature,nonRepudiation",
+        "-addext", "certificatePolicies=2.16.792.1.61.0.1.5070.1.1", when="2024-01-01 00:00:00")
     (keys / "tsa.cnf").write_text(
         "[tsa]\ndefault_tsa=tsa_config\n[tsa_config]\nserial=" + k("tsaserial") + "\ndigests=sha256\n"
         "signer_digest=sha256\ndefault_policy=1.2.3.4.1\naccuracy=secs:1\nordering=yes\ness_cert_id_chain=no\n")
@@ -120,6 +135,17 @@ def ocsp(keys, work, signer, answer, when):
     return (work / "resp.der").read_bytes()
 
 
+def twin_crl(keys, work, signer, when):
+    """The twin CA's CRL, listing the signer as revoked on 2024-06-01."""
+    (work / "index.txt").write_text(f"R\t340101000000Z\t240601000000Z\t{serial(keys, signer)}\tunknown\t/CN=x\n")
+    (work / "crlnumber").write_text("01\n")
+    (work / "twin.cnf").write_text(f"[ca]\ndefault_ca=twin\n[twin]\ndatabase={work}/index.txt\n"
+                                   f"crlnumber={work}/crlnumber\ndefault_md=sha256\ndefault_crl_days=30\n")
+    run("openssl", "ca", "-gencrl", "-config", str(work / "twin.cnf"), "-cert", str(keys / "twin.pem"),
+        "-keyfile", str(keys / "twin.key"), "-out", str(work / "crl.pem"), when=when)
+    return run("openssl", "crl", "-in", str(work / "crl.pem"), "-outform", "DER")
+
+
 def make_report(out, keys, name, case):
     signer, stamp, answer = case[:3]
     work = out / "work"
@@ -139,11 +165,19 @@ def make_report(out, keys, name, case):
         ts = etree.SubElement(props, f"{{{XADES}}}SignatureTimeStamp")
         etree.SubElement(ts, f"{{{DS}}}CanonicalizationMethod", Algorithm=C14N)
         etree.SubElement(ts, f"{{{XADES}}}EncapsulatedTimeStamp").text = base64.b64encode(token).decode()
+    if answer == "good+twin-crl":
+        twin = run("openssl", "x509", "-in", str(keys / "twin.pem"), "-outform", "DER")
+        values = etree.SubElement(props, f"{{{XADES}}}CertificateValues")
+        etree.SubElement(values, f"{{{XADES}}}EncapsulatedX509Certificate").text = base64.b64encode(twin).decode()
     if answer:
         values = etree.SubElement(props, f"{{{XADES}}}RevocationValues")
+        if answer == "good+twin-crl":
+            crl = twin_crl(keys, work, signer, answer_time)
+            etree.SubElement(etree.SubElement(values, f"{{{XADES}}}CRLValues"),
+                             f"{{{XADES}}}EncapsulatedCRLValue").text = base64.b64encode(crl).decode()
         ocsp_values = etree.SubElement(values, f"{{{XADES}}}OCSPValues")
         for whose, says in ([(signer, "good"), ("tsa", "revoked")] if answer == "good+tsa-revoked"
-                            else [(signer, answer)]):
+                            else [(signer, answer.split("+")[0])]):
             etree.SubElement(ocsp_values, f"{{{XADES}}}EncapsulatedOCSPValue").text = \
                 base64.b64encode(ocsp(keys, work, whose, says, answer_time)).decode()
     doc.write(str(out / f"{name}.Tolv"), xml_declaration=True, encoding="UTF-8")
@@ -182,10 +216,11 @@ def main():
         got, errors = verify_json(command, "--trust-anchors", path(out / "keys" / "ca.pem"),
                                   path(out / f"{name}.Tolv"))
         said = tuple(got.get(k, "") for k in ("conclusion", "subIndication", "timestamp", "revocation"))
-        want = case[3:]
-        if got.get("status") != "intact" or said != want:
+        want, fields = case[3:7], case[7] if len(case) > 7 else {}
+        if got.get("status") != "intact" or said != want or any(got.get(k) != v for k, v in fields.items()):
             failures += 1
-            print(f"{name}: expected {want}, got {got.get('status')} {said} "
+            print(f"{name}: expected {want} {fields}, got {got.get('status')} {said} "
+                  f"{ {k: got.get(k) for k in fields} } "
                   f"{got.get('validationReason', '')} {errors[:100]}")
     print(f"longterm_cases: {len(CASES) - failures} passed, {failures} failed")
     return 1 if failures else 0
