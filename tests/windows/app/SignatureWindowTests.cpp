@@ -243,6 +243,9 @@ std::string SelfSigned() {
 std::string Altered() {
     return ReadBytes(Sample(L"sample-altered.Tolv"));
 }
+std::string SelfMadeQualified() {
+    return ReadBytes(Fixture(L"self-made-qualified.Tolv"));
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Reports, SignatureWindowCases,
@@ -271,7 +274,17 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    L"İmza doğrulanamadı",
                    L"Sertifika zinciri güvenilen bir köke ulaşmıyor.",
-                   {L"İmzalayan: Örnek İmzacı (Tolv Örnek)",
+                   {L"İmzalayan: Örnek İmzacı (sertifikada yazan ad, doğrulanmadı)",
+                    L"İptal durumu: denetlenemedi (raporda iptal bilgisi yok)"},
+                   L"indeterminate / NO_CERTIFICATE_CHAIN_FOUND",
+                   false},
+        // Its claims of organisation, T.C. number and qualification are nobody's word.
+        WindowCase{"SelfMadeInARealSignersName",
+                   SelfMadeQualified,
+                   false,
+                   L"İmza doğrulanamadı",
+                   L"Sertifika zinciri güvenilen bir köke ulaşmıyor.",
+                   {L"İmzalayan: Ayşe Yılmaz (sertifikada yazan ad, doğrulanmadı)",
                     L"İptal durumu: denetlenemedi (raporda iptal bilgisi yok)"},
                    L"indeterminate / NO_CERTIFICATE_CHAIN_FOUND",
                    false},
@@ -280,7 +293,7 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    L"Rapor imzalandıktan sonra değiştirilmiş",
                    L"İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.",
-                   {L"İmzalayan: Örnek İmzacı (Tolv Örnek)"},
+                   {L"İmzalayan: Örnek İmzacı (sertifikada yazan ad, doğrulanmadı)"},
                    L"invalid / HASH_FAILURE",
                    false},
         WindowCase{"NoRevocationDataOnlineOff",
