@@ -615,18 +615,11 @@ constexpr wchar_t kAlteredWarning[] =
     L"Bu raporun imzası bozuk: rapor imzalandıktan sonra değiştirilmiş ya da imzası zarar "
     L"görmüş. İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.\r\n\r\nRapor yine de "
     L"açılsın mı?";
-constexpr wchar_t kRevokedProven[] =
+// The time-stamping authority chains to the CA, one of the anchors: its
+// time-stamp proves the signature came after the revocation.
+constexpr wchar_t kRevokedWarning[] =
     L"Bu raporu imzalayanın sertifikası imzadan önce iptal edilmiş. İçeriğine güvenmeyin; raporu "
     L"gönderenden yeniden isteyin.\r\n\r\nRapor yine de açılsın mı?";
-constexpr wchar_t kRevokedUnproven[] =
-    L"Bu raporu imzalayanın sertifikası iptal edilmiş ve imzanın iptalden önce atıldığı "
-    L"kanıtlanamıyor. İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.\r\n\r\nRapor "
-    L"yine de açılsın mı?";
-// Wine validates no time-stamp: there nothing shows whether the signature is
-// older than the revocation.
-const wchar_t* const kRevokedWarning =
-    GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") ? kRevokedUnproven
-                                                                        : kRevokedProven;
 
 const std::wstring kUnverifiedHead = L"Bu raporun imzası denetlenemedi: ";
 const std::wstring kUnverifiedTail =
