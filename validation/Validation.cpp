@@ -27,8 +27,9 @@ std::optional<TimeStampFacts> ProveExistence(const signature::SignatureReport& r
     return best;
 }
 
-// Whether issuer's key verifies certificate's signature: a name anyone can
-// copy into a certificate of their own.
+// Whether issuer issued certificate: its key verifies the certificate's
+// signature. A matching name proves nothing: anyone can copy it into a
+// certificate of their own.
 bool Issued(const Bytes& issuer, const Bytes& certificate) {
     const detail::UniqueX509 ca = detail::ParseCertificate(issuer);
     const detail::UniqueX509 issued = detail::ParseCertificate(certificate);
