@@ -243,9 +243,6 @@ std::string SelfSigned() {
 std::string Altered() {
     return ReadBytes(Sample(L"sample-altered.Tolv"));
 }
-std::string SelfMadeQualified() {
-    return ReadBytes(Fixture(L"self-made-qualified.Tolv"));
-}
 
 INSTANTIATE_TEST_SUITE_P(
     Reports, SignatureWindowCases,
@@ -275,16 +272,6 @@ INSTANTIATE_TEST_SUITE_P(
                    L"İmza doğrulanamadı",
                    L"Sertifika zinciri güvenilen bir köke ulaşmıyor.",
                    {L"İmzalayan: Örnek İmzacı (sertifikada yazan ad, doğrulanmadı)",
-                    L"İptal durumu: denetlenemedi (raporda iptal bilgisi yok)"},
-                   L"indeterminate / NO_CERTIFICATE_CHAIN_FOUND",
-                   false},
-        // Its claims of organisation, T.C. number and qualification are nobody's word.
-        WindowCase{"SelfMadeInARealSignersName",
-                   SelfMadeQualified,
-                   false,
-                   L"İmza doğrulanamadı",
-                   L"Sertifika zinciri güvenilen bir köke ulaşmıyor.",
-                   {L"İmzalayan: Ayşe Yılmaz (sertifikada yazan ad, doğrulanmadı)",
                     L"İptal durumu: denetlenemedi (raporda iptal bilgisi yok)"},
                    L"indeterminate / NO_CERTIFICATE_CHAIN_FOUND",
                    false},
