@@ -67,24 +67,27 @@ bool ShowPdf(const Settings& settings, const std::filesystem::path& pdf) {
     return RunAndWait(BrowserArgv(program, FileUri(pdf), settings.frame));
 }
 
-// An intact signature by a certificate its own revocation data shows revoked
-// before signing is as untrustworthy as a broken one. Nothing is fetched:
-// file mode must stay fast, and a conclusion it cannot reach alone asks nothing.
-const char* RevocationWarning(const signature::SignatureReport& check) {
-    return validation::RevocationWarning(check, MachineAnchors,
-                                         static_cast<std::int64_t>(std::time(nullptr)));
+// An intact signature is asked about when its own revocation data shows the
+// signer revoked before signing, when its validation concludes invalid, or
+// when no trusted anchor vouches for its signer. The chain is built once,
+// offline: file mode must stay fast and never goes to the network.
+bool MayShowIntact(const Settings& settings, const std::string& report,
+                   const signature::SignatureReport& check) {
+    const auto question = validation::IntactReportQuestion(
+        check, MachineAnchors(), static_cast<std::int64_t>(std::time(nullptr)),
+        settings.warnUntrusted);
+    return !question || AskYesNo(ReportBoxText(report, question->text),
+                                 question->warning ? BoxKind::Warning : BoxKind::Question);
 }
 
 // Whether the user wants to see the report, given its signature: a broken one
-// or one revoked before signing asks, and so does one that could not be
-// checked unless the administrator turned that question off.
+// asks, an intact one as above, and one that could not be checked unless the
+// administrator turned that question off.
 bool MayShow(const Settings& settings, const std::string& report,
              const signature::SignatureReport& check) {
     switch (check.status) {
-    case signature::Status::Intact: {
-        const char* warning = RevocationWarning(check);
-        return warning == nullptr || AskYesNo(ReportBoxText(report, warning), BoxKind::Warning);
-    }
+    case signature::Status::Intact:
+        return MayShowIntact(settings, report, check);
     case signature::Status::Altered:
         return AskYesNo(ReportBoxText(report, signature::kAlteredWarning), BoxKind::Warning);
     case signature::Status::Unknown:

@@ -161,7 +161,8 @@ Settings LoadSettings(const std::vector<std::filesystem::path>& files) {
         keyFiles.push_back(LoadKeyFile(file, G_KEY_FILE_NONE)); // empty where unreadable
 
     std::optional<BrowserChoice> browser;
-    std::optional<bool> savePDF, frame, checkSignature, warnUnverified, onlineRevocation;
+    std::optional<bool> savePDF, frame, checkSignature, warnUnverified, onlineRevocation,
+        warnUntrusted;
     for (const auto& keyFile : keyFiles) {
         if (!keyFile)
             continue;
@@ -181,13 +182,15 @@ Settings LoadSettings(const std::vector<std::filesystem::path>& files) {
         TakeSwitch(keyFile.get(), kCheckSignatureKey, checkSignature);
         TakeSwitch(keyFile.get(), kWarnUnverifiedKey, warnUnverified);
         TakeSwitch(keyFile.get(), kOnlineRevocationKey, onlineRevocation);
+        TakeSwitch(keyFile.get(), kWarnUntrustedKey, warnUntrusted);
     }
     return Settings{browser,
                     savePDF.value_or(false),
                     frame.value_or(false),
                     checkSignature.value_or(true),
                     warnUnverified.value_or(true),
-                    onlineRevocation.value_or(true)};
+                    onlineRevocation.value_or(true),
+                    warnUntrusted.value_or(true)};
 }
 
 std::string SaveSettings(const Settings& settings, const std::filesystem::path& link) {

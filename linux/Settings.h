@@ -13,9 +13,11 @@
 //                      checked without asking (a broken one still asks)
 //   OnlineRevocation=1 likewise; 0 keeps the "İmza bilgisi" window from asking
 //                      a certificate's revocation online
+//   WarnUntrusted=1    likewise; 0 opens an intact report whose signer no
+//                      trusted anchor vouches for without asking
 //
 // The first three are the user's preferences: the user's file wins over the
-// administrator's. The last three are the administrator's policy: the
+// administrator's. The last four are the administrator's policy: the
 // administrator's files win, the user's file counts only where they say
 // nothing, and the preferences window neither shows nor writes them.
 //
@@ -41,6 +43,7 @@ struct Settings {
     bool checkSignature = true;
     bool warnUnverified = true;
     bool onlineRevocation = true;
+    bool warnUntrusted = true;
 };
 
 inline constexpr char kSettingsGroup[] = "Viewer";
@@ -50,6 +53,7 @@ inline constexpr char kFrameKey[] = "Frame";
 inline constexpr char kCheckSignatureKey[] = "CheckSignature";
 inline constexpr char kWarnUnverifiedKey[] = "WarnUnverified";
 inline constexpr char kOnlineRevocationKey[] = "OnlineRevocation";
+inline constexpr char kWarnUntrustedKey[] = "WarnUntrusted";
 
 // An on/off setting: true, yes, on / false, no, off (any letter case, blanks
 // around ignored), or a number read by the Windows edition's rule (0 off, any

@@ -88,6 +88,9 @@ home=$target/home/tester
 install -d -m 0700 -o "$uid" -g "$uid" "$target/run/user/$uid" "$home/.config/tolv-viewer"
 printf '[Viewer]\nBrowser=desktop\n' >"$home/.config/tolv-viewer/settings.ini"
 cp "$here/samples/sample.Tolv" "$home/sample.Tolv"
+# Its signer as the user's anchor, or the viewer asks before it shows the report.
+install -d "$home/.config/tolv-viewer/trust"
+cp "$here/samples/sample-signer.pem" "$home/.config/tolv-viewer/trust/"
 chown -R "$uid:$uid" "$home"
 
 echo "== opening sample.Tolv with Browser=desktop"

@@ -27,6 +27,27 @@ std::string UnverifiedQuestion(const SignatureReport& report) {
            "Rapor yine de açılsın mı?";
 }
 
+namespace {
+
+std::string UnverifiedName(const std::string& signer) {
+    return signer.empty() ? std::string("İmzalayanın adı doğrulanamadı")
+                          : "İmzalayan olarak görünen “" + signer + "” adı doğrulanamadı";
+}
+
+} // namespace
+
+std::string UntrustedQuestion(const std::string& signer) {
+    return "Bu raporun imzası güvenilen bir sertifika makamına dayanmıyor. " +
+           UnverifiedName(signer) +
+           "; rapor bu kişiden gelmemiş olabilir.\n\nRapor yine de açılsın mı?";
+}
+
+std::string InvalidWarning(const std::string& signer, const std::string& reason) {
+    return "Bu raporun imzası geçersiz: " + reason + ". " + UnverifiedName(signer) +
+           ". İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.\n\nRapor yine de açılsın "
+           "mı?";
+}
+
 std::string AboutReport(const std::string& fileName, const std::string& text) {
     return "Rapor: " + fileName + "\n\n" + text;
 }

@@ -30,6 +30,13 @@ inline constexpr char kRevokedUnprovenWarning[] =
 // administrator may turn the question off); No keeps it closed.
 std::string UnverifiedQuestion(const SignatureReport& report);
 
+// Asked before an intact report whose signer no trusted anchor vouches for
+// (an administrator may turn the question off), and warned before one whose
+// validation concluded invalid (reason: why, without a final full stop).
+// signer: the name the certificate gives, which nobody confirmed.
+std::string UntrustedQuestion(const std::string& signer);
+std::string InvalidWarning(const std::string& signer, const std::string& reason);
+
 // The cause of an unknown result in plain words, without a final full stop.
 std::string CauseText(const SignatureReport& report);
 

@@ -126,7 +126,9 @@ std::string Line(const std::string& path, const SignatureReport& r, bool json,
     if (v != nullptr)
         for (Detail& d : Details(*v))
             details.push_back(std::move(d));
-    const bool qualified = v != nullptr && v->qualified.Claimed();
+    // The claim is the certificate's own; qualified only where an anchor vouches for it.
+    const bool qualified = v != nullptr && v->Qualified();
+    const bool claimed = v != nullptr && v->qualified.Claimed();
     if (json) {
         std::string out = "{\"status\":" + Json(tolv::signature::StatusName(r.status)) +
                           ",\"path\":" + Json(path);
@@ -135,7 +137,8 @@ std::string Line(const std::string& path, const SignatureReport& r, bool json,
                 out += ",\"" + std::string(d.jsonKey) + "\":" + Json(d.value);
         out += std::string(",\"sha1\":") + (r.usesSha1 ? "true" : "false");
         if (v != nullptr)
-            out += std::string(",\"qualified\":") + (qualified ? "true" : "false");
+            out += std::string(",\"qualified\":") + (qualified ? "true" : "false") +
+                   ",\"qualifiedClaim\":" + (claimed ? "true" : "false");
         return out + ",\"trusted\":" + (r.trusted ? "true" : "false") + "}";
     }
     std::string out = std::string(tolv::signature::StatusName(r.status)) + '\t' + Field(path);
@@ -143,7 +146,8 @@ std::string Line(const std::string& path, const SignatureReport& r, bool json,
         if (d.present)
             out += '\t' + std::string(d.key) + '=' + Field(d.value);
     if (v != nullptr)
-        out += std::string("\tqualified=") + (qualified ? "yes" : "no");
+        out += std::string("\tqualified=") + (qualified ? "yes" : "no") +
+               "\tqualified-claim=" + (claimed ? "yes" : "no");
     return out + "\ttrusted=" + (r.trusted ? "yes" : "no");
 }
 

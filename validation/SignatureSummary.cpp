@@ -72,11 +72,19 @@ bool AllDigits(const std::string& text) {
     return true;
 }
 
+// What the certificate says of its holder beyond the name (organisation,
+// identity number) is shown only where an anchor vouches for it: a
+// certificate of one's own can say anything.
 void AddSigner(const std::optional<signature::CertificateInfo>& info,
-               const signature::SignatureReport& report, std::vector<std::string>& lines) {
+               const signature::SignatureReport& report, bool vouched,
+               std::vector<std::string>& lines) {
     const std::string name = info ? info->subject : report.signer;
     if (name.empty()) {
         lines.push_back("İmzalayan: sertifikası okunamadı");
+        return;
+    }
+    if (!vouched) {
+        lines.push_back("İmzalayan: " + name + " (sertifikada yazan ad, doğrulanmadı)");
         return;
     }
     std::string line = "İmzalayan: " + name;
@@ -246,16 +254,17 @@ SignatureSummary Summarize(const std::string& fileName, const signature::Signatu
                           ? std::nullopt
                           : signature::ReadCertificate(report.signerCertificate);
     if (report.status != Status::Unknown || info) {
-        AddSigner(info, report, summary.lines);
-        summary.lines.push_back(
-            validation.qualified.Claimed()
-                ? "Nitelikli elektronik sertifika (sertifikanın beyanına göre)"
-                : "Nitelikli elektronik sertifika değil (sertifikanın beyanına göre)");
+        const bool vouched = AnchorVouches(validation.chain);
+        AddSigner(info, report, vouched, summary.lines);
+        if (vouched)
+            summary.lines.push_back(
+                validation.qualified.Claimed()
+                    ? "Nitelikli elektronik sertifika (sertifikanın beyanına göre)"
+                    : "Nitelikli elektronik sertifika değil (sertifikanın beyanına göre)");
         AddTime(report, validation, summary.lines);
         if (report.status == Status::Intact)
             AddRevocation(validation, summary.lines);
-        const auto chain = validation.chain.outcome;
-        if (chain == ChainFacts::Outcome::Found || chain == ChainFacts::Outcome::OutOfBounds)
+        if (vouched)
             summary.lines.push_back("Güvenilen kök: " + validation.chain.anchor);
         else if (validation.conclusion.sub != SubIndication::NoCertificateChainFound)
             summary.lines.push_back(

@@ -3,6 +3,9 @@
 #include "signature/Summary.h"
 #include "validation/ChainOutcome.h"
 #include "validation/KeyPurpose.h"
+#include "validation/OpenSsl.h"
+
+#include <openssl/x509v3.h>
 
 #include <algorithm>
 
@@ -31,7 +34,26 @@ std::optional<TimeStampFacts> ProveExistence(const signature::SignatureReport& r
     return best;
 }
 
+// Whether issuer issued certificate: its key verifies the certificate's
+// signature. A matching name proves nothing: anyone can copy it into a
+// certificate of their own.
+bool Issued(const Bytes& issuer, const Bytes& certificate) {
+    const detail::UniqueX509 ca = detail::ParseCertificate(issuer);
+    const detail::UniqueX509 issued = detail::ParseCertificate(certificate);
+    return ca && issued && X509_check_issued(ca.get(), issued.get()) == X509_V_OK &&
+           X509_verify(issued.get(), X509_get0_pubkey(ca.get())) == 1;
+}
+
 } // namespace
+
+bool AnchorVouches(const ChainFacts& chain) {
+    return chain.outcome == ChainFacts::Outcome::Found ||
+           chain.outcome == ChainFacts::Outcome::OutOfBounds;
+}
+
+bool ValidationReport::Qualified() const {
+    return AnchorVouches(chain) && qualified.Claimed();
+}
 
 std::vector<Bytes> OtherCertificates(const signature::SignatureReport& report) {
     // Each once, in the order found: a report padded with copies of one
@@ -51,18 +73,14 @@ SignerRevoked RevokedBeforeSigning(const signature::SignatureReport& report, con
     if (report.status != signature::Status::Intact || report.signerCertificate.empty() ||
         (data.ocspResponses.empty() && data.crls.empty()))
         return SignerRevoked::No;
-    const auto signer = signature::ReadCertificate(report.signerCertificate);
-    if (!signer)
-        return SignerRevoked::No;
     const std::vector<Bytes> others = OtherCertificates(report);
-    // Every certificate named as the issuer is tried, the report's and the
-    // institution's anchors: an answer counts only when the issuer it was
+    // Every certificate that issued the signer's is tried, the report's and
+    // the institution's anchors: an answer counts only when the issuer it was
     // checked against signed it.
     std::vector<Bytes> candidates = others;
     candidates.insert(candidates.end(), anchors.Added().begin(), anchors.Added().end());
     for (const Bytes& candidate : candidates) {
-        const auto info = signature::ReadCertificate(candidate);
-        if (!info || info->subjectName != signer->issuerName)
+        if (!Issued(candidate, report.signerCertificate))
             continue;
         // A revocation stays a revocation: any answer that says so counts,
         // however old.
@@ -78,12 +96,9 @@ SignerRevoked RevokedBeforeSigning(const signature::SignatureReport& report, con
     return SignerRevoked::No;
 }
 
-const char* RevocationWarning(const signature::SignatureReport& report,
-                              const std::function<Anchors()>& anchors, std::int64_t now) {
-    const auto& data = report.unsignedData;
-    if (data.ocspResponses.empty() && data.crls.empty())
-        return nullptr;
-    switch (RevokedBeforeSigning(report, anchors(), now)) {
+const char* RevocationWarning(const signature::SignatureReport& report, const Anchors& anchors,
+                              std::int64_t now) {
+    switch (RevokedBeforeSigning(report, anchors, now)) {
     case SignerRevoked::BeforeSigning:
         return signature::kRevokedWarning;
     case SignerRevoked::NotProvenOlder:
@@ -92,6 +107,29 @@ const char* RevocationWarning(const signature::SignatureReport& report,
         break;
     }
     return nullptr;
+}
+
+std::optional<FileModeQuestion> QuestionFor(const signature::SignatureReport& report,
+                                            const ValidationReport& validation,
+                                            bool warnUntrusted) {
+    if (validation.conclusion.indication == Indication::Invalid)
+        return FileModeQuestion{
+            signature::InvalidWarning(report.signer, validation.conclusion.reason), true};
+    // A forger re-signs a changed report with a certificate of his own that
+    // names the real signer: intact, and only the chain tells.
+    if (warnUntrusted && !AnchorVouches(validation.chain))
+        return FileModeQuestion{signature::UntrustedQuestion(report.signer), false};
+    return std::nullopt;
+}
+
+std::optional<FileModeQuestion> IntactReportQuestion(const signature::SignatureReport& report,
+                                                     const Anchors& anchors, std::int64_t now,
+                                                     bool warnUntrusted) {
+    if (report.status != signature::Status::Intact)
+        return std::nullopt;
+    if (const char* revoked = RevocationWarning(report, anchors, now))
+        return FileModeQuestion{revoked, true};
+    return QuestionFor(report, Validate(report, anchors, now), warnUntrusted);
 }
 
 RevocationFacts JudgeFetched(const Bytes& certificate, const Bytes& issuer,

@@ -13,8 +13,8 @@
 #include "validation/TimeStamp.h"
 
 #include <cstdint>
-#include <functional>
 #include <optional>
+#include <string>
 
 namespace tolv::validation {
 
@@ -31,7 +31,17 @@ struct ValidationReport {
     std::optional<TimeStampFacts> timeStamp;
     // The time the chain was judged at: a valid time-stamp's, else now.
     std::int64_t bestSignatureTime = 0;
+
+    // The certificate's qualified claim, counted only where an anchor vouches
+    // for the certificate: anyone can write the claim into one of their own.
+    bool Qualified() const;
 };
+
+// Whether an anchor vouches for what the signer's certificate says of its
+// holder (name, organisation, identity number, qualified claim): the chain
+// reached one. A certificate outside its validity at the time judged was
+// still issued by it.
+bool AnchorVouches(const ChainFacts& chain);
 
 // The certificates a report carries besides the signer's: KeyInfo's and
 // CertificateValues'.
@@ -65,9 +75,10 @@ RevocationFacts JudgeFetched(const Bytes& certificate, const Bytes& issuer,
 // data shows the signer's certificate revoked before the signature's proven
 // time (a valid time-stamp's, else now), and whether a time-stamp proves the
 // signature came after the revocation or nothing proves it came before. No
-// chain is built: the issuer is looked for among the report's certificates
-// and the added anchors; the system's anchors serve only for a time-stamp,
-// and only when the certificate is revoked.
+// chain is built: the issuer is the certificate among the report's and the
+// added anchors whose key verifies the signer's certificate; the system's
+// anchors serve only for a time-stamp, and only when the certificate is
+// revoked.
 enum class SignerRevoked {
     No,
     BeforeSigning,  // a valid time-stamp after the revocation
@@ -77,10 +88,27 @@ SignerRevoked RevokedBeforeSigning(const signature::SignatureReport& report, con
                                    std::int64_t now);
 
 // File mode's warning for such a report (signature::kRevokedWarning or
-// kRevokedUnprovenWarning), or nullptr. anchors is called only for a report
-// that carries revocation data: the institution's anchors may sit on a slow
-// share.
-const char* RevocationWarning(const signature::SignatureReport& report,
-                              const std::function<Anchors()>& anchors, std::int64_t now);
+// kRevokedUnprovenWarning), or nullptr.
+const char* RevocationWarning(const signature::SignatureReport& report, const Anchors& anchors,
+                              std::int64_t now);
+
+// What file mode asks before it shows an intact report, the text without the
+// report's name.
+struct FileModeQuestion {
+    std::string text;
+    bool warning = false; // a report to distrust (the warning icon), else a question
+};
+
+// For an intact report, validated offline with the machine's anchors: the
+// revocation warning above; else a warning when the conclusion is invalid;
+// else, unless warnUntrusted is off, a question when no anchor vouches for
+// the signer. Nothing for a report to show without a word (TRY_LATER among
+// them: file mode never asks online).
+std::optional<FileModeQuestion> IntactReportQuestion(const signature::SignatureReport& report,
+                                                     const Anchors& anchors, std::int64_t now,
+                                                     bool warnUntrusted);
+// The part after the revocation warning, from a validation already made.
+std::optional<FileModeQuestion> QuestionFor(const signature::SignatureReport& report,
+                                            const ValidationReport& validation, bool warnUntrusted);
 
 } // namespace tolv::validation

@@ -47,6 +47,7 @@ struct LoadCase {
     bool checkSignature = true; // absent: on
     bool warnUnverified = true;
     bool onlineRevocation = true;
+    bool warnUntrusted = true;
 };
 void PrintTo(const LoadCase& c, std::ostream* out) {
     *out << c.name;
@@ -70,6 +71,7 @@ TEST_P(LoadSettingsTest, TakesEachSettingFromTheFirstFileThatHasIt) {
     EXPECT_EQ(settings.checkSignature, c.checkSignature);
     EXPECT_EQ(settings.warnUnverified, c.warnUnverified);
     EXPECT_EQ(settings.onlineRevocation, c.onlineRevocation);
+    EXPECT_EQ(settings.warnUntrusted, c.warnUntrusted);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -112,9 +114,11 @@ INSTANTIATE_TEST_SUITE_P(
                  "[Viewer]\nFrame=1\n", std::nullopt, false, true, false, false, false},
         LoadCase{
             "AdminPolicyOverUserButUserPreferencesOverAdmin",
-            "[Viewer]\nBrowser=chrome\nCheckSignature=1\nWarnUnverified=1\nOnlineRevocation=1\n",
-            "[Viewer]\nBrowser=edge\nCheckSignature=0\nWarnUnverified=0\nOnlineRevocation=no\n",
-            BrowserChoice::Chrome, false, false, false, false, false}),
+            "[Viewer]\nBrowser=chrome\nCheckSignature=1\nWarnUnverified=1\nOnlineRevocation=1\n"
+            "WarnUntrusted=1\n",
+            "[Viewer]\nBrowser=edge\nCheckSignature=0\nWarnUnverified=0\nOnlineRevocation=no\n"
+            "WarnUntrusted=off\n",
+            BrowserChoice::Chrome, false, false, false, false, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadSettingsTest, FolderInPlaceOfTheFileIsSkipped) {

@@ -301,6 +301,10 @@ class PreferencesWindowTest(unittest.TestCase):
 
         report = session.root / "rapor.Tolv"
         shutil.copy(SAMPLE, report)
+        # Its signer as the user's anchor: a report no anchor vouches for asks first.
+        trust = session.config / "tolv-viewer" / "trust"
+        trust.mkdir()
+        shutil.copy(pathlib.Path(SAMPLE).with_name("sample-signer.pem"), trust)
         viewer = session.start(str(report))
         self.assertEqual(viewer.wait(timeout=60), 0)
         log = session.log.read_text().splitlines()

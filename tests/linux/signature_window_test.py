@@ -75,12 +75,17 @@ WINDOWS = [
                        r"saat \d\d:\d\d \(UTC\+03:00\)\)"), ANCHOR],
            details=["Sonuç: valid"], asked=True),
     window("indeterminate: self-signed, closed with Esc", "self-signed", "İmza doğrulanamadı",
-           "Dikkat", [ANY, ANY, ANY, ANY],
+           "Dikkat", ["İmzalayan: Örnek İmzacı (sertifikada yazan ad, doğrulanmadı)", ANY, ANY],
            reason="Sertifika zinciri güvenilen bir köke ulaşmıyor.",
            answer="Escape"),
+    # Someone's own certificate claiming a real signer, T.C. number and qualification: the name alone.
+    window("indeterminate: self-made in a real signer's name", "self-made-qualified", "İmza doğrulanamadı",
+           "Dikkat", ["İmzalayan: Ayşe Yılmaz (sertifikada yazan ad, doğrulanmadı)",
+                      "İptal durumu: denetlenemedi (raporda iptal bilgisi yok)"],
+           reason="Sertifika zinciri güvenilen bir köke ulaşmıyor."),
     window("altered, with the administrator's CheckSignature=0", "altered",
            "Rapor imzalandıktan sonra değiştirilmiş", "Güvenilmez",
-           [ANY, ANY, ANY, "Sertifika zinciri güvenilen bir köke ulaşmıyor"],
+           [ANY, ANY, "Sertifika zinciri güvenilen bir köke ulaşmıyor"],
            reason="İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.",
            admin="[Viewer]\nCheckSignature=0\n"),
     window("unsigned: no certificate to show", "unsigned", "İmza doğrulanamadı", "Dikkat", [],
@@ -100,7 +105,7 @@ def matches(expected, got):
 
 def make_reports(folder, samples):
     reports, ca = signed_reports.make(os.path.join(folder, "longterm"),
-                                      ["lt-good", "lt-revoked-before-ts", "t-only"])
+                                      ["lt-good", "lt-revoked-before-ts", "t-only", "self-made-qualified"])
     reports["self-signed"] = os.path.join(samples, "sample.Tolv")
     reports["altered"] = os.path.join(samples, "sample-altered.Tolv")
     unsigned = os.path.join(folder, "İmzasız.Tolv")

@@ -17,11 +17,11 @@ def make(folder, names):
     out = pathlib.Path(folder).resolve()
     keys = out / "keys"
     done = out / "done"
-    if not done.exists() or done.read_text() != repr(longterm_cases.PKI):
+    if not done.exists() or done.read_text() != repr((longterm_cases.PKI, longterm_cases.SELF_SIGNED)):
         shutil.rmtree(out, ignore_errors=True)
         out.mkdir(parents=True)
         longterm_cases.make_pki(keys)
-        done.write_text(repr(longterm_cases.PKI))
+        done.write_text(repr((longterm_cases.PKI, longterm_cases.SELF_SIGNED)))
     for name in names:
         if not (out / f"{name}.Tolv").exists():
             longterm_cases.make_report(out, keys, name, longterm_cases.CASES[name])

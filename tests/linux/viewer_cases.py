@@ -57,6 +57,10 @@ WARNING_BOX = dict(kind="Warning", icon="Warning", text=ALTERED_WARNING, title=T
 REVOKED_BOX = dict(WARNING_BOX, text="Bu raporu imzalayanın sertifikası imzadan önce iptal edilmiş. "
                    "İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.\n\nRapor yine de "
                    "açılsın mı?")
+UNTRUSTED_BOX = dict(kind="Question", icon="Question", title=TITLE, buttons=["Hayır", "Evet"],
+                     text="Bu raporun imzası güvenilen bir sertifika makamına dayanmıyor. İmzalayan olarak "
+                     "görünen “Ayşe Yılmaz” adı doğrulanamadı; rapor bu kişiden gelmemiş olabilir.\n\n"
+                     "Rapor yine de açılsın mı?")
 QUESTION_BOX = dict(kind="Question", icon="Question", title=TITLE, buttons=["Hayır", "Evet"],
                     pattern="Bu raporun imzası denetlenemedi: [^\n]+[^.\n]\\. Raporun imzalayandan "
                     "geldiği ve sonradan değiştirilmediği doğrulanamadı\\.\n\nRapor yine de "
@@ -198,6 +202,15 @@ CASES = [
          report="revoked", box=REVOKED_BOX, answer="Hayır", left="none", browsers=("chromium",)),
     case("signature: CheckSignature=0, revoked shown without a box", "chromium",
          report="revoked", browsers=("chromium",), admin="[Viewer]\nCheckSignature=0\n"),
+    # Intact, but signed with someone's own certificate in a real signer's name.
+    case("signature: a self-made certificate in a real signer's name, Hayır shows nothing", None,
+         exit_code=1, report="forged", box=UNTRUSTED_BOX, answer="Hayır", left="none",
+         browsers=("chromium",)),
+    case("signature: the administrator's WarnUntrusted=0 over the user's 1, no question", "chromium",
+         report="forged", browsers=("chromium",), admin="[Viewer]\nWarnUntrusted=0\n",
+         user="[Viewer]\nWarnUntrusted=1\n"),
+    case("signature: a self-made twin of the CA and its CRL listing the signer, no warning",
+         "chromium", report="twin", browsers=("chromium",)),
 ]
 
 
@@ -243,15 +256,17 @@ def make_reports(folder, make_report, samples):
         head, rest = f.read().split(b"?>", 1)
     with open(doctype, "wb") as f:
         f.write(head + b"?>\n<!DOCTYPE ds:Signature>" + rest)
-    longterm, ca = signed_reports.make(os.path.join(folder, "longterm"), ["lt-revoked-before-ts"])
+    longterm, ca = signed_reports.make(os.path.join(folder, "longterm"),
+                                       ["lt-revoked-before-ts", "self-made-qualified", "lt-good-twin-crl"])
     # File mode looks for the signer's issuer in the report alone.
     revoked = signed_reports.with_issuer(longterm["lt-revoked-before-ts"], ca,
                                          os.path.join(folder, "İptal Edilmiş.Tolv"))
     reports = dict(good=good, nopdf=nopdf, broken=broken, intact=intact, altered=altered,
                    unsigned=unsigned, doctype=doctype, missing=os.path.join(folder, "Yok.Tolv"),
-                   revoked=revoked, ca=ca)
-    payloads = {name: hashlib.sha256(payload_of(path)).hexdigest() for name, path in
-                reports.items() if name in ("intact", "altered", "unsigned", "doctype", "revoked")}
+                   revoked=revoked, forged=longterm["self-made-qualified"], twin=longterm["lt-good-twin-crl"],
+                   anchors=[ca, cert, os.path.join(samples, "sample-signer.pem")])
+    payloads = {name: hashlib.sha256(payload_of(path)).hexdigest() for name, path in reports.items()
+                if name in ("intact", "altered", "unsigned", "doctype", "revoked", "forged", "twin")}
     payloads["good"] = sha256(payload)
     return reports, payloads
 
@@ -321,8 +336,9 @@ def check_earlier(pdf):
 
 
 def check_case(c, viewer, work, reports, payloads):
-    # The revoked report's OCSP answer is its CA's, which every desk trusts.
-    desk = Desk(os.path.join(work, "desk"), trust=[reports["ca"]], **c["desk"])
+    # Every desk trusts the long-term cases' CA and the signers of the good
+    # report and the samples: an intact report no anchor vouches for asks.
+    desk = Desk(os.path.join(work, "desk"), trust=reports["anchors"], **c["desk"])
     report = reports.get(c["report"]) if c["report"] else None
     if c["left"] == "earlier":
         earlier = expected_pdf(c, desk, report)

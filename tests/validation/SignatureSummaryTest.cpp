@@ -66,6 +66,24 @@ TEST(SignatureSummaryTest, SaysWhatTheWindowsTestsDoNotReach) {
     }
 }
 
+// File mode's question where the end-to-end rows do not reach: a broken
+// chain asks; an invalid conclusion warns, whatever WarnUntrusted says.
+TEST(SignatureSummaryTest, FileModeAsksOfABrokenChainAndWarnsOfAnInvalidSignature) {
+    signature::SignatureReport intact;
+    intact.status = Status::Intact;
+    intact.signer = "Ayşe Yılmaz";
+    ValidationReport broken, invalid;
+    broken.chain.outcome = ChainFacts::Outcome::Broken;
+    invalid.chain.outcome = ChainFacts::Outcome::Found;
+    invalid.conclusion = {Indication::Invalid, SubIndication::Revoked, "sertifika iptal edilmiş"};
+    const auto asked = QuestionFor(intact, broken, true);
+    ASSERT_TRUE(asked && !asked->warning);
+    EXPECT_NE(asked->text.find("görünen “Ayşe Yılmaz” adı doğrulanamadı"), std::string::npos);
+    const auto warned = QuestionFor(intact, invalid, false);
+    ASSERT_TRUE(warned && warned->warning);
+    EXPECT_EQ(warned->text.rfind("Bu raporun imzası geçersiz: sertifika iptal edilmiş. ", 0), 0u);
+}
+
 // The local time and its stated offset give back the instant, whatever the
 // machine's zone.
 TEST(SignatureSummaryTest, LocalTimesStateTheirOffset) {

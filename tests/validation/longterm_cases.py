@@ -46,6 +46,15 @@ PKI = [
     ("low", "Tolv Alt Ara Makam", "top", CA, "2019-06-01", 5000),
     ("deep-signer", "Derin İmzacı", "low", LEAF, "2024-01-01", 3650),
 ]
+# Self-signed: (name, subject, extensions). A time-stamping authority that
+# certified itself, a twin of the CA (its name, a key of its own), and a
+# certificate someone made in a real signer's name with the qualified claims.
+SELF_SIGNED = [
+    ("rogue", "/C=TR/CN=Tolv Sahte Zaman Damgası", ["extendedKeyUsage=critical,timeStamping"]),
+    ("twin", "/C=TR/O=Tolv Sınama/CN=Tolv Uzun Süreli Kök", ["keyUsage=critical,keyCertSign,cRLSign"]),
+    ("forger", "/C=TR/O=Tolv Sınama Bakanlığı/serialNumber=TCKN12345678901/CN=Ayşe Yılmaz",
+     ["keyUsage=critical,digitalSignature,nonRepudiation", "certificatePolicies=2.16.792.1.61.0.1.5070.1.1"]),
+]
 ISSUER = {name: issuer for name, _, issuer, *_ in PKI}
 # When each certificate is revoked, where some answer says it is.
 REVOKED = {"signer": "2024-06-01 00:00:00", "expiring": "2025-06-01 00:00:00",
@@ -62,6 +71,11 @@ def O(whose, says="good", by=None, revoked_at=None):
     return ("ocsp", whose, says, by, revoked_at)
 
 
+def X(name):
+    """A certificate that travels with the report besides its chain."""
+    return ("cert", name)
+
+
 def C(issuer, *revoked, at=None, kept_since=None):
     """A CRL of issuer listing revoked, issued at (default: the signer's answer
     time), with ExpiredCertsOnCRL kept_since where given."""
@@ -69,8 +83,9 @@ def C(issuer, *revoked, at=None, kept_since=None):
 
 
 # name: (signer, time-stamps (authority, at; or just the authority at the
-# signer's time), revocation data, expected conclusion, sub-indication,
-# timestamp field, revocation field). Without a valid time-stamp the best
+# signer's time), revocation data and other certificates, expected conclusion,
+# sub-indication, timestamp field, revocation field[, other fields of the
+# line]). Without a valid time-stamp the best
 # signature time is now: no "good" answer from the past can count.
 CASES = {
     "lt-good": ("signer", ["tsa"], [O("signer")], "valid", "", "valid", "good"),
@@ -118,6 +133,12 @@ CASES = {
                    "CRYPTO_CONSTRAINTS_FAILURE_NO_POE", "valid", "good"),
     "inter-without-keycertsign": ("nocs-signer", ["tsa"], [O("nocs-signer"), C("ca")], "indeterminate",
                                   "CHAIN_CONSTRAINTS_FAILURE", "valid", "good"),
+    # someone's own certificate in a real signer's name: its claims vouched for by nobody
+    "self-made-qualified": ("forger", [], [], "indeterminate", "NO_CERTIFICATE_CHAIN_FOUND", "none", "none",
+                            {"qualified": False, "qualifiedClaim": True}),
+    # the CA's self-made twin and its CRL that lists the signer
+    "lt-good-twin-crl": ("signer", ["tsa"], [O("signer"), X("twin"), C("twin", "signer")], "valid", "", "valid",
+                         "good"),
 }
 
 
@@ -128,8 +149,8 @@ def run(*args, when=None, data=None):
 
 
 def make_pki(keys):
-    """The CA from 2019 and the PKI table's certificates, and a rogue
-    time-stamping authority that certified itself."""
+    """The CA from 2019, the PKI table's certificates and the self-signed
+    ones."""
     keys.mkdir(parents=True, exist_ok=True)
     k = lambda name: str(keys / name)
     run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", k("ca.key"), "-out", k("ca.pem"),
@@ -144,9 +165,10 @@ def make_pki(keys):
         run("openssl", "x509", "-req", "-in", k(f"{name}.csr"), "-CA", k(f"{issuer}.pem"),
             "-CAkey", k(f"{issuer}.key"), "-CAcreateserial", "-extfile", k(f"{name}.ext"), f"-{digest}",
             "-days", str(days), "-out", k(f"{name}.pem"), when=f"{start} 00:00:00")
-    run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", k("rogue.key"),
-        "-out", k("rogue.pem"), "-days", "5000", "-subj", "/C=TR/CN=Tolv Sahte Zaman Damgası", "-utf8",
-        "-addext", "extendedKeyUsage=critical,timeStamping", when="2019-06-01 00:00:00")
+    for name, subject, extensions in SELF_SIGNED:
+        run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", k(f"{name}.key"),
+            "-out", k(f"{name}.pem"), "-days", "5000", "-subj", subject, "-utf8",
+            *[arg for ext in extensions for arg in ("-addext", ext)], when="2019-06-01 00:00:00")
     (keys / "tsa.cnf").write_text(
         "[tsa]\ndefault_tsa=tsa_config\n[tsa_config]\nserial=" + k("tsaserial") + "\ndigests=sha256\n"
         "signer_digest=sha256\ndefault_policy=1.2.3.4.1\naccuracy=secs:1\nordering=yes\ness_cert_id_chain=no\n")
@@ -248,6 +270,8 @@ def make_report(out, keys, name, case):
     while at != "ca":
         chain.append(at)
         at = ISSUER[at]
+    chain += [item[1] for item in data if item[0] == "cert"]
+    data = [item for item in data if item[0] != "cert"]
     if chain:
         values = etree.SubElement(props, f"{{{XADES}}}CertificateValues")
         for ca in chain:
@@ -281,10 +305,10 @@ def arguments(description):
     path = (lambda p: "Z:" + str(p).replace("/", "\\")) if args.windows else str
     # Made anew, with every report, when the PKI table changes.
     made = args.out / "keys" / "pki.txt"
-    if not made.exists() or made.read_text() != repr(PKI):
+    if not made.exists() or made.read_text() != repr((PKI, SELF_SIGNED)):
         shutil.rmtree(args.out, ignore_errors=True)
         make_pki(args.out.resolve() / "keys")
-        made.write_text(repr(PKI))
+        made.write_text(repr((PKI, SELF_SIGNED)))
     return args, command, args.out.resolve(), path
 
 
@@ -306,11 +330,11 @@ def main():
         got, errors = verify_json(command, "--trust-anchors", path(out / "keys" / "ca.pem"),
                                   path(out / f"{name}.Tolv"))
         said = tuple(got.get(k, "") for k in ("conclusion", "subIndication", "timestamp", "revocation"))
-        want = case[3:]
-        if got.get("status") != "intact" or said != want:
+        want, fields = case[3:7], case[7] if len(case) > 7 else {}
+        if got.get("status") != "intact" or said != want or any(got.get(k) != v for k, v in fields.items()):
             failures += 1
-            print(f"{name}: expected {want}, got {got.get('status')} {said} "
-                  f"{got.get('validationReason', '')} {errors[:100]}")
+            print(f"{name}: expected {want} {fields}, got {got.get('status')} {said} "
+                  f"{ {k: got.get(k) for k in fields} } {got.get('validationReason', '')} {errors[:100]}")
     print(f"longterm_cases: {len(CASES) - failures} passed, {failures} failed")
     return 1 if failures else 0
 

@@ -33,8 +33,9 @@ private:
     std::wstring GetExecutablePath(const std::wstring& shortName) const;
     void ReadPreferences();
     // Writes the PDF and checks the signature in the same read; a broken
-    // signature, one that could not be checked, or a signer whose certificate
-    // the report shows revoked before signing asks the user first, and No
+    // signature, one that could not be checked, a signer whose certificate
+    // the report shows revoked before signing, an invalid signature or a
+    // signer no trusted anchor vouches for asks the user first, and No
     // discards the new PDF.
     bool WriteCheckedPdf(const std::wstring& report, const std::wstring& pdf);
     // Whether the report may be shown after its check; asks where it must.
@@ -50,6 +51,7 @@ private:
     bool SeparateFrame = false;
     bool CheckSignature = true;
     bool WarnUnverified = true;
+    bool WarnUntrusted = true;
     bool Declined = false; // the user chose not to see a report the check warned of
 };
 

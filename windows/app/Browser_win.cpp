@@ -63,13 +63,6 @@ std::wstring DesktopPath() {
     ExitProcess(0);
 }
 
-// The warning for a report whose own revocation data shows its signer revoked
-// before the signature's proven time, or none.
-const char* RevocationWarning(const signature::SignatureReport& check) {
-    return validation::RevocationWarning(check, MachineAnchors,
-                                         static_cast<std::int64_t>(std::time(nullptr)));
-}
-
 } // namespace
 
 std::string ReportNameUtf8(const std::wstring& reportPath) {
@@ -143,13 +136,16 @@ bool Browser::MayShow(const signature::SignatureReport& check) {
     std::string question;
     unsigned icon = kStyleQuestion;
     switch (check.status) {
-    case signature::Status::Intact:
-        if (const char* warning = RevocationWarning(check))
-            question = warning;
-        else
+    case signature::Status::Intact: {
+        // The chain is built once, offline, with the machine's anchors.
+        const auto asked = validation::IntactReportQuestion(
+            check, MachineAnchors(), static_cast<std::int64_t>(std::time(nullptr)), WarnUntrusted);
+        if (!asked)
             return true;
-        icon = kStyleWarning;
+        question = asked->text;
+        icon = asked->warning ? kStyleWarning : kStyleQuestion;
         break;
+    }
     case signature::Status::Altered:
         question = signature::kAlteredWarning;
         icon = kStyleWarning;
@@ -185,6 +181,7 @@ void Browser::ReadPreferences() {
     DesktopFolder = AddBackslash(desktop, false);
     CheckSignature = SwitchIsOn(kCheckSignatureSettingPath);
     WarnUnverified = SwitchIsOn(kWarnUnverifiedSettingPath);
+    WarnUntrusted = SwitchIsOn(kWarnUntrustedSettingPath);
     // A setting that cannot be read ends the reading: it and the ones after it
     // stay off. Earlier 32-bit versions stored them in the 32-bit view.
     std::optional<std::wstring> value = RegRead(kBrowserSettingPath, RegistryView::Wow64_32);

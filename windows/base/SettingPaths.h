@@ -21,6 +21,10 @@ inline constexpr wchar_t kCheckSignatureSettingPath[] =
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\CheckSignature\\";
 inline constexpr wchar_t kWarnUnverifiedSettingPath[] =
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\WarnUnverified\\";
+// 0 opens an intact report whose signer no trusted anchor vouches for without
+// asking (a machine that receives reports from signers it has no anchors for).
+inline constexpr wchar_t kWarnUntrustedSettingPath[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvViewerBrowser\\CurrentVersion\\WarnUntrusted\\";
 // 0: "İmza bilgisi" never asks a certificate's revocation over the network
 // (a machine that must not reach out, or where the responders cannot be reached).
 inline constexpr wchar_t kOnlineRevocationSettingPath[] =

@@ -22,7 +22,7 @@
 
 # The messages of the package, by the stand-ins the .wxs names them with.
 set(messages
-    "PreferenceValues=BROWSER, SAVEPDF, FRAME, CHECKSIGNATURE, WARNUNVERIFIED ve ONLINEREVOCATION yalnızca 0 ya da 1 olabilir."
+    "PreferenceValues=BROWSER, SAVEPDF, FRAME, CHECKSIGNATURE, WARNUNVERIFIED, WARNUNTRUSTED ve ONLINEREVOCATION yalnızca 0 ya da 1 olabilir."
     "TrustAnchorsPath=TRUSTANCHORS, güven çapalarının bulunduğu klasörün ya da dosyanın tam yolu olmalı. Yol bir sürücü harfiyle (C:) ya da bir ağ paylaşımıyla başlamalı."
     "NewerInstalled=Bu bilgisayarda bu programın daha yeni bir sürümü kurulu.")
 
@@ -120,6 +120,7 @@ msi_query("UPDATE `Registry` SET `Value` = 'İmza bilgisi' WHERE `Value` = 'Sign
 # under UAC would succeed and drop them.
 set(preferences BrowserSetting=BROWSER SavePDFSetting=SAVEPDF FrameSetting=FRAME
                 CheckSignatureSetting=CHECKSIGNATURE WarnUnverifiedSetting=WARNUNVERIFIED
+                WarnUntrustedSetting=WARNUNTRUSTED
                 OnlineRevocationSetting=ONLINEREVOCATION TrustAnchorsSetting=TRUSTANCHORS)
 execute_process(COMMAND ${MSIINFO} export ${OUTPUT} Property OUTPUT_VARIABLE properties
                 COMMAND_ERROR_IS_FATAL ANY)

@@ -97,6 +97,13 @@ protected:
         WriteBytes(reports_.path() / L"a.Tolv", GoodReport());
         // Its made-up signature cannot be checked; the question has its own cases.
         StoreDword(L"WarnUnverified", 0);
+        TrustTheTestSigners();
+    }
+
+    // The long-term cases' CA and the samples' signer: an intact report no
+    // anchor vouches for is asked about.
+    static void TrustTheTestSigners() {
+        StoreText(L"TrustAnchors", (fs::path(TOLV_WINDOW_REPORTS) / L"anchors").wstring());
     }
 
     static void SetPrefs(DWORD browser, DWORD savePDF, DWORD frame) {
@@ -608,18 +615,11 @@ constexpr wchar_t kAlteredWarning[] =
     L"Bu raporun imzası bozuk: rapor imzalandıktan sonra değiştirilmiş ya da imzası zarar "
     L"görmüş. İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.\r\n\r\nRapor yine de "
     L"açılsın mı?";
-constexpr wchar_t kRevokedProven[] =
+// The time-stamping authority chains to the CA, one of the anchors: its
+// time-stamp proves the signature came after the revocation.
+constexpr wchar_t kRevokedWarning[] =
     L"Bu raporu imzalayanın sertifikası imzadan önce iptal edilmiş. İçeriğine güvenmeyin; raporu "
     L"gönderenden yeniden isteyin.\r\n\r\nRapor yine de açılsın mı?";
-constexpr wchar_t kRevokedUnproven[] =
-    L"Bu raporu imzalayanın sertifikası iptal edilmiş ve imzanın iptalden önce atıldığı "
-    L"kanıtlanamıyor. İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.\r\n\r\nRapor "
-    L"yine de açılsın mı?";
-// Wine validates no time-stamp: there nothing shows whether the signature is
-// older than the revocation.
-const wchar_t* const kRevokedWarning =
-    GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") ? kRevokedUnproven
-                                                                        : kRevokedProven;
 
 const std::wstring kUnverifiedHead = L"Bu raporun imzası denetlenemedi: ";
 const std::wstring kUnverifiedTail =
@@ -628,6 +628,10 @@ const std::wstring kUnverifiedTail =
 const std::wstring kDoctypeQuestion =
     kUnverifiedHead + L"imzanın yapısı denetime izin vermiyor" + kUnverifiedTail;
 const std::wstring kUnsignedQuestion = kUnverifiedHead + L"raporda imza yok" + kUnverifiedTail;
+constexpr wchar_t kUntrustedQuestion[] =
+    L"Bu raporun imzası güvenilen bir sertifika makamına dayanmıyor. İmzalayan olarak görünen "
+    L"“Ayşe Yılmaz” adı doğrulanamadı; rapor bu kişiden gelmemiş olabilir.\r\n\r\nRapor yine de "
+    L"açılsın mı?";
 
 std::string Intact() {
     return ReadBytes(SamplePath(L"sample.Tolv"));
@@ -643,6 +647,14 @@ std::string RevokedBeforeSigning() {
 // Intact, with a CRL of its signer's CA that does not list it.
 std::string NotRevoked() {
     return ReadBytes(fs::path(TOLV_WINDOW_REPORTS) / L"valid.Tolv");
+}
+// Intact, signed with someone's own certificate in a real signer's name.
+std::string SelfMade() {
+    return ReadBytes(fs::path(TOLV_WINDOW_REPORTS) / L"self-made-qualified.Tolv");
+}
+// Valid, with a self-made twin of its CA and the twin's CRL that lists the signer.
+std::string TwinCa() {
+    return ReadBytes(fs::path(TOLV_WINDOW_REPORTS) / L"lt-good-twin-crl.Tolv");
 }
 // What a forger can do to a changed report to get past the check: make it
 // uncheckable with a DOCTYPE line, or drop the signature altogether.
@@ -679,6 +691,7 @@ TEST_P(SignatureCaseTest, ABrokenOrUncheckedSignatureAsksAndOnlyYesShowsTheRepor
     const std::string report = c.report();
     WriteBytes(reports_.path() / L"r.Tolv", report);
     preferences_.Delete(); // the fixture's WarnUnverified too: absent means on
+    TrustTheTestSigners();
     SetPrefs(0, c.desktop ? 1 : 0, 0);
     if (c.off)
         StoreDword(c.off, 0);
@@ -748,7 +761,12 @@ INSTANTIATE_TEST_SUITE_P(
                       nullptr, kRevokedWarning, BoxIcon::Warning, IDNO},
         SignatureCase{"RevokedCheckSignatureZero", RevokedBeforeSigning, false, L"CheckSignature",
                       L"", BoxIcon::None, IDYES},
-        SignatureCase{"NotRevoked", NotRevoked, false, nullptr, L"", BoxIcon::None, IDYES}),
+        SignatureCase{"NotRevoked", NotRevoked, false, nullptr, L"", BoxIcon::None, IDYES},
+        SignatureCase{"SelfMadeInARealSignersNameNo", SelfMade, false, nullptr, kUntrustedQuestion,
+                      BoxIcon::Question, IDNO},
+        SignatureCase{"SelfMadeWarnUntrustedZero", SelfMade, false, L"WarnUntrusted", L"",
+                      BoxIcon::None, IDYES},
+        SignatureCase{"TwinCaAndItsCrl", TwinCa, false, nullptr, L"", BoxIcon::None, IDYES}),
     [](const ::testing::TestParamInfo<SignatureCase>& info) { return info.param.name; });
 
 TEST_F(FileModeTest, TheSampleReportIsShown) {

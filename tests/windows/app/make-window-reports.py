@@ -13,6 +13,9 @@ longterm_cases.py makes it into FOLDER/keys) and two more signers of its CA:
                  names a CRL at http://127.0.0.1:47391/kok.crl (written as
                  kok.crl), where the window asks
   ca.pem         the CA, the anchor the tests name in TrustAnchors
+  self-made-qualified.Tolv, lt-good-twin-crl.Tolv
+                 the long-term cases of these names
+  anchors/       the CA and the samples' signer, file mode's TrustAnchors
 
 Every report carries the CA's certificate among its CertificateValues, as a
 long-term signature does. kok.crl is dated 2035, and "Çevrimiçi İmzacı" valid
@@ -22,6 +25,7 @@ and the fixture is made once for every later run.
 import base64
 import importlib.util
 import pathlib
+import shutil
 import sys
 
 from lxml import etree
@@ -109,6 +113,11 @@ def main(out):
     sign(out, keys, "unasked", "online")
     (out / "kok.crl").write_bytes(make_crl(keys, "revoked", ONLINE_CRL_DATE))
     (out / "ca.pem").write_bytes((keys / "ca.pem").read_bytes())
+    for name in ("self-made-qualified", "lt-good-twin-crl"):
+        longterm.make_report(out, keys, name, longterm.CASES[name])
+    (out / "anchors").mkdir(exist_ok=True)
+    shutil.copy(keys / "ca.pem", out / "anchors")
+    shutil.copy(HERE.parents[2] / "samples" / "sample-signer.pem", out / "anchors")
 
 
 if __name__ == "__main__":

@@ -282,6 +282,7 @@ struct PropertyCase {
     std::optional<DWORD> warnUnverified = std::nullopt;
     const wchar_t* trustAnchors = nullptr; // a text; nothing given: none is written
     std::optional<DWORD> onlineRevocation = std::nullopt;
+    std::optional<DWORD> warnUntrusted = std::nullopt;
 };
 
 void PrintTo(const PropertyCase& c, std::ostream* out) {
@@ -300,6 +301,7 @@ TEST_P(InstallerProperties, SetExactlyThePreferencesGivenAndKeepThemOnUninstall)
     StoreDword(L"CheckSignature", 5);
     StoreDword(L"WarnUnverified", 5);
     StoreDword(L"OnlineRevocation", 5);
+    StoreDword(L"WarnUntrusted", 5);
     const std::vector<BYTE> frameText{'7', 0, 0, 0};
 
     ASSERT_EQ(Install(kCurrent, c.properties), 0u);
@@ -313,6 +315,7 @@ TEST_P(InstallerProperties, SetExactlyThePreferencesGivenAndKeepThemOnUninstall)
         ExpectStored(L"CheckSignature", REG_DWORD, DwordBytes(c.checkSignature.value_or(5)));
         ExpectStored(L"WarnUnverified", REG_DWORD, DwordBytes(c.warnUnverified.value_or(5)));
         ExpectStored(L"OnlineRevocation", REG_DWORD, DwordBytes(c.onlineRevocation.value_or(5)));
+        ExpectStored(L"WarnUntrusted", REG_DWORD, DwordBytes(c.warnUntrusted.value_or(5)));
         if (c.trustAnchors) {
             const std::wstring text(c.trustAnchors);
             const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
@@ -324,8 +327,9 @@ TEST_P(InstallerProperties, SetExactlyThePreferencesGivenAndKeepThemOnUninstall)
     };
     expect();
     // Nothing lands in the 64-bit view, where the program does not look.
-    for (const wchar_t* setting : {L"Browser", L"SavePDF", L"Frame", L"CheckSignature",
-                                   L"WarnUnverified", L"OnlineRevocation", L"TrustAnchors"})
+    for (const wchar_t* setting :
+         {L"Browser", L"SavePDF", L"Frame", L"CheckSignature", L"WarnUnverified",
+          L"OnlineRevocation", L"TrustAnchors", L"WarnUntrusted"})
         EXPECT_FALSE(ReadSetting(setting, k64)) << WideToUtf8(setting);
 
     // They are the machine's settings: uninstalling leaves them.
@@ -335,25 +339,26 @@ TEST_P(InstallerProperties, SetExactlyThePreferencesGivenAndKeepThemOnUninstall)
 
 INSTANTIATE_TEST_SUITE_P(
     CommandLines, InstallerProperties,
-    ::testing::Values(PropertyCase{"None", L"", std::nullopt, std::nullopt, std::nullopt},
-                      PropertyCase{"AllThree", L"BROWSER=1 SAVEPDF=0 FRAME=1", 1, 0, 1},
-                      PropertyCase{"AllThreeTheOtherWay", L"BROWSER=0 SAVEPDF=1 FRAME=0", 0, 1, 0},
-                      PropertyCase{"OnlySavePDF", L"SAVEPDF=1", std::nullopt, 1, std::nullopt},
-                      PropertyCase{"CheckSignatureOff", L"CHECKSIGNATURE=0 FRAME=0", std::nullopt,
-                                   std::nullopt, 0, 0},
-                      PropertyCase{"CheckSignatureOn", L"CHECKSIGNATURE=1", std::nullopt,
-                                   std::nullopt, std::nullopt, 1},
-                      PropertyCase{"WarnUnverifiedOff", L"WARNUNVERIFIED=0", std::nullopt,
-                                   std::nullopt, std::nullopt, std::nullopt, 0},
-                      PropertyCase{"TrustAnchors", L"TRUSTANCHORS=\"C:\\Kurum Sertifikaları\"",
-                                   std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                                   std::nullopt, L"C:\\Kurum Sertifikaları"},
-                      PropertyCase{"OnlineRevocationOff", L"ONLINEREVOCATION=0", std::nullopt,
-                                   std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr,
-                                   0},
-                      PropertyCase{"OnlineRevocationOn", L"ONLINEREVOCATION=1 BROWSER=0", 0,
-                                   std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr,
-                                   1}),
+    ::testing::Values(
+        PropertyCase{"None", L"", std::nullopt, std::nullopt, std::nullopt},
+        PropertyCase{"AllThree", L"BROWSER=1 SAVEPDF=0 FRAME=1", 1, 0, 1},
+        PropertyCase{"AllThreeTheOtherWay", L"BROWSER=0 SAVEPDF=1 FRAME=0", 0, 1, 0},
+        PropertyCase{"OnlySavePDF", L"SAVEPDF=1", std::nullopt, 1, std::nullopt},
+        PropertyCase{"CheckSignatureOff", L"CHECKSIGNATURE=0 FRAME=0", std::nullopt, std::nullopt,
+                     0, 0},
+        PropertyCase{"CheckSignatureOn", L"CHECKSIGNATURE=1", std::nullopt, std::nullopt,
+                     std::nullopt, 1},
+        PropertyCase{"WarnUnverifiedOff", L"WARNUNVERIFIED=0", std::nullopt, std::nullopt,
+                     std::nullopt, std::nullopt, 0},
+        PropertyCase{"TrustAnchors", L"TRUSTANCHORS=\"C:\\Kurum Sertifikaları\"", std::nullopt,
+                     std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                     L"C:\\Kurum Sertifikaları"},
+        PropertyCase{"OnlineRevocationOff", L"ONLINEREVOCATION=0", std::nullopt, std::nullopt,
+                     std::nullopt, std::nullopt, std::nullopt, nullptr, 0},
+        PropertyCase{"OnlineRevocationOn", L"ONLINEREVOCATION=1 BROWSER=0", 0, std::nullopt,
+                     std::nullopt, std::nullopt, std::nullopt, nullptr, 1},
+        PropertyCase{"WarnUntrustedOff", L"WARNUNTRUSTED=0", std::nullopt, std::nullopt,
+                     std::nullopt, std::nullopt, std::nullopt, nullptr, std::nullopt, 0}),
     [](const ::testing::TestParamInfo<PropertyCase>& info) { return info.param.name; });
 
 // An administrator under UAC starts msiexec unelevated, and only secure
@@ -382,7 +387,8 @@ TEST_F(Installer, APropertyOtherThanZeroOrOneStopsTheInstall) {
     StoreDword(L"Browser", 0);
     for (const wchar_t* properties :
          {L"BROWSER=1 FRAME=yes", L"BROWSER=1 CHECKSIGNATURE=2", L"BROWSER=1 WARNUNVERIFIED=2",
-          L"BROWSER=1 ONLINEREVOCATION=2", L"BROWSER=1 TRUSTANCHORS=sertifikalar"}) {
+          L"BROWSER=1 ONLINEREVOCATION=2", L"BROWSER=1 WARNUNTRUSTED=2",
+          L"BROWSER=1 TRUSTANCHORS=sertifikalar"}) {
         SCOPED_TRACE(WideToUtf8(properties));
         EXPECT_EQ(Install(kCurrent, properties), kInstallFailed);
         EXPECT_FALSE(fs::exists(InstalledProgram()));
@@ -392,6 +398,7 @@ TEST_F(Installer, APropertyOtherThanZeroOrOneStopsTheInstall) {
         EXPECT_FALSE(ReadSetting(L"CheckSignature"));
         EXPECT_FALSE(ReadSetting(L"WarnUnverified"));
         EXPECT_FALSE(ReadSetting(L"OnlineRevocation"));
+        EXPECT_FALSE(ReadSetting(L"WarnUntrusted"));
         EXPECT_FALSE(ReadSetting(L"TrustAnchors"));
     }
 }
