@@ -16,6 +16,14 @@ namespace {
 // as a link (an NTFS junction, say) could otherwise lead round for ever.
 constexpr int kMaxDepth = 64;
 
+// A regular file, or a link to one: a pipe's reading would wait for a writer.
+// One that cannot be looked at still gets its line, unless it has gone.
+bool IsFile(const fs::directory_entry& entry) {
+    std::error_code error;
+    const bool file = entry.is_regular_file(error);
+    return file || (error && error != std::errc::no_such_file_or_directory);
+}
+
 void WalkFolder(const fs::path& folder, const std::function<void(const fs::path&)>& report,
                 const std::function<void(const fs::path&, const std::string&)>& unreadable,
                 int depth = 0) {
@@ -38,7 +46,7 @@ void WalkFolder(const fs::path& folder, const std::function<void(const fs::path&
         // could lead out of the archive or round in a circle.
         if (isFolder && it->is_symlink(kind))
             continue;
-        if (isFolder || IsReportName(it->path().filename()))
+        if (isFolder || (IsReportName(it->path().filename()) && IsFile(*it)))
             entries.push_back({it->path().filename().u8string(), it->path(), isFolder});
     }
     if (error) {

@@ -2,8 +2,8 @@
 """verify_folder.py [--windows] CASES -- COMMAND...: builds a small archive
 from reports make_signed.py wrote into CASES and runs `COMMAND --verify
 [--json] [--jobs N] PATH...` over it: the lines in the order of a sequential
-walk whatever N, the summary on standard error, the exit status, and a bad
---jobs. Prints one line per failure; exits 1 if there is any.
+walk whatever N, the summary on standard error, the exit status, a FIFO
+and a device given by name, and a bad --jobs. Prints one line per failure; exits 1 if there is any.
 
 --windows passes Z:\\ paths (Wine) and leaves the symbolic link out.
 """
@@ -25,6 +25,7 @@ TREE = [
     ("a.tolv", "unknown", "unknown"),
     ("arşiv/2024/çizelge.tolv", "intact", "intact"),
     ("arşiv/2024/ölçüm.TOLV", "altered", "altered"),
+    ("arşiv/boru.tolv", "fifo", None),
     ("arşiv/bozuk.Tolv", "broken", "unreadable"),
     ("arşiv/eski.tolv.bak", "intact", None),
     ("arşiv/notlar.txt", "text", None),
@@ -54,6 +55,8 @@ def make_tree(root, cases_dir, cases, windows):
         target.parent.mkdir(parents=True, exist_ok=True)
         if source == "link":
             target.symlink_to(root / "arşiv", target_is_directory=True)
+        elif source == "fifo":
+            os.mkfifo(target)
         elif source in ("broken", "text"):
             target.write_text("<Rapor><ds:Signature>" if source == "broken" else "not a report\n")
         else:
@@ -119,6 +122,17 @@ def main():
                 problems.append(f"exit status {result.returncode}, not {code}")
             if problems:
                 failures.append(f"{' '.join(options + paths)}: {', '.join(problems)}")
+    # Given by name, a FIFO and a device are no reports either, and nothing waits for them.
+    device = "NUL" if args.windows else "/dev/null"
+    try:
+        result = subprocess.run(command + ["--verify", native("arşiv/boru.tolv"), device],
+                                capture_output=True, timeout=60, env=env)
+        reasons = [line.split("\treason=")[-1] for line in result.stdout.decode().splitlines()]
+    except subprocess.TimeoutExpired:
+        result, reasons = None, ["waited for ever"]
+    if not result or result.returncode != 2 or len(reasons) != 2 or \
+            not all("düzenli bir dosya değil" in r for r in reasons):
+        failures.append(f"a FIFO and {device} by name: {reasons}")
     for bad in (["--jobs", "0"], ["--jobs", "iki"], ["--jobs", "2000"], ["--jobs"]):
         result = subprocess.run(command + ["--verify", *bad], capture_output=True, timeout=60, env=env)
         if result.returncode != 2 or result.stdout or b"--jobs N" not in result.stderr:
