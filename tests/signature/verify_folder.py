@@ -5,7 +5,7 @@ from reports make_signed.py wrote into CASES and runs `COMMAND --verify
 walk whatever N, the summary on standard error, the exit status, a FIFO
 and a device given by name, and a bad --jobs. Prints one line per failure; exits 1 if there is any.
 
---windows passes Z:\\ paths (Wine) and leaves the symbolic link out.
+--windows passes Z:\\ paths (Wine).
 """
 import argparse
 import json
@@ -26,6 +26,7 @@ TREE = [
     ("arşiv/2024/çizelge.tolv", "intact", "intact"),
     ("arşiv/2024/ölçüm.TOLV", "altered", "altered"),
     ("arşiv/boru.tolv", "fifo", None),
+    ("arşiv/döngü", "loop", None),
     ("arşiv/bozuk.Tolv", "broken", "unreadable"),
     ("arşiv/eski.tolv.bak", "intact", None),
     ("arşiv/notlar.txt", "text", None),
@@ -44,17 +45,16 @@ SUMMARY = re.compile(r"tolv-extract: (\d+) rapor \d+,\d\d saniyede denetlendi: (
                      r"(\d+) geçerli, (\d+) geçersiz, (\d+) belirsiz")
 
 
-def make_tree(root, cases_dir, cases, windows):
+def make_tree(root, cases_dir, cases):
     first = {}
     for case in cases:
         if case["method"] == "rsa-sha256" and case["key"] == "rsa":
             first.setdefault(case["expect"], case["file"])
-    rows = [r for r in TREE if not (windows and r[1] == "link")]
-    for path, source, _ in rows:
+    for path, source, _ in TREE:
         target = root / path
         target.parent.mkdir(parents=True, exist_ok=True)
-        if source == "link":
-            target.symlink_to(root / "arşiv", target_is_directory=True)
+        if source in ("link", "loop"):  # Wine shows both as reparse points
+            target.symlink_to(root / ("arşiv" if source == "link" else ""), target_is_directory=True)
         elif source == "fifo":
             os.mkfifo(target)
         elif source in ("broken", "text"):
@@ -63,7 +63,7 @@ def make_tree(root, cases_dir, cases, windows):
             shutil.copy(cases_dir / first["intact" if source == "locked" else source], target)
             if source == "locked":
                 target.chmod(0)
-    return rows
+    return TREE
 
 
 def expected(rows, selected):
@@ -92,7 +92,7 @@ def main():
     cases = json.loads((cases_dir / "cases.json").read_text())["cases"]
     scratch = pathlib.Path(tempfile.mkdtemp(prefix="verify_folder-"))
     root = scratch / "arşiv-kökü"
-    rows = make_tree(root, cases_dir, cases, args.windows)
+    rows = make_tree(root, cases_dir, cases)
     sep = "\\" if args.windows else "/"
     native = lambda p: ("Z:" + str(root).replace("/", "\\") if args.windows else str(root)) + \
         ("" if p == "." else sep + p.rstrip("/").replace("/", sep))
