@@ -2,8 +2,9 @@
 """verify_folder.py [--windows] CASES -- COMMAND...: builds a small archive
 from reports make_signed.py wrote into CASES and runs `COMMAND --verify
 [--json] [--jobs N] PATH...` over it: the lines in the order of a sequential
-walk whatever N, the summary on standard error, the exit status, a FIFO
-and a device given by name, and a bad --jobs. Prints one line per failure; exits 1 if there is any.
+walk whatever N, control characters in names escaped, the summary on
+standard error, the exit status, a FIFO and a device given by name, and a
+bad --jobs. Prints one line per failure; exits 1 if there is any.
 
 --windows passes Z:\\ paths (Wine).
 """
@@ -16,6 +17,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
+
+from verify_cases import CONTROL, escaped
 
 # The archive in the order a walk must give it (entries by the bytes of their
 # UTF-8 names: capitals before small letters, Turkish letters after them):
@@ -30,6 +33,7 @@ TREE = [
     ("arşiv/bozuk.Tolv", "broken", "unreadable"),
     ("arşiv/eski.tolv.bak", "intact", None),
     ("arşiv/notlar.txt", "text", None),
+    ("arşiv/\u009b2K\x7fbozuk.tolv", "broken", "unreadable"),  # a terminal's CSI and DEL in its name
     ("kısayol.tolv", "link", None),
     ("İzmir/kilitli.tolv", "locked", "intact" if os.geteuid() == 0 else "unreadable"),
     ("İzmir/çağrı.tolv", "intact", "intact"),
@@ -107,12 +111,15 @@ def main():
             out = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n").splitlines()
             err = result.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
             if options[:1] == ["--json"]:
-                got = [(o["status"], o["path"]) for o in map(json.loads, out)]
+                got, expect = [(o["status"], o["path"]) for o in map(json.loads, out)], want
             else:
                 got = [tuple(line.split("\t")[:2]) for line in out]
+                expect = [(s, escaped(p)) for s, p in want]
             said = SUMMARY.search(err)
             problems = []
-            if got != want:
+            if any(CONTROL.search(line) for line in out + err.splitlines()):
+                problems.append("control characters in the output")
+            if got != expect:
                 problems.append("lines " + "; ".join(f"{s} {p[len(str(root)) + 1:]}" for s, p in got))
             if not said or tuple(map(int, said.groups())) != summary_of(want):
                 problems.append(f"summary {err.splitlines()[-1:]}")
