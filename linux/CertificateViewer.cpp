@@ -6,13 +6,22 @@
 #include <glib/gstdio.h>
 
 #include <cerrno>
+#include <ctime>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tolv::linux_edition {
 
 namespace {
 
 constexpr char kFileName[] = "imzalayan.crt";
+constexpr char kFolderPrefix[] = "tolv-viewer-";
+// A viewer may still be reading a copy of the last hours; not one of days ago.
+constexpr time_t kKeepSeconds = 24 * 60 * 60;
+
+// The viewers started and not yet ended; their child watches count them down.
+int runningViewers = 0;
 
 struct GErrorDeleter {
     void operator()(GError* p) const { g_error_free(p); }
@@ -38,6 +47,22 @@ void ViewerEnded(GPid pid, gint, gpointer data) {
     const std::unique_ptr<std::filesystem::path> folder(static_cast<std::filesystem::path*>(data));
     RemoveFolder(*folder);
     g_spawn_close_pid(pid);
+    --runningViewers;
+}
+
+// In the session's runtime folder where there is one: a copy left by a run
+// that was killed goes with the session, not to /tmp for good.
+std::string CopiesFolder() {
+    const char* runtime = g_getenv("XDG_RUNTIME_DIR");
+    return runtime != nullptr && runtime[0] == '/' ? runtime : g_get_tmp_dir();
+}
+
+// One of this user's copy folders, not a link, and old: /tmp is everybody's.
+bool IsOldCopy(const std::filesystem::path& folder, time_t limit) {
+    struct stat info {};
+    return g_str_has_prefix(folder.filename().c_str(), kFolderPrefix) &&
+           lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+           info.st_mtime < limit;
 }
 
 std::string Failure(const char* what, const GError* error) {
@@ -47,14 +72,10 @@ std::string Failure(const char* what, const GError* error) {
 } // namespace
 
 std::string ShowCertificate(const signature::Bytes& der) {
-    // In the session's runtime folder where there is one: a copy the viewer
-    // still reads when this program ends goes with the session, not to /tmp
-    // for good.
-    const char* runtime = g_getenv("XDG_RUNTIME_DIR");
-    std::string name = std::string(runtime != nullptr && runtime[0] == '/' ? runtime : g_get_tmp_dir()) +
-                       "/tolv-viewer-XXXXXX";
+    std::string name = CopiesFolder() + "/" + kFolderPrefix + "XXXXXX";
     if (g_mkdtemp_full(name.data(), 0700) == nullptr)
-        return std::string("Sertifika gösterilemedi: geçici klasör açılamadı: ") + g_strerror(errno);
+        return std::string("Sertifika gösterilemedi: geçici klasör açılamadı: ") +
+               g_strerror(errno);
     GError* error = nullptr;
     const std::filesystem::path folder(name);
     const std::filesystem::path file = folder / kFileName;
@@ -84,7 +105,21 @@ std::string ShowCertificate(const signature::Bytes& der) {
         return Failure("", error);
     }
     g_child_watch_add(pid, ViewerEnded, new std::filesystem::path(folder));
+    ++runningViewers;
     return {};
+}
+
+void WaitForCertificateViewers() {
+    while (runningViewers > 0)
+        g_main_context_iteration(nullptr, TRUE);
+}
+
+void RemoveOldCertificateCopies() {
+    const time_t limit = time(nullptr) - kKeepSeconds;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(CopiesFolder(), error))
+        if (IsOldCopy(entry.path(), limit))
+            RemoveFolder(entry.path());
 }
 
 } // namespace tolv::linux_edition

@@ -12,8 +12,15 @@ inline constexpr char kCertificateViewer[] = "gcr-viewer";
 
 // Writes the certificate (DER) as PEM to a new private folder (0700, the file
 // 0600) and starts the viewer on it without waiting; the folder goes when the
-// viewer ends, if this program still runs then. An empty text once started,
-// else why not, for the user.
+// viewer ends. An empty text once started, else why not, for the user.
 std::string ShowCertificate(const signature::Bytes& der);
+
+// Waits until every viewer ShowCertificate started has ended and its copy is
+// gone: the window may close before the viewer does.
+void WaitForCertificateViewers();
+
+// Removes the copies of earlier runs that are older than a day: a run that was
+// ended before its viewer left its copy behind.
+void RemoveOldCertificateCopies();
 
 } // namespace tolv::linux_edition

@@ -7,7 +7,6 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -155,7 +154,20 @@ std::vector<std::filesystem::path> SettingsFiles() {
     return files;
 }
 
-Settings LoadSettings(const std::vector<std::filesystem::path>& files) {
+std::vector<std::filesystem::path> PolicyFiles(const std::filesystem::path& etc) {
+    return {etc / "xdg" / kFolder / kFileName, etc / kFolder / kFileName};
+}
+
+std::filesystem::path SystemConfigFolder() {
+#ifdef TOLV_TEST_SYSCONFDIR_HOOK
+    if (const char* folder = g_getenv("TOLV_TEST_SYSCONFDIR"))
+        return folder;
+#endif
+    return "/etc";
+}
+
+Settings LoadSettings(const std::vector<std::filesystem::path>& files,
+                      const std::vector<std::filesystem::path>& policyFiles) {
     std::vector<UniqueKeyFile> keyFiles;
     for (const auto& file : files)
         keyFiles.push_back(LoadKeyFile(file, G_KEY_FILE_NONE)); // empty where unreadable
@@ -173,10 +185,14 @@ Settings LoadSettings(const std::vector<std::filesystem::path>& files) {
         TakeSwitch(keyFile.get(), kSavePDFKey, savePDF);
         TakeSwitch(keyFile.get(), kFrameKey, frame);
     }
-    // A policy the user's own file could undo would be none.
+    // A policy the user's own file could undo would be none, and so would one
+    // the user's XDG_CONFIG_DIRS could move.
+    std::vector<UniqueKeyFile> policy;
+    for (const auto& file : policyFiles)
+        policy.push_back(LoadKeyFile(file, G_KEY_FILE_NONE));
     if (!keyFiles.empty())
-        std::rotate(keyFiles.begin(), keyFiles.begin() + 1, keyFiles.end());
-    for (const auto& keyFile : keyFiles) {
+        policy.push_back(std::move(keyFiles.front()));
+    for (const auto& keyFile : policy) {
         if (!keyFile)
             continue;
         TakeSwitch(keyFile.get(), kCheckSignatureKey, checkSignature);

@@ -1,7 +1,9 @@
 #pragma once
 // The viewer's settings in a key file: the user's
-// $XDG_CONFIG_HOME/tolv-viewer/settings.ini and the administrator's
-// $XDG_CONFIG_DIRS/tolv-viewer/settings.ini (/etc/xdg/tolv-viewer/settings.ini).
+// $XDG_CONFIG_HOME/tolv-viewer/settings.ini, the desktop's defaults in
+// $XDG_CONFIG_DIRS/tolv-viewer/settings.ini (/etc/xdg/tolv-viewer/settings.ini)
+// and the administrator's policy in /etc/xdg/tolv-viewer/settings.ini and
+// /etc/tolv-viewer/settings.ini.
 //
 //   [Viewer]
 //   Browser=chrome     chrome, edge or desktop (the desktop's PDF application)
@@ -17,9 +19,10 @@
 //                      trusted anchor vouches for without asking
 //
 // The first three are the user's preferences: the user's file wins over the
-// administrator's. The last four are the administrator's policy: the
-// administrator's files win, the user's file counts only where they say
-// nothing, and the preferences window neither shows nor writes them.
+// defaults. The last four are the administrator's policy: read from the fixed
+// folders alone, whatever XDG_CONFIG_DIRS says (the user sets it), they win;
+// the user's file counts only where they say nothing, and the preferences
+// window neither shows nor writes them.
 //
 // A file that cannot be read, a Browser value that is none of the three and a
 // switch that is neither a number nor one of those words are skipped, as if
@@ -64,16 +67,26 @@ std::optional<bool> ParseSwitch(std::string_view text);
 std::optional<BrowserChoice> ParseBrowserChoice(std::string_view text);
 const char* BrowserChoiceName(BrowserChoice choice);
 
-// The user's file, then the administrator's files, most important first.
+// The user's file, then the defaults of each folder of XDG_CONFIG_DIRS, most
+// important first.
 std::vector<std::filesystem::path> SettingsFiles();
 std::filesystem::path UserSettingsFile();
 
-// Each setting from the first file that holds a usable value for it, in the
-// order of SettingsFiles for the preferences, with the first file (the user's)
-// moved last for the administrator's policy.
-Settings LoadSettings(const std::vector<std::filesystem::path>& files);
+// The administrator's files under etc: etc/xdg/tolv-viewer/settings.ini, then
+// etc/tolv-viewer/settings.ini.
+std::vector<std::filesystem::path> PolicyFiles(const std::filesystem::path& etc);
+// /etc; in the tests' own builds (TOLV_TEST_SYSCONFDIR_HOOK, never the
+// package's) $TOLV_TEST_SYSCONFDIR where set, so that a test can play the
+// administrator.
+std::filesystem::path SystemConfigFolder();
+
+// Each preference from the first of files that holds a usable value for it;
+// each switch of the policy from the first of policyFiles, then from the
+// first of files (the user's).
+Settings LoadSettings(const std::vector<std::filesystem::path>& files,
+                      const std::vector<std::filesystem::path>& policyFiles);
 inline Settings LoadSettings() {
-    return LoadSettings(SettingsFiles());
+    return LoadSettings(SettingsFiles(), PolicyFiles(SystemConfigFolder()));
 }
 
 // Writes the three preferences into the user's file and keeps whatever else it

@@ -270,6 +270,8 @@ void SignatureWindow::Run() {
     // limit of its own, so the wait is short.
     while (asking_)
         g_main_context_iteration(nullptr, TRUE);
+    // Their copies go when they end, which only this process can see.
+    WaitForCertificateViewers();
 }
 
 } // namespace
@@ -304,6 +306,7 @@ int ShowSignatureWindow(const std::string& report, const Settings& settings) {
         ShowMessage(validation::SummaryText(summary), BoxKind::Plain, summary.title.c_str());
         return 0;
     }
+    RemoveOldCertificateCopies();
     SignatureWindow window(name.get(), check);
     window.Show(summary);
     if (settings.onlineRevocation && validation::WantsOnlineRevocation(validation))

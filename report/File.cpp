@@ -57,6 +57,8 @@ std::string FileErrorText(int error) {
         return "bu adda bir dosya zaten var";
     case EXDEV:
         return "dosya başka bir diskteki klasöre taşınamaz";
+    case kNotRegularFile:
+        return "düzenli bir dosya değil";
     default:
         return "sistem hata kodu " + std::to_string(error);
     }

@@ -28,7 +28,11 @@ UniqueFile CreateScratchFile(const std::filesystem::path& target, std::filesyste
 // tells why and both files are as they were.
 bool MoveOver(const std::filesystem::path& from, const std::filesystem::path& to);
 
-// The reason for an errno value, in Turkish, for the user.
+// An error of the reader's own beside errno's: the path names a pipe, a
+// device or a socket, whose reading could wait for ever or never end.
+inline constexpr int kNotRegularFile = -1;
+
+// The reason for an errno value (or kNotRegularFile), in Turkish, for the user.
 std::string FileErrorText(int error);
 
 // A path as UTF-8, for messages.

@@ -34,7 +34,8 @@ int ReadPiece(ByteSource& source, std::uint8_t* data, std::size_t size, std::siz
 // A report opened for reading from its start to its end.
 class ReportInput final : public ByteSource {
 public:
-    // nullptr when it cannot be opened; error tells why.
+    // nullptr when it cannot be opened or is no regular file (a pipe, a
+    // device: kNotRegularFile); error tells why. Opening never waits.
     static std::unique_ptr<ReportInput> Open(const std::filesystem::path& path, int& error);
     ~ReportInput() override;
     ReportInput(const ReportInput&) = delete;

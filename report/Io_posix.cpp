@@ -1,6 +1,8 @@
 // POSIX side of the reader's plain reads and writes.
 #include "report/Io.h"
 
+#include "report/File.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,15 +11,37 @@
 
 namespace tolv::report {
 
-std::unique_ptr<ReportInput> ReportInput::Open(const std::filesystem::path& path, int& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat info {};
+namespace {
+
+// A FIFO's open waits for a writer and a device's may do anything: neither is
+// opened when the path shows it, and what was opened is looked at again,
+// without waiting, in case the path changed in between. -1 and error when not.
+int OpenRegular(const std::filesystem::path& path, struct stat& info, int& error) {
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        error = kNotRegularFile;
+        return -1;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0 || ::fstat(fd, &info) != 0) {
         error = errno != 0 ? errno : EIO;
-        if (fd >= 0)
-            ::close(fd);
-        return nullptr;
+    } else if (!S_ISREG(info.st_mode)) {
+        error = kNotRegularFile;
+    } else {
+        (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
     }
+    if (fd >= 0)
+        ::close(fd);
+    return -1;
+}
+
+} // namespace
+
+std::unique_ptr<ReportInput> ReportInput::Open(const std::filesystem::path& path, int& error) {
+    struct stat info {};
+    const int fd = OpenRegular(path, info, error);
+    if (fd < 0)
+        return nullptr;
 #ifdef POSIX_FADV_SEQUENTIAL
     (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif

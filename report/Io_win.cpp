@@ -4,6 +4,10 @@
 // stdio functions before them gave, so the reasons shown stay the same.
 #include "report/Io.h"
 
+#include "report/File.h"
+
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 
@@ -24,6 +28,13 @@ std::unique_ptr<ReportInput> ReportInput::Open(const std::filesystem::path& path
     const int fd = _wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_SEQUENTIAL | _O_NOINHERIT);
     if (fd < 0) {
         error = errno != 0 ? errno : EIO;
+        return nullptr;
+    }
+    // A pipe, the console or another device would be read until it ends, if
+    // ever: only files on a disk are reports.
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) != FILE_TYPE_DISK) {
+        _close(fd);
+        error = kNotRegularFile;
         return nullptr;
     }
     const __int64 size = _filelengthi64(fd);

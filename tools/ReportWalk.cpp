@@ -1,10 +1,14 @@
 #include "tools/ReportWalk.h"
 
 #include "report/File.h"
+#include "tools/FolderId.h"
 
 #include <algorithm>
+#include <optional>
+#include <set>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace tolv::tools {
 
@@ -12,50 +16,82 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Deeper than any archive is kept; a folder link this system does not report
-// as a link (an NTFS junction, say) could otherwise lead round for ever.
+// Deeper than any archive is kept: a last guard where a folder cannot be told
+// from another (IdentifyFolder fails) and a link is not reported as one.
 constexpr int kMaxDepth = 64;
 
-void WalkFolder(const fs::path& folder, const std::function<void(const fs::path&)>& report,
-                const std::function<void(const fs::path&, const std::string&)>& unreadable,
-                int depth = 0) {
-    if (depth > kMaxDepth) {
-        unreadable(folder, "Klasör okunamadı: " + report::PathText(folder) + " (" +
-                               std::to_string(kMaxDepth) + " klasörden daha derinde)");
-        return;
-    }
-    struct Entry {
-        std::u8string name;
-        fs::path path;
-        bool folder;
-    };
-    std::vector<Entry> entries;
+using ReportFound = std::function<void(const fs::path&)>;
+using FolderUnreadable = std::function<void(const fs::path&, const std::string&)>;
+
+// A regular file, or a link to one: a pipe's reading would wait for a writer.
+// One that cannot be looked at still gets its line, unless it has gone.
+bool IsFile(const fs::directory_entry& entry) {
     std::error_code error;
+    const bool file = entry.is_regular_file(error);
+    return file || (error && error != std::errc::no_such_file_or_directory);
+}
+
+struct Entry {
+    std::u8string name;
+    fs::path path;
+    bool folder;
+};
+
+// The folders and reports in folder, sorted; false when it cannot be listed.
+bool ListFolder(const fs::path& folder, std::vector<Entry>& entries, std::error_code& error) {
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         std::error_code kind;
         const bool isFolder = it->is_directory(kind);
         // A link to a folder is neither entered nor taken for a report: it
         // could lead out of the archive or round in a circle.
-        if (isFolder && it->is_symlink(kind))
+        if (isFolder && IsFolderLink(it->path()))
             continue;
-        if (isFolder || IsReportName(it->path().filename()))
+        if (isFolder || (IsReportName(it->path().filename()) && IsFile(*it)))
             entries.push_back({it->path().filename().u8string(), it->path(), isFolder});
-    }
-    if (error) {
-        unreadable(folder, "Klasör okunamadı: " + report::PathText(folder) + " (" +
-                               report::FileErrorText(error.value()) + ")");
-        return;
     }
     // UTF-8 bytes on both systems: Windows' UTF-16 order differs beyond U+FFFF.
     std::sort(entries.begin(), entries.end(),
               [](const Entry& a, const Entry& b) { return a.name < b.name; });
-    for (const Entry& entry : entries) {
-        if (entry.folder)
-            WalkFolder(entry.path, report, unreadable, depth + 1);
-        else
-            report(entry.path);
-    }
+    return !error;
 }
+
+// One PATH of the command line, walked depth-first.
+class Walk {
+public:
+    Walk(const ReportFound& report, const FolderUnreadable& unreadable)
+        : report_(report), unreadable_(unreadable) {}
+
+    void Folder(const fs::path& folder, int depth = 0) {
+        if (depth > kMaxDepth) {
+            unreadable_(folder, "Klasör okunamadı: " + report::PathText(folder) + " (" +
+                                    std::to_string(kMaxDepth) + " klasörden daha derinde)");
+            return;
+        }
+        // A folder reached again (through a mount, or a link not shown as
+        // one) is not walked twice, nor round in a circle.
+        if (const std::optional<FolderId> id = IdentifyFolder(folder);
+            id && !entered_.insert(*id).second)
+            return;
+        std::vector<Entry> entries;
+        std::error_code error;
+        if (!ListFolder(folder, entries, error)) {
+            unreadable_(folder, "Klasör okunamadı: " + report::PathText(folder) + " (" +
+                                    report::FileErrorText(error.value()) + ")");
+            return;
+        }
+        for (const Entry& entry : entries) {
+            if (entry.folder)
+                Folder(entry.path, depth + 1);
+            else
+                report_(entry.path);
+        }
+    }
+
+private:
+    const ReportFound& report_;
+    const FolderUnreadable& unreadable_;
+    std::set<FolderId> entered_;
+};
 
 } // namespace
 
@@ -75,7 +111,7 @@ void WalkReports(const std::vector<fs::path>& paths,
     for (const fs::path& path : paths) {
         std::error_code error;
         if (fs::is_directory(path, error))
-            WalkFolder(path, report, unreadable);
+            Walk(report, unreadable).Folder(path);
         else
             report(path);
     }

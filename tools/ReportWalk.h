@@ -15,7 +15,9 @@ bool IsReportName(const std::filesystem::path& name);
 
 // Calls report for each path in turn: a folder is walked depth-first, the
 // entries of each sorted by the bytes of their UTF-8 names, and gives the
-// files under it named as reports (a symbolic link to a folder is skipped);
+// regular files under it named as reports (a link to a folder, which on
+// Windows is any reparse point, a pipe or a device is skipped, and no folder
+// is entered twice);
 // anything else is given as it is, so that a path that cannot be read still
 // has its line. A folder that cannot be listed is given to unreadable with the
 // reason, in its place.

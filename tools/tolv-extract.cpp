@@ -30,6 +30,7 @@
 #include "tools/ErrorLine.h"
 #include "tools/OrderedRun.h"
 #include "tools/ReportWalk.h"
+#include "tools/TerminalText.h"
 #include "tools/VerifyTally.h"
 
 namespace {
@@ -49,29 +50,39 @@ std::string UtcText(std::int64_t seconds) {
     return text;
 }
 
-// Tabs and line ends would break the line's fields.
-std::string Field(std::string text) {
-    for (char& c : text)
-        if (c == '\t' || c == '\n' || c == '\r')
-            c = ' ';
-    return text;
+// Tabs and line ends would break the line's fields, and control sequences
+// what a terminal shows of it.
+std::string Field(const std::string& text) {
+    return tolv::tools::EscapeControls(text);
 }
 
+// Control characters as \u escapes, C1 (U+0080-U+009F, C2 80-9F in UTF-8) and
+// DEL too: a terminal that shows the line must not act on them.
 std::string Json(const std::string& text) {
     std::string out = "\"";
-    for (const char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+        const unsigned char c = byte(i);
+        const bool c1 =
+            c == 0xC2 && i + 1 < text.size() && byte(i + 1) >= 0x80 && byte(i + 1) <= 0x9F;
         if (c == '"' || c == '\\') {
             out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
+            out += char(c);
+        } else if (c < 0x20 || c == 0x7F || c1) {
             char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(c));
+            std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(c1 ? byte(++i) : c));
             out += escape;
         } else {
-            out += c;
+            out += char(c);
         }
     }
     return out + '"';
+}
+
+// A line of standard error about a report: its name and reason may come from
+// the file system or the report.
+void PrintError(const std::string& text) {
+    tolv::tools::PrintLine(("tolv-extract: " + tolv::tools::EscapeControls(text)).c_str());
 }
 
 struct Detail {
@@ -85,7 +96,8 @@ std::vector<Detail> Details(const SignatureReport& r) {
     return {
         {"signer", "signer", r.signer, !r.signer.empty()},
         {"issuer", "issuer", r.issuer, !r.issuer.empty()},
-        {"not-before", "notBefore", r.notBefore ? UtcText(*r.notBefore) : "", r.notBefore.has_value()},
+        {"not-before", "notBefore", r.notBefore ? UtcText(*r.notBefore) : "",
+         r.notBefore.has_value()},
         {"not-after", "notAfter", r.notAfter ? UtcText(*r.notAfter) : "", r.notAfter.has_value()},
         {"signing-time", "signingTime", r.signingTime ? UtcText(*r.signingTime) : r.signingTimeText,
          !r.signingTimeText.empty()},
@@ -105,13 +117,20 @@ std::vector<Detail> Details(const tolv::validation::ValidationReport& v) {
     return {
         {"conclusion", "conclusion", IndicationName(v.conclusion.indication), true},
         {"sub-indication", "subIndication", sub, !sub.empty()},
-        {"validation-reason", "validationReason", v.conclusion.reason, !v.conclusion.reason.empty()},
+        {"validation-reason", "validationReason", v.conclusion.reason,
+         !v.conclusion.reason.empty()},
         {"revocation", "revocation", RevocationName(v.revocation.status), true},
         {"revoked-at", "revokedAt", v.revocation.revokedAt ? UtcText(*v.revocation.revokedAt) : "",
          v.revocation.revokedAt.has_value()},
-        {"revocation-reason", "revocationReason", v.revocation.reason, !v.revocation.reason.empty()},
-        {"timestamp", "timestamp", !ts ? "none" : ts->valid ? "valid" : "invalid", true},
-        {"timestamp-time", "timestampTime", ts && ts->valid ? UtcText(ts->time) : "", ts && ts->valid},
+        {"revocation-reason", "revocationReason", v.revocation.reason,
+         !v.revocation.reason.empty()},
+        {"timestamp", "timestamp",
+         !ts         ? "none"
+         : ts->valid ? "valid"
+                     : "invalid",
+         true},
+        {"timestamp-time", "timestampTime", ts && ts->valid ? UtcText(ts->time) : "",
+         ts && ts->valid},
         {"timestamp-authority", "timestampAuthority", ts ? ts->authority : "",
          ts && !ts->authority.empty()},
         {"timestamp-reason", "timestampReason", ts ? ts->reason : "", ts && !ts->valid},
@@ -178,7 +197,8 @@ struct Judge {
     bool online;
     const tolv::validation::Anchors& anchors;
     tolv::signature::SystemTrust trust;
-    tolv::validation::OnlineOptions options{.cacheFolder = tolv::validation::DefaultRevocationCache()};
+    tolv::validation::OnlineOptions options{.cacheFolder =
+                                                tolv::validation::DefaultRevocationCache()};
 
     Judged operator()(const Found& found) const {
         using tolv::tools::Verdict;
@@ -251,7 +271,7 @@ int Verify(const std::vector<std::filesystem::path>& paths, bool json, bool onli
                 progress.Clear();
                 tolv::tools::PrintOutputLine(judged.line.c_str());
                 if (!judged.error.empty())
-                    tolv::tools::PrintLine(("tolv-extract: " + judged.error).c_str());
+                    PrintError(judged.error);
                 tally.Add(judged.verdict, judged.judgement);
                 progress.Show(tally, elapsed());
             });
@@ -285,25 +305,23 @@ int Extract(const std::filesystem::path& report, const std::filesystem::path& pd
         if (result.outcome == Outcome::Written)
             return 0;
         if (result.outcome == Outcome::NotWritten) {
-            const std::string text =
-                "tolv-extract: PDF yazılamadı: " + tolv::report::PathText(pdf) + " (" +
-                result.reason + ")";
-            tolv::tools::PrintLine(text.c_str());
+            PrintError("PDF yazılamadı: " + tolv::report::PathText(pdf) + " (" + result.reason +
+                       ")");
             return 3;
         }
         tolv::tools::PrintLine("tolv-extract: raporda PDF bulunamadı");
         return 1;
     } catch (const std::exception& error) {
-        const std::string text = std::string("tolv-extract: ") + error.what();
-        tolv::tools::PrintLine(text.c_str());
+        PrintError(error.what());
         return 2;
     }
 }
 
-const char* kUsage = "kullanım: tolv-extract [--check] RAPOR.Tolv ÇIKTI.pdf\n"
-                     "          tolv-extract --verify [--json] [--jobs N] [--online] [--trust-anchors YOL]... "
-                     "RAPOR.Tolv|KLASÖR...\n"
-                     "          tolv-extract --help | --version";
+const char* kUsage =
+    "kullanım: tolv-extract [--check] RAPOR.Tolv ÇIKTI.pdf\n"
+    "          tolv-extract --verify [--json] [--jobs N] [--online] [--trust-anchors YOL]... "
+    "RAPOR.Tolv|KLASÖR...\n"
+    "          tolv-extract --help | --version";
 
 // A number of threads from 1 to 1024.
 std::optional<unsigned> Jobs(const std::filesystem::path& arg) {
@@ -364,10 +382,10 @@ template <class Char> int Run(int argc, Char** argv) {
         // the reports are still judged, with the rest.
         for (const auto& path : tolv::validation::InstitutionAnchorPaths())
             if (const std::string error = anchors.Add(path); !error.empty())
-                tolv::tools::PrintLine(("tolv-extract: " + error).c_str());
+                PrintError(error);
         for (const auto& path : given)
             if (const std::string error = anchors.Add(path); !error.empty()) {
-                tolv::tools::PrintLine(("tolv-extract: " + error).c_str());
+                PrintError(error);
                 return 2;
             }
         return Verify(reports, json, online, jobs, anchors);

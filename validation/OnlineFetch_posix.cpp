@@ -73,9 +73,11 @@ HttpAnswer HttpExchange(const std::string& url, const Bytes& body, const char* c
 }
 
 std::filesystem::path UserCacheFolder() {
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache != nullptr && cache[0] == '/')
-        return cache;
-    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0')
+    // A relative folder names no place of the user's, only one relative to
+    // wherever the program runs: no cache then. Empty is unset, as XDG has it.
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache != nullptr && cache[0] != '\0')
+        return cache[0] == '/' ? std::filesystem::path(cache) : std::filesystem::path();
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/')
         return std::filesystem::path(home) / ".cache";
     return {};
 }

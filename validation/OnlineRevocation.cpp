@@ -63,19 +63,40 @@ std::optional<Cached> FromCache(const std::filesystem::path& file, std::int64_t 
     return Cached{Bytes(content.begin() + kHeader, content.end()), ReadTime(content, 8)};
 }
 
+// Folders only the user may enter: whose certificates were asked about is
+// nobody else's business. Missing ones are made so, and the cache's own folder
+// is made so where an earlier version left it open. False when it cannot be.
+bool MakePrivateFolders(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (!folder.is_absolute() || (!fs::is_directory(folder.parent_path(), error) &&
+                                  !MakePrivateFolders(folder.parent_path())))
+        return false;
+    fs::create_directory(folder, error);
+    if (!error)
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, error);
+    return !error;
+}
+
 // Kept only when it decided something and says when it is due again.
 void ToCache(const std::filesystem::path& file, const Bytes& answer, std::int64_t until,
              std::int64_t now) {
-    if (file.empty() || until <= now)
+    if (file.empty() || until <= now || !MakePrivateFolders(file.parent_path()))
         return;
     std::error_code error;
-    std::filesystem::create_directories(file.parent_path(), error);
     // A name of its own: other processes and threads may be writing the same
     // answer; the one renamed last stays, whole.
     const std::filesystem::path partial =
         file.string() + "." + std::to_string(std::random_device{}()) + ".part";
     {
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        // The user's alone before anything is in it (the folder keeps others
+        // out meanwhile).
+        std::filesystem::permissions(
+            partial, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+            std::filesystem::perm_options::replace, error);
+        if (error)
+            out.setstate(std::ios::failbit);
         for (const std::int64_t time : {until, now})
             for (int shift = 56; shift >= 0; shift -= 8)
                 out.put(static_cast<char>((time >> shift) & 0xff));
@@ -242,8 +263,9 @@ ValidationReport ValidateOnline(const signature::SignatureReport& report, const 
 }
 
 std::filesystem::path DefaultRevocationCache() {
+    // A relative folder would put the cache wherever the program was started.
     const std::filesystem::path base = detail::UserCacheFolder();
-    return base.empty() ? base : base / "tolv-viewer" / "revocation";
+    return base.is_absolute() ? base / "tolv-viewer" / "revocation" : std::filesystem::path();
 }
 
 } // namespace tolv::validation

@@ -36,7 +36,9 @@ INSTANTIATE_TEST_SUITE_P(Words, BrowserChoiceTest,
                                            ChoiceCase{"firefox", std::nullopt}));
 
 // Each row: the user's file, the administrator's file (nullptr: none), and the
-// settings the viewer then uses.
+// settings the viewer then uses; the administrator's file stands in a folder of
+// XDG_CONFIG_DIRS and in the fixed one, as /etc/xdg does, and other only in a
+// folder the user put into XDG_CONFIG_DIRS.
 struct LoadCase {
     const char* name;
     const char* user;
@@ -48,6 +50,7 @@ struct LoadCase {
     bool warnUnverified = true;
     bool onlineRevocation = true;
     bool warnUntrusted = true;
+    const char* other = nullptr;
 };
 void PrintTo(const LoadCase& c, std::ostream* out) {
     *out << c.name;
@@ -59,12 +62,15 @@ TEST_P(LoadSettingsTest, TakesEachSettingFromTheFirstFileThatHasIt) {
     const LoadCase& c = GetParam();
     ScratchFolder scratch;
     std::vector<std::filesystem::path> files{scratch.path() / "user/settings.ini",
+                                             scratch.path() / "other/settings.ini",
                                              scratch.path() / "admin/settings.ini"};
     if (c.user)
         scratch.Write("user/settings.ini", c.user);
     if (c.admin)
         scratch.Write("admin/settings.ini", c.admin);
-    Settings settings = LoadSettings(files);
+    if (c.other)
+        scratch.Write("other/settings.ini", c.other);
+    Settings settings = LoadSettings(files, {files.back()});
     EXPECT_EQ(settings.browser, c.browser);
     EXPECT_EQ(settings.savePDF, c.savePDF);
     EXPECT_EQ(settings.frame, c.frame);
@@ -118,15 +124,19 @@ INSTANTIATE_TEST_SUITE_P(
             "WarnUntrusted=1\n",
             "[Viewer]\nBrowser=edge\nCheckSignature=0\nWarnUnverified=0\nOnlineRevocation=no\n"
             "WarnUntrusted=off\n",
-            BrowserChoice::Chrome, false, false, false, false, false, false}),
+            BrowserChoice::Chrome, false, false, false, false, false, false},
+        LoadCase{"PolicyNotFromTheUsersConfigFolders", nullptr, nullptr, std::nullopt, true, false,
+                 true, true, true, true,
+                 "[Viewer]\nSavePDF=1\nCheckSignature=0\nWarnUnverified=0\nOnlineRevocation=0\n"
+                 "WarnUntrusted=0\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadSettingsTest, FolderInPlaceOfTheFileIsSkipped) {
     ScratchFolder scratch;
     std::filesystem::create_directories(scratch.path() / "user/settings.ini");
     scratch.Write("admin/settings.ini", "[Viewer]\nSavePDF=1\n");
-    Settings settings =
-        LoadSettings({scratch.path() / "user/settings.ini", scratch.path() / "admin/settings.ini"});
+    Settings settings = LoadSettings(
+        {scratch.path() / "user/settings.ini", scratch.path() / "admin/settings.ini"}, {});
     EXPECT_TRUE(settings.savePDF);
 }
 
@@ -136,6 +146,9 @@ TEST(SettingsFilesTest, UserFileFirstThenEachConfigFolder) {
     EXPECT_EQ(files.front(), UserSettingsFile());
     EXPECT_EQ(files.front().filename(), "settings.ini");
     EXPECT_EQ(files.front().parent_path().filename(), "tolv-viewer");
+    EXPECT_EQ(PolicyFiles("/etc"),
+              (std::vector<std::filesystem::path>{"/etc/xdg/tolv-viewer/settings.ini",
+                                                  "/etc/tolv-viewer/settings.ini"}));
 }
 
 TEST(SaveSettingsTest, WritesWhatLoadReadsBack) {
@@ -146,7 +159,7 @@ TEST(SaveSettingsTest, WritesWhatLoadReadsBack) {
         for (bool savePDF : {false, true})
             for (bool frame : {false, true}) {
                 ASSERT_EQ(SaveSettings(Settings{browser, savePDF, frame}, file), "");
-                Settings back = LoadSettings({file});
+                Settings back = LoadSettings({file}, {});
                 EXPECT_EQ(back.browser, browser);
                 EXPECT_EQ(back.savePDF, savePDF);
                 EXPECT_EQ(back.frame, frame);
@@ -188,7 +201,7 @@ TEST(SaveSettingsTest, ALinkStaysALinkAndItsTargetKeepsItsMode) {
     std::filesystem::create_symlink("../dotfiles/tolv.ini", link);
     ASSERT_EQ(SaveSettings(Settings{BrowserChoice::Desktop, true, false}, link), "");
     EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(LoadSettings({target}).browser, BrowserChoice::Desktop);
+    EXPECT_EQ(LoadSettings({target}, {}).browser, BrowserChoice::Desktop);
     struct stat info {};
     ASSERT_EQ(stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
@@ -199,7 +212,7 @@ TEST(SaveSettingsTest, ReplacesABrokenFile) {
     ScratchFolder scratch;
     std::filesystem::path file = scratch.Write("settings.ini", "garbage without group\n");
     ASSERT_EQ(SaveSettings(Settings{BrowserChoice::Edge, false, true}, file), "");
-    Settings back = LoadSettings({file});
+    Settings back = LoadSettings({file}, {});
     EXPECT_EQ(back.browser, BrowserChoice::Edge);
     EXPECT_TRUE(back.frame);
 }

@@ -31,14 +31,19 @@ def sha256(path):
 class Desk:
     def __init__(self, root, browsers=(), desktop_app=True, user=None, admin=None,
                  desktop_dir=None, runtime=True, browser_exit=0, extra_path=(),
-                 runtime_foreign=False, private_files=None, folders=(), dbus_app=False, trust=()):
+                 runtime_foreign=False, private_files=None, folders=(), dbus_app=False, trust=(),
+                 config_dirs=None):
         shutil.rmtree(root, ignore_errors=True)
         self.root = root
         self.home = self._dir("home")
         self.config = self._dir("home/.config")
         self.data = self._dir("home/.local/share")
         self.cache = self._dir("home/.cache")
-        self.admin = self._dir("xdg")
+        # The administrator's /etc (the test builds' TOLV_TEST_SYSCONFDIR), its
+        # xdg folder XDG_CONFIG_DIRS as on a desktop, or config_dirs' own.
+        self.etc = self._dir("etc")
+        self.admin = self._dir("etc/xdg")
+        self.config_dirs = self._dir("config-dirs") if config_dirs is not None else self.admin
         self.bin = self._dir("bin")
         # XDG_DATA_DIRS: the system's icons and media types, but none of its
         # applications.
@@ -74,6 +79,8 @@ class Desk:
             self._write(os.path.join(self.config, "tolv-viewer/settings.ini"), user)
         if admin is not None:
             self._write(os.path.join(self.admin, "tolv-viewer/settings.ini"), admin)
+        if config_dirs is not None:
+            self._write(os.path.join(self.config_dirs, "tolv-viewer/settings.ini"), config_dirs)
         if dbus_app:
             self._dbus_app(None if dbus_app is True else dbus_app)
         if desktop_dir is not None:
@@ -135,7 +142,8 @@ class Desk:
     def env(self):
         env = {k: v for k, v in os.environ.items()
                if k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS")}
-        env.update(HOME=self.home, XDG_CONFIG_HOME=self.config, XDG_CONFIG_DIRS=self.admin,
+        env.update(HOME=self.home, XDG_CONFIG_HOME=self.config, XDG_CONFIG_DIRS=self.config_dirs,
+                   TOLV_TEST_SYSCONFDIR=self.etc,
                    XDG_DATA_HOME=self.data, XDG_DATA_DIRS=self.system,
                    XDG_CACHE_HOME=self.cache, PATH=":".join([self.bin] + self.extra_path),
                    LC_ALL="C.UTF-8", FAKE_BROWSER_LOG=self.log,

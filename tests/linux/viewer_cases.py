@@ -194,6 +194,9 @@ CASES = [
          browsers=("chromium",), user="[Viewer]\nSavePDF=1\n"),
     case("signature: CheckSignature=0, altered shown without a box", "chromium",
          report="altered", browsers=("chromium",), admin="[Viewer]\nCheckSignature=0\n"),
+    case("signature: the user's own XDG_CONFIG_DIRS turns no policy off, altered still warns",
+         None, exit_code=1, report="altered", box=WARNING_BOX, answer="Hayır", left="none",
+         browsers=("chromium",), config_dirs="[Viewer]\nCheckSignature=0\nWarnUnverified=0\n"),
     # A signer whose certificate the report's own OCSP answer shows revoked
     # before signing: the altered report's warning, with its own text.
     case("signature: revoked before signing, Evet shows it", "chromium", report="revoked",

@@ -58,6 +58,13 @@ void SetTempVariable(const char* value) {
 }
 #endif
 
+// A device that reads as empty: a report only in name.
+#ifdef _WIN32
+const fs::path kDevice = "NUL";
+#else
+const fs::path kDevice = "/dev/null";
+#endif
+
 fs::path Utf8Path(const char* text) {
     return fs::path(std::u8string(reinterpret_cast<const char8_t*>(text)));
 }
@@ -186,7 +193,8 @@ TEST_F(ReportFile, AReadOrWriteFailingMidwayLeavesTheEarlierPdfAndNoScratchFile)
         };
         std::string reading, writing;
         try {
-            const PdfResult result = ExtractPdf(dir_ / "a.Tolv", dir_ / "a.Tolv.Pdf", ReadHooks{}, taps);
+            const PdfResult result =
+                ExtractPdf(dir_ / "a.Tolv", dir_ / "a.Tolv.Pdf", ReadHooks{}, taps);
             EXPECT_EQ(result.outcome, PdfResult::Outcome::NotWritten);
             writing = result.reason;
         } catch (const ReportError& error) {
@@ -310,6 +318,7 @@ TEST_F(ReportFile, ReportsThatCannotBeReadRaiseErrors) {
         {dir_, "klasör"},
         {dir_ / "empty.Tolv", "Rapor dosyası boş: "},
         {dir_ / "broken.Tolv", "satır 1, sütun"},
+        {kDevice, "düzenli bir dosya değil"},
     };
     WriteAll(dir_ / "empty.Tolv", "");
     WriteAll(dir_ / "broken.Tolv", "<a><b></a>");

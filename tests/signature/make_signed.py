@@ -76,6 +76,9 @@ KEYS = {
     "rsa512": (["-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:512"], SIGNER),
     "rsa1024": (["-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:1024"], SIGNER),
     "p192": (["-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-192"], SIGNER),
+    # A name that would make a terminal erase its line and hide what follows.
+    "rsa-controls": (["-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048"],
+                     "\x1b[2K\x1b[1Gintact\x1b[8m Örnek\x7f\u009b İmzacı"),
 }
 CA_NAME = "/C=TR/O=Tolv Deneme/CN=Tolv Deneme Kök Sertifikası"
 
@@ -267,6 +270,7 @@ CASES = (
        # The key named in the output, and keys too weak for a signer.
        row("key-rsa-1024", key="rsa1024", details={"key": "rsa-1024"}),
        row("key-ec-256", method="ecdsa-sha256", details={"key": "ec-256"}, alter=False),
+       row("key-control-characters", key="rsa-controls", alter=False),
        row("unknown-key-rsa-512", key="rsa512", expect="unknown", details={"reason": r".*\b512\b.*"}, alter=False),
        row("unknown-key-ec-192", method="ecdsa-sha256", key="p192", expect="unknown",
            details={"reason": r".*\b192\b.*"}, alter=False),

@@ -5,7 +5,8 @@ emulator such as scripts/wine-run.sh for the Windows build) over the reports
 make_signed.py wrote into CASES, and checks each against cases.json: the
 status, the signer's name, the signing time and the algorithms of intact
 reports and the PDF --check writes from them, a reason for the others, the
-details a report's entry names, the text lines against the JSON ones, the
+details a report's entry names, the text lines against the JSON ones, no
+control character a terminal would act on in either, the
 lines and exit status of mixed sets (a report that cannot be read among them),
 and --help and --version. Prints one line per failure; exits 1 if there is any.
 
@@ -28,6 +29,14 @@ import tempfile
 JSON_KEYS = ("status", "path", "trusted")
 # Few enough paths per run for a Windows command line (32767 characters).
 BATCH = 40
+# What a terminal acts on (C0, DEL, C1), but the tabs between a text line's fields.
+CONTROL = re.compile("[\x00-\x08\x0a-\x1f\x7f-\x9f]")
+
+
+def escaped(text):
+    """A value as the text lines show it: control characters as \\xNN, one for each UTF-8 byte."""
+    return "".join("".join(f"\\x{b:02x}" for b in c.encode()) if CONTROL.match(c) or c == "\t" else c
+                   for c in text)
 
 
 class Runner:
@@ -57,6 +66,8 @@ class Runner:
         for start in range(0, len(cases), BATCH):
             batch = cases[start:start + BATCH]
             _, lines, err = self.run(options, [c["file"] for c in batch])
+            for line in [line for line in lines + err.splitlines() if CONTROL.search(line)]:
+                failures.append(("(output)", "", "", f"control characters: {line[:100]!r}"))
             for line in lines:
                 try:
                     path, value = parse(line)
@@ -106,7 +117,7 @@ def check_json(runner, cases, allow, failures):
 
 
 def check_text(runner, cases, by_json, failures):
-    """The text lines must say what the JSON objects say."""
+    """The text lines must say what the JSON objects say, control characters escaped."""
     def parse(line):
         status, path, *fields = line.split("\t")
         return path, (status, dict(f.split("=", 1) for f in fields))
@@ -121,7 +132,7 @@ def check_text(runner, cases, by_json, failures):
             problems.append(f"JSON says {expected.get('status')}")
         for field, key in (("signer", "signer"), ("signing-time", "signingTime"), ("reason", "reason"),
                            ("key", "key")):
-            if values.get(field, "") != (expected.get(key) or ""):
+            if values.get(field, "") != escaped(expected.get(key) or ""):
                 problems.append(f"{field}={values.get(field)!r}, JSON {expected.get(key)!r}")
         if values.get("trusted") not in ("yes", "no"):
             problems.append(f"trusted={values.get('trusted')}")

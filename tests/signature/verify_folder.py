@@ -2,10 +2,11 @@
 """verify_folder.py [--windows] CASES -- COMMAND...: builds a small archive
 from reports make_signed.py wrote into CASES and runs `COMMAND --verify
 [--json] [--jobs N] PATH...` over it: the lines in the order of a sequential
-walk whatever N, the summary on standard error, the exit status, and a bad
---jobs. Prints one line per failure; exits 1 if there is any.
+walk whatever N, control characters in names escaped, the summary on
+standard error, the exit status, a FIFO and a device given by name, and a
+bad --jobs. Prints one line per failure; exits 1 if there is any.
 
---windows passes Z:\\ paths (Wine) and leaves the symbolic link out.
+--windows passes Z:\\ paths (Wine).
 """
 import argparse
 import json
@@ -17,6 +18,8 @@ import subprocess
 import sys
 import tempfile
 
+from verify_cases import CONTROL, escaped
+
 # The archive in the order a walk must give it (entries by the bytes of their
 # UTF-8 names: capitals before small letters, Turkish letters after them):
 # its path, what it is made of, and the status of its line (None: no line).
@@ -25,9 +28,12 @@ TREE = [
     ("a.tolv", "unknown", "unknown"),
     ("arşiv/2024/çizelge.tolv", "intact", "intact"),
     ("arşiv/2024/ölçüm.TOLV", "altered", "altered"),
+    ("arşiv/boru.tolv", "fifo", None),
+    ("arşiv/döngü", "loop", None),
     ("arşiv/bozuk.Tolv", "broken", "unreadable"),
     ("arşiv/eski.tolv.bak", "intact", None),
     ("arşiv/notlar.txt", "text", None),
+    ("arşiv/\u009b2K\x7fbozuk.tolv", "broken", "unreadable"),  # a terminal's CSI and DEL in its name
     ("kısayol.tolv", "link", None),
     ("İzmir/kilitli.tolv", "locked", "intact" if os.geteuid() == 0 else "unreadable"),
     ("İzmir/çağrı.tolv", "intact", "intact"),
@@ -43,24 +49,25 @@ SUMMARY = re.compile(r"tolv-extract: (\d+) rapor \d+,\d\d saniyede denetlendi: (
                      r"(\d+) geçerli, (\d+) geçersiz, (\d+) belirsiz")
 
 
-def make_tree(root, cases_dir, cases, windows):
+def make_tree(root, cases_dir, cases):
     first = {}
     for case in cases:
         if case["method"] == "rsa-sha256" and case["key"] == "rsa":
             first.setdefault(case["expect"], case["file"])
-    rows = [r for r in TREE if not (windows and r[1] == "link")]
-    for path, source, _ in rows:
+    for path, source, _ in TREE:
         target = root / path
         target.parent.mkdir(parents=True, exist_ok=True)
-        if source == "link":
-            target.symlink_to(root / "arşiv", target_is_directory=True)
+        if source in ("link", "loop"):  # Wine shows both as reparse points
+            target.symlink_to(root / ("arşiv" if source == "link" else ""), target_is_directory=True)
+        elif source == "fifo":
+            os.mkfifo(target)
         elif source in ("broken", "text"):
             target.write_text("<Rapor><ds:Signature>" if source == "broken" else "not a report\n")
         else:
             shutil.copy(cases_dir / first["intact" if source == "locked" else source], target)
             if source == "locked":
                 target.chmod(0)
-    return rows
+    return TREE
 
 
 def expected(rows, selected):
@@ -88,7 +95,7 @@ def main():
     cases = json.loads((cases_dir / "cases.json").read_text())["cases"]
     scratch = pathlib.Path(tempfile.mkdtemp(prefix="verify_folder-"))
     root = scratch / "arşiv-kökü"
-    rows = make_tree(root, cases_dir, cases, args.windows)
+    rows = make_tree(root, cases_dir, cases)
     sep = "\\" if args.windows else "/"
     native = lambda p: ("Z:" + str(root).replace("/", "\\") if args.windows else str(root)) + \
         ("" if p == "." else sep + p.rstrip("/").replace("/", sep))
@@ -103,12 +110,15 @@ def main():
             out = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n").splitlines()
             err = result.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
             if options[:1] == ["--json"]:
-                got = [(o["status"], o["path"]) for o in map(json.loads, out)]
+                got, expect = [(o["status"], o["path"]) for o in map(json.loads, out)], want
             else:
                 got = [tuple(line.split("\t")[:2]) for line in out]
+                expect = [(s, escaped(p)) for s, p in want]
             said = SUMMARY.search(err)
             problems = []
-            if got != want:
+            if any(CONTROL.search(line) for line in out + err.splitlines()):
+                problems.append("control characters in the output")
+            if got != expect:
                 problems.append("lines " + "; ".join(f"{s} {p[len(str(root)) + 1:]}" for s, p in got))
             if not said or tuple(map(int, said.groups())) != summary_of(want):
                 problems.append(f"summary {err.splitlines()[-1:]}")
@@ -118,6 +128,17 @@ def main():
                 problems.append(f"exit status {result.returncode}, not {code}")
             if problems:
                 failures.append(f"{' '.join(options + paths)}: {', '.join(problems)}")
+    # Given by name, a FIFO and a device are no reports either, and nothing waits for them.
+    device = "NUL" if args.windows else "/dev/null"
+    try:
+        result = subprocess.run(command + ["--verify", native("arşiv/boru.tolv"), device],
+                                capture_output=True, timeout=60, env=env)
+        reasons = [line.split("\treason=")[-1] for line in result.stdout.decode().splitlines()]
+    except subprocess.TimeoutExpired:
+        result, reasons = None, ["waited for ever"]
+    if not result or result.returncode != 2 or len(reasons) != 2 or \
+            not all("düzenli bir dosya değil" in r for r in reasons):
+        failures.append(f"a FIFO and {device} by name: {reasons}")
     for bad in (["--jobs", "0"], ["--jobs", "iki"], ["--jobs", "2000"], ["--jobs"]):
         result = subprocess.run(command + ["--verify", *bad], capture_output=True, timeout=60, env=env)
         if result.returncode != 2 or result.stdout or b"--jobs N" not in result.stderr:

@@ -312,10 +312,10 @@ def arguments(description):
     return args, command, args.out.resolve(), path
 
 
-def verify_json(command, *options, env=None):
+def verify_json(command, *options, env=None, cwd=None):
     """The first JSON object of command --verify --json, {} without one; and stderr."""
     result = subprocess.run(command + ["--verify", "--json", *options], capture_output=True, timeout=300,
-                            env=env)
+                            env=env, cwd=cwd)
     lines = result.stdout.decode("utf-8", "replace").replace("\r", "").splitlines()
     return (json.loads(lines[0]) if lines else {}), result.stderr.decode(errors="replace")
 

@@ -159,6 +159,21 @@ def serve(keys, work, port):
     return server
 
 
+def check_cache(command, out, work, path, env):
+    """The answers kept are the user's alone, and a relative HOME keeps none
+    (it would put them in the folder the program was started in)."""
+    modes = {(p.is_dir(), p.stat().st_mode & 0o777) for p in (work / "cache").rglob("*")}
+    (work / "started-here").mkdir()
+    env = {k: v for k, v in env.items() if k != "XDG_CACHE_HOME"} | {"HOME": "home"}
+    lt.verify_json(command, "--online", "--trust-anchors", path(out / "keys" / "ca.pem"),
+                   path(work / "ocsp-good.Tolv"), env=env, cwd=work / "started-here")
+    left = [str(p) for p in (work / "started-here").rglob("*")]
+    if modes != {(True, 0o700), (False, 0o600)} or left:
+        print(f"cache: modes {sorted(modes)}, not 0700 folders and 0600 files; left {left}")
+        return 1
+    return 0
+
+
 def main():
     args, command, out, path = lt.arguments(__doc__.splitlines()[0])
     work = out / "online"
@@ -182,6 +197,8 @@ def main():
             failures += 1
             print(f"{name} online={online}: expected {want} '{reason}', got {said} in {took:.1f} s: "
                   f"{json.dumps(got, ensure_ascii=False)} {errors[:200]}")
+    if not args.windows:  # modes and HOME are Linux's; Windows' cache is under %LOCALAPPDATA%
+        failures += check_cache(command, out, work, path, env)
     server.shutdown()
     print(f"online_cases: {len(CASES) - failures} passed, {failures} failed")
     return 1 if failures else 0
