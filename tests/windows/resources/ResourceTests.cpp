@@ -322,14 +322,15 @@ TEST_F(ProgramResources, ProgramIs64BitAndImportsOnlySystemDlls) {
         dlls.push_back(name);
     }
     ASSERT_FALSE(dlls.empty());
-    // The signature check's crypto is the system's own: CNG and crypt32.
-    for (const char* needed : {"kernel32.dll", "bcrypt.dll", "crypt32.dll"})
+    // OpenSSL is inside the program; the system gives the roots (crypt32).
+    for (const char* needed : {"kernel32.dll", "crypt32.dll"})
         EXPECT_NE(std::find(dlls.begin(), dlls.end(), needed), dlls.end()) << needed;
 
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
     for (const std::string& dll : dlls) {
-        for (const char* runtime : {"libstdc++", "libgcc", "libwinpthread", "libssp", "libexpat"})
+        for (const char* runtime :
+             {"libstdc++", "libgcc", "libwinpthread", "libssp", "libexpat", "libcrypto"})
             EXPECT_EQ(dll.find(runtime), std::string::npos) << dll;
         const std::filesystem::path inSystem = std::filesystem::path(system) / dll;
         EXPECT_TRUE(std::filesystem::exists(inSystem)) << dll << " is not a system DLL";
