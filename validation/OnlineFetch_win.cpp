@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <memory>
@@ -83,6 +84,7 @@ struct Progress {
     UniqueEvent done{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     DWORD status = 0; // the WINHTTP_CALLBACK_STATUS_ that completed the step
     DWORD error = 0;
+    DWORD available = 0;
     DWORD read = 0;
     std::wstring header;
     Bytes body;
@@ -100,6 +102,9 @@ void CALLBACK OnProgress(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info
     case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
         progress->error = static_cast<WINHTTP_ASYNC_RESULT*>(info)->dwError;
         break;
+    case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
+        progress->available = *static_cast<DWORD*>(info);
+        break;
     case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
         progress->read = length;
         break;
@@ -113,10 +118,10 @@ void CALLBACK OnProgress(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info
     SetEvent(progress->done.get());
 }
 
-constexpr DWORD kNotified = WINHTTP_CALLBACK_FLAG_SENDREQUEST_COMPLETE |
-                            WINHTTP_CALLBACK_FLAG_HEADERS_AVAILABLE |
-                            WINHTTP_CALLBACK_FLAG_READ_COMPLETE |
-                            WINHTTP_CALLBACK_FLAG_REQUEST_ERROR | WINHTTP_CALLBACK_FLAG_HANDLES;
+constexpr DWORD kNotified =
+    WINHTTP_CALLBACK_FLAG_SENDREQUEST_COMPLETE | WINHTTP_CALLBACK_FLAG_HEADERS_AVAILABLE |
+    WINHTTP_CALLBACK_FLAG_DATA_AVAILABLE | WINHTTP_CALLBACK_FLAG_READ_COMPLETE |
+    WINHTTP_CALLBACK_FLAG_REQUEST_ERROR | WINHTTP_CALLBACK_FLAG_HANDLES;
 
 // OCSP responders and CRL servers have no reason to redirect, and a plain
 // http redirect could send the request to any host, the loopback included.
@@ -184,12 +189,20 @@ DWORD Send(HINTERNET request, Progress& progress, ULONGLONG deadline) {
                  WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE, deadline);
 }
 
-// The body, read while the deadline lasts.
+// The body, read while the deadline lasts. Only what has arrived is asked
+// for: Wine reads on the calling thread when some data is waiting, and then
+// until the buffer is full, past any deadline.
 std::optional<std::string> Receive(HINTERNET request, Progress& progress, ULONGLONG deadline,
                                    Bytes& body) {
     for (;;) {
-        const BOOL started = WinHttpReadData(request, progress.chunk.data(),
-                                             static_cast<DWORD>(progress.chunk.size()), nullptr);
+        if (const DWORD error = Await(progress, WinHttpQueryDataAvailable(request, nullptr),
+                                      WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE, deadline))
+            return Win32Error(error);
+        const auto wanted =
+            static_cast<DWORD>(std::min<std::size_t>(progress.available, progress.chunk.size()));
+        if (wanted == 0)
+            return std::nullopt;
+        const BOOL started = WinHttpReadData(request, progress.chunk.data(), wanted, nullptr);
         if (const DWORD error =
                 Await(progress, started, WINHTTP_CALLBACK_STATUS_READ_COMPLETE, deadline))
             return Win32Error(error);
