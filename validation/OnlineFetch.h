@@ -30,7 +30,9 @@ struct HttpAnswer {
 };
 
 // A GET, or a POST of body as contentType when body is not empty; through
-// the system's proxy settings. Answers larger than kMaxAnswer fail.
+// the system's proxy settings. timeout bounds the whole exchange, from the
+// name lookup to the last byte. A redirect is not followed but fails, as do
+// answers larger than kMaxAnswer.
 inline constexpr std::size_t kMaxAnswer = 16 * 1024 * 1024;
 HttpAnswer HttpExchange(const std::string& url, const Bytes& body, const char* contentType,
                         std::chrono::milliseconds timeout);

@@ -226,7 +226,8 @@ def main():
     libraries = [] if args.windows else lt.run("ldd", command[-1]).decode().splitlines()
     if len(libraries) > MAX_LIBRARIES:
         failures += 1
-        print(f"{len(libraries)} shared libraries, more than {MAX_LIBRARIES}: {[l.split()[0] for l in libraries]}")
+        names = [line.split()[0] for line in libraries]
+        print(f"{len(libraries)} shared libraries, more than {MAX_LIBRARIES}: {names}")
     print(f"online_cases: {len(CASES) - failures} passed, {failures} failed")
     return 1 if failures else 0
 
