@@ -13,7 +13,7 @@ packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev
   g++-mingw-w64-x86-64-posix
   wine wine64 xvfb xauth x11-utils
-  libexpat1-dev libcurl4-openssl-dev libgtest-dev googletest libssl-dev xmlsec1
+  libexpat1-dev libgtest-dev googletest libssl-dev xmlsec1
   clang libclang-rt-dev
   python3 python3-lxml perl
   librsvg2-bin icoutils python3-pil

@@ -14,8 +14,8 @@ namespace tolv::validation::detail {
 using signature::Bytes;
 
 struct StatusSources {
-    std::vector<std::string> ocsp; // Authority Information Access, id-ad-ocsp, http(s) only
-    std::vector<std::string> crl;  // CRL distribution points, http(s) only
+    std::vector<std::string> ocsp; // Authority Information Access, id-ad-ocsp, http only
+    std::vector<std::string> crl;  // CRL distribution points, http only
 };
 StatusSources StatusSourcesOf(const Bytes& certificate);
 
@@ -30,7 +30,9 @@ struct HttpAnswer {
 };
 
 // A GET, or a POST of body as contentType when body is not empty; through
-// the system's proxy settings. Answers larger than kMaxAnswer fail.
+// the system's proxy settings. timeout bounds the whole exchange, from the
+// name lookup to the last byte. A redirect is not followed but fails, as do
+// answers larger than kMaxAnswer.
 inline constexpr std::size_t kMaxAnswer = 16 * 1024 * 1024;
 HttpAnswer HttpExchange(const std::string& url, const Bytes& body, const char* contentType,
                         std::chrono::milliseconds timeout);

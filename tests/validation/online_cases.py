@@ -2,7 +2,7 @@
 """Revocation asked online: tolv-extract --verify --online against an OCSP
 responder (the openssl command answers each request) and a CRL, both served
 on the loopback address the signers' certificates name, and against a
-responder that is down."""
+responder that is down and hostile ones."""
 
 import datetime
 import http.server
@@ -26,6 +26,9 @@ SIGNERS = {
     # a CA the root revoked, its list on the root's distribution point, and a signer it issued
     "revoked-ca": (None, "up", "R"),
     "under-revoked-ca": (None, "inter", "V"),
+    # hostile servers, their paths in HOSTILE
+    "trickle": ("trickle-head", "trickle", "V"),
+    "moved": ("moved", "moved", "R"),
 }
 # Signers whose report carries an OCSP answer of ten days ago, which proves
 # nothing without a time-stamp: the responder is asked all the same.
@@ -45,7 +48,23 @@ CASES = [
     ("ocsp-good-carried", True, ("valid", "", "good"), ""),
     ("under-revoked-ca", False, ("indeterminate", "TRY_LATER", "none"), ""),
     ("under-revoked-ca", True, ("indeterminate", "REVOKED_CA_NO_POE", "good"), ""),
+    # both exchanges cut at their deadlines: 5 s each, 10 s in all
+    ("trickle", True, ("indeterminate", "TRY_LATER", "none"), "zamanında gelmedi"),
+    # followed, the OCSP answer or the list would say revoked
+    ("moved", True, ("indeterminate", "TRY_LATER", "none"), "yönlendirme"),
 ]
+# Path prefix: how the server misbehaves. Answers it would give at last are
+# the valid ones of the path without the prefix.
+HOSTILE = {
+    "/trickle-head/": "the whole answer, headers included, one byte a second",
+    "/trickle/": "the headers at once, the body one byte a second",
+    "/moved/": "302 to the path without the prefix",
+}
+# The wall time of a run, Wine's start included, that proves the limits held.
+MAX_SECONDS = 15
+# What tolv-extract loads on Linux: libc, libstdc++, expat, libcrypto and
+# their kin, room for a few more.
+MAX_LIBRARIES = 12
 
 
 def free_port():
@@ -57,7 +76,8 @@ def free_port():
 def make_signers(keys, work, up, down):
     url = {"up": f"http://127.0.0.1:{up}/ca", "down": f"http://127.0.0.1:{down}/ca",
            "stale": f"http://127.0.0.1:{up}/stale", "lapsed": f"http://127.0.0.1:{up}/lapsed",
-           "inter": f"http://127.0.0.1:{up}/revoked-ca"}
+           "inter": f"http://127.0.0.1:{up}/revoked-ca",
+           **{prefix.strip("/"): f"http://127.0.0.1:{up}{prefix}ca" for prefix in HOSTILE}}
     index = []
     for name, (ocsp, crl, record) in list(SIGNERS.items()) + [("ocsp-good-carried", ("up", None, "V"))]:
         ca = name == "revoked-ca"
@@ -133,23 +153,41 @@ def serve(keys, work, port):
     class Handler(http.server.BaseHTTPRequestHandler):
         def do_POST(self):
             (work / "req.der").write_bytes(self.rfile.read(int(self.headers["Content-Length"])))
-            if self.path.startswith("/stale"):
+            path = self.unprefixed()
+            if path.startswith("/stale"):
                 body = respond(keys, work, ago(days=10))
-            elif self.path.startswith("/lapsed"):
+            elif path.startswith("/lapsed"):
                 body = respond(keys, work, ago(hours=1), minutes=30)
             else:
                 body = respond(keys, work)
             self.answer(body, "application/ocsp-response")
 
         def do_GET(self):
-            self.answer((work / self.path.lstrip("/")).read_bytes(), "application/pkix-crl")
+            self.answer((work / self.unprefixed().lstrip("/")).read_bytes(), "application/pkix-crl")
+
+        def unprefixed(self):
+            self.hostile = next((p for p in HOSTILE if self.path.startswith(p)), "")
+            return self.path[len(self.hostile) - 1:] if self.hostile else self.path
 
         def answer(self, body, kind):
-            self.send_response(200)
-            self.send_header("Content-Type", kind)
-            self.send_header("Content-Length", str(len(body)))
-            self.end_headers()
-            self.wfile.write(body)
+            if self.hostile == "/moved/":
+                self.send_response(302)
+                self.send_header("Location", f"http://127.0.0.1:{port}{self.unprefixed()}")
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+                return
+            whole = (f"HTTP/1.0 200 OK\r\nContent-Type: {kind}\r\nContent-Length: {len(body)}\r\n\r\n"
+                     .encode() + body)
+            slow = {"/trickle-head/": 0, "/trickle/": len(whole) - len(body)}.get(self.hostile, len(whole))
+            self.wfile.write(whole[:slow])
+            try:  # a byte a second for a minute, then the rest: a client that waits gets its answer
+                for i in range(slow, min(slow + 60, len(whole))):
+                    self.wfile.write(whole[i:i + 1])
+                    self.wfile.flush()
+                    time.sleep(1)
+                self.wfile.write(whole[slow + 60:])
+            except OSError:
+                pass
 
         def log_message(self, *args):
             pass
@@ -193,13 +231,20 @@ def main():
         took = time.monotonic() - started
         said = tuple(got.get(k, "") for k in ("conclusion", "subIndication", "revocation"))
         if said != want or reason not in got.get("validationReason", "") + got.get("revocationReason", "") \
-                or took > 20:
+                or took > MAX_SECONDS:
             failures += 1
             print(f"{name} online={online}: expected {want} '{reason}', got {said} in {took:.1f} s: "
                   f"{json.dumps(got, ensure_ascii=False)} {errors[:200]}")
     if not args.windows:  # modes and HOME are Linux's; Windows' cache is under %LOCALAPPDATA%
         failures += check_cache(command, out, work, path, env)
     server.shutdown()
+    # Every start pays for the libraries it loads, online or not: the HTTP
+    # client is OpenSSL's, not one that brings its own TLS, LDAP, SSH...
+    libraries = [] if args.windows else lt.run("ldd", command[-1]).decode().splitlines()
+    if len(libraries) > MAX_LIBRARIES:
+        failures += 1
+        names = [line.split()[0] for line in libraries]
+        print(f"{len(libraries)} shared libraries, more than {MAX_LIBRARIES}: {names}")
     print(f"online_cases: {len(CASES) - failures} passed, {failures} failed")
     return 1 if failures else 0
 
