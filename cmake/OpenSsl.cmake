@@ -19,6 +19,8 @@ if(TOLV_OPENSSL_SOURCE)
     # rebuilds those whose options changed.
     set(openssl_tree ${openssl_build}/tree)
     set(openssl_library ${openssl_tree}/libcrypto.a)
+    # Its makefiles name the sources relative to the build folder.
+    file(RELATIVE_PATH openssl_relative_source ${openssl_tree} ${TOLV_OPENSSL_SOURCE})
     cmake_host_system_information(RESULT openssl_jobs QUERY NUMBER_OF_LOGICAL_CORES)
     # Algorithms no signature, certificate, time-stamp or revocation answer of
     # a report uses, and protocols the program never speaks: left out, they
@@ -42,6 +44,7 @@ if(TOLV_OPENSSL_SOURCE)
             no-shared no-module no-engine no-dso no-tests no-ui-console no-autoload-config
             ${openssl_unused}
             -ffile-prefix-map=${TOLV_OPENSSL_SOURCE}=openssl
+            -ffile-prefix-map=${openssl_relative_source}=openssl
             -ffile-prefix-map=${openssl_tree}=openssl
         BUILD_COMMAND
             ${CMAKE_COMMAND} -E chdir ${openssl_tree} ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0
