@@ -135,12 +135,9 @@ std::optional<FileModeQuestion> IntactReportQuestion(const signature::SignatureR
 RevocationFacts JudgeFetched(const Bytes& certificate, const Bytes& issuer,
                              const RevocationData& data, const std::vector<Bytes>& others,
                              std::optional<std::int64_t> provenTime, std::int64_t now) {
-    // A revocation stays a revocation, however old the answer that says so;
-    // "good" holds only while the answer is current.
-    if (RevocationFacts revoked = CheckRevocation(certificate, issuer, data, others, 0);
-        revoked.status == Revocation::Revoked)
-        return revoked;
-    // A few minutes' grace for the clocks of responder and user.
+    // A revocation counts however old the answer that says so (CheckRevocation
+    // sees to that); "good" holds only while the answer is current. A few
+    // minutes' grace for the clocks of responder and user.
     constexpr std::int64_t kSkew = 300;
     RevocationFacts facts = CheckRevocation(
         certificate, issuer, data, others,
