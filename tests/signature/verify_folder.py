@@ -87,12 +87,12 @@ def summary_of(lines):
 
 
 def check_progress(command, report, folder, env, windows):
-    """Over a few hundred reports, standard error a terminal: the progress line
+    """Over a thousand reports, standard error a terminal: the progress line
     changes at most four times a second, is never erased, and the summary
     writes over the last one."""
     folder.mkdir()
-    for i in range(400):
-        os.link(report, folder / f"{i:03}.tolv")
+    for i in range(1000):
+        os.link(report, folder / f"{i:04}.tolv")
     primary, secondary = pty.openpty()
     path = "Z:" + str(folder).replace("/", "\\") if windows else str(folder)
     with open(folder.parent / "progress.out", "wb") as out:
@@ -110,7 +110,7 @@ def check_progress(command, report, folder, env, windows):
     seconds = re.search(r"(\d+),(\d\d) saniyede", err)
     most = 2 + 4 * float(".".join(seconds.groups())) if seconds else 0
     if not 1 <= len(shown) <= most or re.search(r"\r +\r", err) or \
-            not re.search(r"rapor/sn\)\rtolv-extract: 400 rapor", err):
+            not re.search(r"rapor/sn\)\rtolv-extract: 1000 rapor", err):
         return [f"progress: {len(shown)} lines (at most {most:.0f}), {err[-300:]!r}"]
     return []
 
