@@ -3,7 +3,6 @@
 #include "report/File.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace tolv::tools {
 
@@ -121,9 +120,8 @@ CommandLine ReadCommandLine(const std::vector<Path>& args) {
             optionsEnded = true;
         } else {
             const auto [option, value] = Take(args, at);
-            if (std::strcmp(option->name, "--help") == 0 ||
-                std::strcmp(option->name, "--version") == 0) {
-                line.mode = option->name[2] == 'h' ? Mode::Help : Mode::Version;
+            if (const std::string name = option->name; name == "--help" || name == "--version") {
+                line.mode = name == "--help" ? Mode::Help : Mode::Version;
                 return line;
             }
             if (option->verifyOnly && verifyOnly == nullptr)
