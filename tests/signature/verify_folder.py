@@ -86,7 +86,7 @@ def summary_of(lines):
             len(count("geçersiz")), len(count("belirsiz")))
 
 
-def check_progress(command, report, folder, env, windows):
+def check_progress(command, report, folder, env):
     """Over a thousand reports, standard error a terminal: the progress line
     changes at most four times a second, is never erased, and the summary
     writes over the last one."""
@@ -94,9 +94,8 @@ def check_progress(command, report, folder, env, windows):
     for i in range(1000):
         os.link(report, folder / f"{i:04}.tolv")
     primary, secondary = pty.openpty()
-    path = "Z:" + str(folder).replace("/", "\\") if windows else str(folder)
     with open(folder.parent / "progress.out", "wb") as out:
-        subprocess.run(command + ["--verify", "--jobs=1", path], stdout=out, stderr=secondary, env=env, timeout=300)
+        subprocess.run(command + ["--verify", "--jobs=1", str(folder)], stdout=out, stderr=secondary, env=env, timeout=300)
     os.close(secondary)
     err = b""
     try:  # until a second goes by without more, or the terminal is gone (EIO)
@@ -175,8 +174,9 @@ def main():
         if result.returncode != 2 or result.stdout or b"--jobs N" not in result.stderr:
             failures.append(f"{' '.join(bad)}: exit status {result.returncode}, out {result.stdout[:60]!r}")
 
-    failures += check_progress(command, cases_dir / next(c["file"] for c in cases if c["expect"] == "intact"),
-                               scratch / "ilerleme", env, args.windows)
+    if not args.windows:  # scripts/wine-run.sh passes standard error on through a file: no terminal
+        failures += check_progress(command, cases_dir / next(c["file"] for c in cases if c["expect"] == "intact"),
+                                   scratch / "ilerleme", env)
     (root / "İzmir" / "kilitli.tolv").chmod(0o600)
     shutil.rmtree(scratch)
     for failure in failures:
