@@ -11,6 +11,9 @@ void PrintOutputLine(const char* text);
 // Whether standard error is a terminal (a console on Windows).
 bool ErrorIsTerminal();
 
+// The same of standard output.
+bool OutputIsTerminal();
+
 // Writes text at the start of standard error's current line, without ending
 // it, so that the next call overwrites it.
 void PrintProgress(const char* text);

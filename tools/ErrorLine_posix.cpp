@@ -18,6 +18,10 @@ bool ErrorIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }
 
+bool OutputIsTerminal() {
+    return isatty(STDOUT_FILENO) == 1;
+}
+
 void PrintProgress(const char* text) {
     std::fprintf(stderr, "\r%s", text);
 }

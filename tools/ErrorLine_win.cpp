@@ -41,6 +41,11 @@ bool ErrorIsTerminal() {
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+bool OutputIsTerminal() {
+    DWORD mode;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
 void PrintProgress(const char* text) {
     Print(STD_ERROR_HANDLE, stderr, (std::string("\r") + text).c_str(), L"");
 }

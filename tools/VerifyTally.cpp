@@ -31,6 +31,8 @@ int VerifyTally::ExitStatus() const {
         return 4;
     if (Count(Verdict::Unreadable) > 0)
         return 2;
+    if (require_ == Requirement::Valid && NotValid() > 0)
+        return 6;
     return Count(Verdict::Unknown) > 0 ? 5 : 0;
 }
 
@@ -47,7 +49,8 @@ std::string VerifyTally::SummaryText(double seconds) const {
            n(Count(Verdict::Altered)) + " değiştirilmiş, " + n(Count(Verdict::Unknown)) +
            " denetlenemeyen, " + n(Count(Verdict::Unreadable)) + " okunamayan; " +
            n(Count(Judgement::Valid)) + " geçerli, " + n(Count(Judgement::Invalid)) +
-           " geçersiz, " + n(Count(Judgement::Indeterminate)) + " belirsiz";
+           " geçersiz, " + n(Count(Judgement::Indeterminate)) + " belirsiz" +
+           (require_ == Requirement::Valid ? "; " + n(NotValid()) + " geçerli olmayan" : "");
 }
 
 } // namespace tolv::tools

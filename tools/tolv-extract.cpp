@@ -1,13 +1,14 @@
-// tolv-extract REPORT PDF
-// tolv-extract --check REPORT PDF
-// tolv-extract --verify [--json] [--jobs N] [--online] [--trust-anchors PATH]... PATH...
+// tolv-extract [--check] [--] REPORT PDF
+// tolv-extract --verify [--json] [--jobs N] [--online] [--trust-anchors PATH]...
+//              [--require intact|valid] [--] PATH...
 // Writes the PDF that a signed report carries, with the viewer's own reader, for
 // batch use and scripts; --check also checks the report's signature in the
 // same read, --verify only checks it, each report given or found in a folder
 // given, on N threads, its lines in the order of a walk on one. Exit status of
 // extraction: 0 written, 1 no PDF in the report, 2 the report cannot be read,
 // 3 the PDF cannot be written. Of --verify: 4 any report altered or invalid,
-// else 2 any that cannot be read, else 5 any unknown, else 0.
+// else 2 any that cannot be read, else 6 any not valid under --require valid,
+// else 5 any unknown, else 0.
 
 #include "report/File.h"
 #include "report/ReportReader.h"
@@ -27,8 +28,10 @@
 #include <thread>
 #include <vector>
 
+#include "tools/CommandLine.h"
 #include "tools/ErrorLine.h"
 #include "tools/OrderedRun.h"
+#include "tools/ProgressLine.h"
 #include "tools/ReportWalk.h"
 #include "tools/TerminalText.h"
 #include "tools/VerifyTally.h"
@@ -227,56 +230,30 @@ struct Judge {
     }
 };
 
-// The line overwritten in place on a terminal, at most ten times a second.
-class Progress {
-public:
-    explicit Progress(bool shown) : shown_(shown) {}
-    void Show(const tolv::tools::VerifyTally& tally, double seconds) {
-        if (!shown_ || seconds < next_)
-            return;
-        next_ = seconds + 0.1;
-        Write(tally.ProgressText(seconds));
-    }
-    void Clear() {
-        if (width_ > 0)
-            Write("");
-        width_ = 0;
-    }
-
-private:
-    void Write(std::string text) {
-        const std::size_t width = text.size();
-        if (text.size() < width_)
-            text.append(width_ - text.size(), ' ');
-        tolv::tools::PrintProgress((text + '\r').c_str());
-        width_ = width;
-    }
-    bool shown_;
-    double next_ = 0;
-    std::size_t width_ = 0;
-};
-
-int Verify(const std::vector<std::filesystem::path>& paths, bool json, bool online, unsigned jobs,
-           const tolv::validation::Anchors& anchors) {
+int Verify(const tolv::tools::CommandLine& line, const tolv::validation::Anchors& anchors) {
     const auto start = std::chrono::steady_clock::now();
     auto elapsed = [&] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
-    const Judge judge{json, online, anchors, {}};
-    tolv::tools::VerifyTally tally;
-    Progress progress(tolv::tools::ErrorIsTerminal());
+    const unsigned jobs = line.jobs.value_or(std::max(1u, std::thread::hardware_concurrency()));
+    const Judge judge{line.json, line.online, anchors, {}};
+    tolv::tools::VerifyTally tally(line.require);
+    tolv::tools::ProgressLine progress(tolv::tools::ErrorIsTerminal(),
+                                       tolv::tools::OutputIsTerminal());
     {
         tolv::tools::OrderedRun<Found, Judged> run(
             jobs, 16 * std::size_t(jobs), std::cref(judge), [&](Judged& judged) {
-                progress.Clear();
-                tolv::tools::PrintOutputLine(judged.line.c_str());
-                if (!judged.error.empty())
-                    PrintError(judged.error);
+                progress.Around(!judged.error.empty(), [&] {
+                    tolv::tools::PrintOutputLine(judged.line.c_str());
+                    if (!judged.error.empty())
+                        PrintError(judged.error);
+                });
                 tally.Add(judged.verdict, judged.judgement);
-                progress.Show(tally, elapsed());
+                if (const double seconds = elapsed(); progress.Due(seconds))
+                    progress.Show(tally.ProgressText(seconds), seconds);
             });
         tolv::tools::WalkReports(
-            paths,
+            line.operands,
             [&](const std::filesystem::path& path) {
                 run.Add({path, {}});
             },
@@ -285,8 +262,7 @@ int Verify(const std::vector<std::filesystem::path>& paths, bool json, bool onli
             });
         run.Finish();
     }
-    progress.Clear();
-    tolv::tools::PrintLine(tally.SummaryText(elapsed()).c_str());
+    progress.Finish(tally.SummaryText(elapsed()));
     return tally.ExitStatus();
 }
 
@@ -317,85 +293,44 @@ int Extract(const std::filesystem::path& report, const std::filesystem::path& pd
     }
 }
 
-const char* kUsage =
-    "kullanım: tolv-extract [--check] RAPOR.Tolv ÇIKTI.pdf\n"
-    "          tolv-extract --verify [--json] [--jobs N] [--online] [--trust-anchors YOL]... "
-    "RAPOR.Tolv|KLASÖR...\n"
-    "          tolv-extract --help | --version";
-
-// A number of threads from 1 to 1024.
-std::optional<unsigned> Jobs(const std::filesystem::path& arg) {
-    const std::u8string text = arg.u8string();
-    unsigned n = 0;
-    for (const char8_t c : text) {
-        if (c < u8'0' || c > u8'9' || (n = n * 10 + unsigned(c - u8'0')) > 1024)
-            return std::nullopt;
-    }
-    if (text.empty() || n == 0)
-        return std::nullopt;
-    return n;
+int Verify(const tolv::tools::CommandLine& line) {
+    tolv::validation::Anchors anchors;
+    // The institution's standing anchors: one it cannot read is said, and
+    // the reports are still judged, with the rest.
+    for (const auto& path : tolv::validation::InstitutionAnchorPaths())
+        if (const std::string error = anchors.Add(path); !error.empty())
+            PrintError(error);
+    for (const auto& path : line.anchors)
+        if (const std::string error = anchors.Add(path); !error.empty()) {
+            PrintError(error);
+            return 2;
+        }
+    return Verify(line, anchors);
 }
 
 template <class Char> int Run(int argc, Char** argv) {
-    std::vector<std::filesystem::path> args(argv + 1, argv + argc);
-    auto is = [](const std::filesystem::path& arg, const char* option) {
-        return arg == std::filesystem::path(option);
-    };
-    if (!args.empty() && is(args[0], "--help")) {
-        tolv::tools::PrintOutputLine(kUsage);
-        return 0;
-    }
-    if (!args.empty() && is(args[0], "--version")) {
-        tolv::tools::PrintOutputLine("tolv-extract " TOLV_VERSION_TEXT);
-        return 0;
-    }
-    if (!args.empty() && is(args[0], "--verify")) {
-        bool json = false, online = false;
-        unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
-        std::vector<std::filesystem::path> given, reports;
-        for (std::size_t i = 1; i < args.size(); ++i) {
-            if (reports.empty() && is(args[i], "--json"))
-                json = true;
-            else if (reports.empty() && is(args[i], "--online"))
-                online = true;
-            else if (reports.empty() && is(args[i], "--jobs")) {
-                const auto n = i + 1 < args.size() ? Jobs(args[++i]) : std::nullopt;
-                if (!n) {
-                    tolv::tools::PrintLine(kUsage);
-                    return 2;
-                }
-                jobs = *n;
-            } else if (reports.empty() && is(args[i], "--trust-anchors") && i + 1 < args.size())
-                given.push_back(args[++i]);
-            else if (reports.empty() && is(args[i], "--trust-anchors")) {
-                tolv::tools::PrintLine(kUsage); // no path after it
-                return 2;
-            } else
-                reports.push_back(args[i]);
-        }
-        if (reports.empty()) {
-            tolv::tools::PrintLine(kUsage);
-            return 2;
-        }
-        tolv::validation::Anchors anchors;
-        // The institution's standing anchors: one it cannot read is said, and
-        // the reports are still judged, with the rest.
-        for (const auto& path : tolv::validation::InstitutionAnchorPaths())
-            if (const std::string error = anchors.Add(path); !error.empty())
-                PrintError(error);
-        for (const auto& path : given)
-            if (const std::string error = anchors.Add(path); !error.empty()) {
-                PrintError(error);
-                return 2;
-            }
-        return Verify(reports, json, online, jobs, anchors);
-    }
-    const bool check = !args.empty() && is(args[0], "--check");
-    if (args.size() != (check ? 3u : 2u)) {
-        tolv::tools::PrintLine(kUsage);
+    using tolv::tools::Mode;
+    tolv::tools::CommandLine line;
+    try {
+        line =
+            tolv::tools::ReadCommandLine(std::vector<std::filesystem::path>(argv + 1, argv + argc));
+    } catch (const tolv::tools::UsageError& error) {
+        PrintError(error.what());
+        tolv::tools::PrintLine(tolv::tools::UsageText().c_str());
         return 2;
     }
-    return Extract(args[check ? 1 : 0], args[check ? 2 : 1], check);
+    switch (line.mode) {
+    case Mode::Help:
+        tolv::tools::PrintOutputLine(tolv::tools::HelpText().c_str());
+        return 0;
+    case Mode::Version:
+        tolv::tools::PrintOutputLine("tolv-extract " TOLV_VERSION_TEXT);
+        return 0;
+    case Mode::Verify:
+        return Verify(line);
+    default:
+        return Extract(line.operands[0], line.operands[1], line.mode == Mode::Check);
+    }
 }
 
 } // namespace

@@ -50,9 +50,9 @@ class Runner:
         path = str(self.folder / name)
         return "Z:" + path.replace("/", "\\") if self.windows else path
 
-    def call(self, args, config=None):
+    def call(self, args, config=None, cwd=None):
         env = dict(os.environ, XDG_CONFIG_HOME=str(config or self.config))
-        result = subprocess.run(self.command + args, capture_output=True, timeout=600, env=env)
+        result = subprocess.run(self.command + args, capture_output=True, timeout=600, env=env, cwd=cwd)
         lines = result.stdout.decode("utf-8", "replace").replace("\r", "").splitlines()
         return result.returncode, lines, result.stderr.decode("utf-8", "replace").replace("\r", "").strip()
 
@@ -169,7 +169,8 @@ def said(line):
 def check_exit_codes(runner, cases, allow, failures):
     """Mixed sets, a report that cannot be read among them: one line per
     report in the order given, in both modes, and the set's exit status
-    (altered wins over unreadable, unreadable over unknown)."""
+    (altered wins over unreadable, unreadable over unknown; where valid is
+    required, a report read but not valid, all of them here, comes between)."""
     first = {}
     for case in cases:
         if allow(case) == {case["expect"]}:
@@ -178,12 +179,15 @@ def check_exit_codes(runner, cases, allow, failures):
         (["intact"], 0), (["intact", "altered"], 4), (["intact", "unknown"], 5),
         (["unknown", "altered", "intact"], 4), (["intact", None], 2),
         (["unknown", None, "intact"], 2), (["intact", None, "altered"], 4),
+        (["intact"], 6, ["--require", "valid"]), (["unknown", "intact"], 6, ["--require=valid"]),
+        (["intact", None], 2, ["--require=valid"]), (["intact", "altered"], 4, ["--require", "valid"]),
+        (["unknown"], 5, ["--require=intact"]),
     ]
-    for statuses, expected in sets:
+    for statuses, expected, *require in sets:
         names = [first[s] if s else "yok.Tolv" for s in statuses]
         want = [(s or "unreadable", runner.path(n)) for s, n in zip(statuses, names)]
-        for options in ([], ["--json"]):
-            code, lines, _ = runner.run(options, names)
+        for options in ([*require[0]], [*require[0], "--json"]) if require else ([], ["--json"]):
+            code, lines, err = runner.run(options, names)
             try:
                 got = [said(line) for line in lines]
             except (ValueError, KeyError) as error:
@@ -195,21 +199,31 @@ def check_exit_codes(runner, cases, allow, failures):
                 problems.append("lines " + ", ".join(f"{g[0]} {g[1][-20:]}" for g in got))
             if any(g[0] in ("unreadable", "altered", "unknown") and not g[2] for g in got):
                 problems.append("a line without its reason")
+            not_valid = f"; {len([s for s in statuses if s])} geçerli olmayan"
+            if (not_valid in err) != any(o in ("valid", "--require=valid") for o in options):
+                problems.append(f"summary {err.splitlines()[-1:]}")
             if problems:
                 failures.append(("(mixed set)", " ".join(options) or "text", "", "; ".join(problems) + ": " +
                                  " ".join(s or "unreadable" for s in statuses)))
 
 
 def check_help(runner, failures):
-    """--help and --version answer on standard output; a wrong command line
-    gets the usage on standard error."""
-    for args, code, out, err in ((["--help"], 0, r"tolv-extract --verify", r"^$"),
+    """--help and --version answer on standard output, --help with a line for
+    each option; a wrong command line gets what is wrong and the usage on
+    standard error."""
+    options = ("--check", "--verify", "--json", "--jobs=N", "--online", "--trust-anchors=YOL",
+               "--require=intact|valid", "--help", "--version", "--")
+    every = "".join(rf"(?=[\s\S]*^  {re.escape(o)} )" for o in options)
+    for args, code, out, err in ((["--help"], 0, every, r"^$"),
                                  (["--version"], 0, r"^tolv-extract \d+\.\d\d$", r"^$"),
                                  (["--verify"], 2, r"^$", r"tolv-extract --verify"),
-                                 (["--verify", "--trust-anchors"], 2, r"^$", r"tolv-extract --verify")):
+                                 (["--verify", "--trust-anchors"], 2, r"^$", r"tolv-extract --verify"),
+                                 (["--verify", "a.Tolv", "-x.Tolv"], 2, r"^$", r"bilinmeyen seçenek: -x\.Tolv\n"),
+                                 (["--verify", "--json=evet", "a.Tolv"], 2, r"^$", r": --json bir değer almaz"),
+                                 (["--verify", "--require", "geçerli", "a"], 2, r"^$", r": --require intact ya da")):
         got_code, lines, got_err = runner.call(args)
         got_out = "\n".join(lines)
-        if got_code != code or not re.search(out, got_out) or not re.search(err, got_err):
+        if got_code != code or not re.search(out, got_out, re.M) or not re.search(err, got_err):
             failures.append((" ".join(args), str(code), str(got_code), f"out {got_out[:60]!r}, err {got_err[:60]!r}"))
 
 
@@ -220,12 +234,13 @@ def check_validation(runner, cases, failures):
     intact = next(c for c in cases if c["expect"] == "intact" and c.get("method") == "rsa-sha256")
     altered = next(c for c in cases if c["expect"] == "altered")
     anchor, ca = ["--trust-anchors", runner.path("keys/ca.pem")], "Tolv Deneme Kök Sertifikası"
+    joined = ["--trust-anchors=" + runner.path("keys/ca.pem")]
     configured = runner.config.parent / "configured"
     (configured / "tolv-viewer" / "trust").mkdir(parents=True)
     shutil.copy(runner.folder / "keys" / "ca.pem", configured / "tolv-viewer" / "trust")
     rows = [(anchor, intact, ("indeterminate", "TRY_LATER", ca), None),
             ([], intact, ("indeterminate", "NO_CERTIFICATE_CHAIN_FOUND", None), None),
-            (anchor, altered, ("invalid", r"HASH_FAILURE|SIG_CRYPTO_FAILURE", ca), None)]
+            (joined, altered, ("invalid", r"HASH_FAILURE|SIG_CRYPTO_FAILURE", ca), None)]
     if not runner.windows:
         rows.append(([], intact, ("indeterminate", "TRY_LATER", ca), configured))
     for options, case, want, config in rows:
@@ -234,6 +249,15 @@ def check_validation(runner, cases, failures):
         said = (got.get("conclusion"), got.get("subIndication") or "", got.get("anchor"))
         if said[0] != want[0] or not re.fullmatch(want[1], said[1]) or said[2] != want[2]:
             failures.append((case["file"], " ".join(w or "-" for w in want), str(said), err[:80]))
+
+
+def check_end_of_options(runner, cases, failures):
+    """After "--" a report may be named like an option."""
+    scratch = runner.config.parent
+    shutil.copy(runner.folder / next(c for c in cases if c["expect"] == "intact")["file"], scratch / "-x.Tolv")
+    code, lines, err = runner.call(["--verify", "--", "-x.Tolv"], cwd=scratch)
+    if code != 0 or [line.split("\t")[:2] for line in lines] != [["intact", "-x.Tolv"]]:
+        failures.append(("-- -x.Tolv", "0 intact", str(code), f"{lines[:1]} {err[:80]}"))
 
 
 def main():
@@ -255,6 +279,7 @@ def main():
     check_extraction(runner, cases, allow, failures)
     check_exit_codes(runner, cases, allow, failures)
     check_help(runner, failures)
+    check_end_of_options(runner, cases, failures)
     check_validation(runner, cases, failures)
     if failures:
         width = max(len(f[0]) for f in failures)

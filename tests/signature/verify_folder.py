@@ -3,8 +3,8 @@
 from reports make_signed.py wrote into CASES and runs `COMMAND --verify
 [--json] [--jobs N] PATH...` over it: the lines in the order of a sequential
 walk whatever N, control characters in names escaped, the summary on
-standard error, the exit status, a FIFO and a device given by name, and a
-bad --jobs. Prints one line per failure; exits 1 if there is any.
+standard error, the exit status, a FIFO and a device given by name, a
+bad --jobs, and the progress line on a terminal. Prints one line per failure; exits 1 if there is any.
 
 --windows passes Z:\\ paths (Wine).
 """
@@ -12,7 +12,9 @@ import argparse
 import json
 import os
 import pathlib
+import pty
 import re
+import select
 import shutil
 import subprocess
 import sys
@@ -84,6 +86,34 @@ def summary_of(lines):
             len(count("geçersiz")), len(count("belirsiz")))
 
 
+def check_progress(command, report, folder, env):
+    """Over a thousand reports, standard error a terminal: the progress line
+    changes at most four times a second, is never erased, and the summary
+    writes over the last one."""
+    folder.mkdir()
+    for i in range(1000):
+        os.link(report, folder / f"{i:04}.tolv")
+    primary, secondary = pty.openpty()
+    with open(folder.parent / "progress.out", "wb") as out:
+        subprocess.run(command + ["--verify", "--jobs=1", str(folder)], stdout=out, stderr=secondary, env=env, timeout=300)
+    os.close(secondary)
+    err = b""
+    try:  # until a second goes by without more, or the terminal is gone (EIO)
+        while select.select([primary], [], [], 1)[0] and (chunk := os.read(primary, 65536)):
+            err += chunk
+    except OSError:
+        pass
+    os.close(primary)
+    err = err.decode("utf-8", "replace")
+    shown = re.findall(r"\rtolv-extract: \d+ rapor denetlendi \(\d+ rapor/sn\)", err)
+    seconds = re.search(r"(\d+),(\d\d) saniyede", err)
+    most = 2 + 4 * float(".".join(seconds.groups())) if seconds else 0
+    if not 1 <= len(shown) <= most or re.search(r"\r +\r", err) or \
+            not re.search(r"rapor/sn\)\rtolv-extract: 1000 rapor", err):
+        return [f"progress: {len(shown)} lines (at most {most:.0f}), {err[-300:]!r}"]
+    return []
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--windows", action="store_true")
@@ -104,7 +134,7 @@ def main():
     failures = []
     for paths, selected, code in RUNS:
         want = [(s, native(p)) for s, p in expected(rows, selected)]
-        for options in ([], ["--jobs", "1"], ["--json", "--jobs", "3"], ["--jobs", "16"]):
+        for options in ([], ["--jobs", "1"], ["--json", "--jobs", "3"], ["--jobs=16"]):
             result = subprocess.run(command + ["--verify", *options] + [native(p) for p in paths],
                                     capture_output=True, timeout=300, env=env)
             out = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n").splitlines()
@@ -139,11 +169,14 @@ def main():
     if not result or result.returncode != 2 or len(reasons) != 2 or \
             not all("düzenli bir dosya değil" in r for r in reasons):
         failures.append(f"a FIFO and {device} by name: {reasons}")
-    for bad in (["--jobs", "0"], ["--jobs", "iki"], ["--jobs", "2000"], ["--jobs"]):
+    for bad in (["--jobs", "0"], ["--jobs", "iki"], ["--jobs", "2000"], ["--jobs"], ["--jobs="]):
         result = subprocess.run(command + ["--verify", *bad], capture_output=True, timeout=60, env=env)
         if result.returncode != 2 or result.stdout or b"--jobs N" not in result.stderr:
             failures.append(f"{' '.join(bad)}: exit status {result.returncode}, out {result.stdout[:60]!r}")
 
+    if not args.windows:  # scripts/wine-run.sh passes standard error on through a file: no terminal
+        failures += check_progress(command, cases_dir / next(c["file"] for c in cases if c["expect"] == "intact"),
+                                   scratch / "ilerleme", env)
     (root / "İzmir" / "kilitli.tolv").chmod(0o600)
     shutil.rmtree(scratch)
     for failure in failures:

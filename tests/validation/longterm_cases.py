@@ -335,6 +335,13 @@ def main():
             failures += 1
             print(f"{name}: expected {want} {fields}, got {got.get('status')} {said} "
                   f"{ {k: got.get(k) for k in fields} } {got.get('validationReason', '')} {errors[:100]}")
+    # --require valid: a valid report alone passes; one that is not fails the set with 6.
+    for names, code in ((["lt-good"], 0), (["lt-good", "t-only"], 6)):
+        result = subprocess.run(command + ["--verify", "--require=valid", "--trust-anchors", path(out / "keys" / "ca.pem"),
+                                           *[path(out / f"{n}.Tolv") for n in names]], capture_output=True, timeout=300)
+        if result.returncode != code:
+            failures += 1
+            print(f"--require valid {' '.join(names)}: exit status {result.returncode}, not {code}")
     print(f"longterm_cases: {len(CASES) - failures} passed, {failures} failed")
     return 1 if failures else 0
 
