@@ -1,6 +1,7 @@
 #include "linux/SignatureWindow.h"
 
 #include "linux/CertificateViewer.h"
+#include "linux/FileMode.h"
 #include "linux/GPtr.h"
 #include "linux/MachineAnchors.h"
 #include "linux/MessageBox.h"
@@ -19,8 +20,9 @@ namespace {
 using validation::SignatureSummary;
 using validation::VerdictIcon;
 
-constexpr char kAskingOnline[] = "İptal durumu çevrimiçi soruluyor…";
+using validation::kAskingOnline;
 constexpr int kShowCertificateResponse = 1;
+constexpr int kOpenReportResponse = 2;
 
 const char* IconName(VerdictIcon icon) {
     switch (icon) {
@@ -94,8 +96,10 @@ public:
     SignatureWindow& operator=(const SignatureWindow&) = delete;
 
     void Show(const SignatureSummary& summary);
-    void AskOnline(validation::Anchors anchors, std::int64_t now);
-    void Run();
+    // offline: what is shown should the question fail.
+    void AskOnline(validation::Anchors anchors, std::int64_t now, SignatureSummary offline);
+    // True when the user asked for the report itself.
+    bool Run();
 
 private:
     void Build();
@@ -121,6 +125,7 @@ private:
     guint pulse_ = 0;
     bool asking_ = false;
     OnlineQuery query_;
+    SignatureSummary offline_;
 };
 
 void SignatureWindow::Build() {
@@ -158,6 +163,10 @@ void SignatureWindow::Build() {
     gtk_style_context_add_class(gtk_widget_get_style_context(legalNote_), "dim-label");
     gtk_box_pack_start(GTK_BOX(content), legalNote_, FALSE, FALSE, 0);
 
+    GtkWidget* openReport = gtk_dialog_add_button(
+        GTK_DIALOG(dialog_), (std::string("_") + validation::kOpenReportLabel).c_str(),
+        kOpenReportResponse);
+    SetAccessibleName(openReport, validation::kOpenReportLabel);
     showCertificate_ = gtk_dialog_add_button(
         GTK_DIALOG(dialog_), (std::string("_") + validation::kShowCertificateLabel).c_str(),
         kShowCertificateResponse);
@@ -201,7 +210,9 @@ void SignatureWindow::Show(const SignatureSummary& summary) {
     gtk_widget_set_sensitive(showCertificate_, !certificate_.empty());
 }
 
-void SignatureWindow::AskOnline(validation::Anchors anchors, std::int64_t now) {
+void SignatureWindow::AskOnline(validation::Anchors anchors, std::int64_t now,
+                                SignatureSummary offline) {
+    offline_ = std::move(offline);
     query_.report = report_;
     query_.anchors = std::move(anchors);
     query_.now = now;
@@ -246,9 +257,11 @@ void SignatureWindow::Answered(GObject*, GAsyncResult*, gpointer data) {
             error = failure.what();
         }
     }
+    // What was known before stands; why the question failed is technical.
+    window->offline_.details.push_back("Teknik ayrıntı: " + error);
+    window->Show(window->offline_);
     gtk_widget_hide(window->progressBar_);
-    gtk_label_set_text(GTK_LABEL(window->progressText_),
-                       Valid("İptal durumu çevrimiçi sorulamadı: " + error).c_str());
+    gtk_label_set_text(GTK_LABEL(window->progressText_), "İptal durumu çevrimiçi sorulamadı.");
 }
 
 gboolean SignatureWindow::Pulse(gpointer bar) {
@@ -256,8 +269,9 @@ gboolean SignatureWindow::Pulse(gpointer bar) {
     return G_SOURCE_CONTINUE;
 }
 
-void SignatureWindow::Run() {
-    while (gtk_dialog_run(GTK_DIALOG(dialog_)) == kShowCertificateResponse) {
+bool SignatureWindow::Run() {
+    int response = 0;
+    while ((response = gtk_dialog_run(GTK_DIALOG(dialog_))) == kShowCertificateResponse) {
         const std::string error = ShowCertificate(certificate_);
         if (error.empty())
             continue;
@@ -272,6 +286,7 @@ void SignatureWindow::Run() {
         g_main_context_iteration(nullptr, TRUE);
     // Their copies go when they end, which only this process can see.
     WaitForCertificateViewers();
+    return response == kOpenReportResponse;
 }
 
 } // namespace
@@ -307,12 +322,19 @@ int ShowSignatureWindow(const std::string& report, const Settings& settings) {
         return 0;
     }
     RemoveOldCertificateCopies();
-    SignatureWindow window(name.get(), check);
-    window.Show(summary);
-    if (settings.onlineRevocation && validation::WantsOnlineRevocation(validation))
-        window.AskOnline(std::move(anchors), now);
-    window.Run();
-    return 0;
+    bool openReport = false;
+    {
+        SignatureWindow window(name.get(), check);
+        if (settings.onlineRevocation && validation::WantsOnlineRevocation(validation)) {
+            window.Show(validation::Summarize(name.get(), check, validation, true));
+            window.AskOnline(std::move(anchors), now, summary);
+        } else {
+            window.Show(summary);
+        }
+        openReport = window.Run();
+    }
+    // "Raporu aç": the report as a double-click shows it, questions and all.
+    return openReport ? ViewReport(report) : 0;
 }
 
 } // namespace tolv::linux_edition

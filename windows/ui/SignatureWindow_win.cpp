@@ -25,6 +25,7 @@ const PCWSTR kShieldError = MAKEINTRESOURCEW(-7);
 const PCWSTR kShieldWarning = MAKEINTRESOURCEW(-6);
 
 constexpr int kShowCertificateId = 1001;
+constexpr int kOpenReportId = 1002;
 // Kapat is the cancel button: Esc presses it wherever the dialog's own
 // cancellation is missing (Wine's ends only through a button of that id).
 constexpr int kCloseId = IDCANCEL;
@@ -59,14 +60,16 @@ public:
           details_(Lines(summary.details)), footer_(Utf8ToWide(summary.legalNote)),
           detailsLabel_(Utf8ToWide(validation::kDetailsLabel)),
           showCertificate_(Utf8ToWide(validation::kShowCertificateLabel)),
+          openReport_(L"&" + Utf8ToWide(validation::kOpenReportLabel)),
           close_(Utf8ToWide(validation::kCloseLabel)) {
         std::vector<std::string> content;
         if (!summary.reason.empty())
             content.push_back(summary.reason);
         content.insert(content.end(), summary.lines.begin(), summary.lines.end());
         if (asking)
-            content.push_back(kAskingOnline);
+            content.push_back(validation::kAskingOnline);
         content_ = Lines(content);
+        buttons_.push_back({kOpenReportId, openReport_.c_str()});
         if (!summary.certificate.empty())
             buttons_.push_back({kShowCertificateId, showCertificate_.c_str()});
         buttons_.push_back({kCloseId, close_.c_str()});
@@ -98,7 +101,7 @@ public:
 
 private:
     std::wstring title_, instruction_, content_, details_, footer_;
-    std::wstring detailsLabel_, showCertificate_, close_;
+    std::wstring detailsLabel_, showCertificate_, openReport_, close_;
     std::vector<TASKDIALOG_BUTTON> buttons_;
     TASKDIALOGCONFIG config_{};
 };
@@ -124,6 +127,7 @@ void ShowCertificate(HWND owner, const signature::Bytes& der) {
 
 struct WindowState {
     const SecondLook* secondLook = nullptr;
+    std::function<void()> openReport;
     std::shared_ptr<std::atomic<bool>> lookEnded;
     signature::Bytes certificate;
     std::vector<std::unique_ptr<Page>> pages; // every page shown, alive to the end
@@ -154,6 +158,8 @@ HRESULT CALLBACK OnNotification(HWND window, UINT notification, WPARAM wParam, L
                 ShowCertificate(window, state.certificate);
                 return S_FALSE; // the window stays open
             }
+            if (wParam == kOpenReportId && state.openReport)
+                state.openReport(); // then the window closes, as the button says
             break;
         default:
             break;
@@ -166,8 +172,10 @@ HRESULT CALLBACK OnNotification(HWND window, UINT notification, WPARAM wParam, L
 
 } // namespace
 
-void ShowSignatureWindow(const SignatureSummary& summary, const SecondLook* secondLook) {
+void ShowSignatureWindow(const SignatureSummary& summary, const SecondLook* secondLook,
+                         std::function<void()> openReport) {
     WindowState state;
+    state.openReport = std::move(openReport);
     state.secondLook = secondLook;
     state.certificate = summary.certificate;
     if (secondLook != nullptr) {
