@@ -24,16 +24,24 @@ using validation::kAskingOnline;
 constexpr int kShowCertificateResponse = 1;
 constexpr int kOpenReportResponse = 2;
 
-const char* IconName(VerdictIcon icon) {
+// The program's own icons, installed into hicolor: the themes' security-*
+// icons mean "secure", and some draw the good one red.
+struct IconLook {
+    const char* name;
+    const char* colour; // of the heading beside it
+};
+IconLook LookOf(VerdictIcon icon) {
     switch (icon) {
     case VerdictIcon::Good:
-        return "security-high";
+        return {"tr.org.tolv.Viewer-valid", "#26a269"};
     case VerdictIcon::Bad:
-        return "security-low";
+        return {"tr.org.tolv.Viewer-invalid", "#c01c28"};
+    case VerdictIcon::Altered:
+        return {"tr.org.tolv.Viewer-altered", "#c01c28"};
     case VerdictIcon::Caution:
         break;
     }
-    return "security-medium";
+    return {"tr.org.tolv.Viewer-unverified", "#986a00"};
 }
 
 // What the icon says, for a screen reader.
@@ -42,6 +50,7 @@ const char* IconMeaning(VerdictIcon icon) {
     case VerdictIcon::Good:
         return "Güvenilir";
     case VerdictIcon::Bad:
+    case VerdictIcon::Altered:
         return "Güvenilmez";
     case VerdictIcon::Caution:
         break;
@@ -193,10 +202,12 @@ void SignatureWindow::BuildProgress(GtkWidget* box) {
 
 void SignatureWindow::Show(const SignatureSummary& summary) {
     gtk_window_set_title(GTK_WINDOW(dialog_), Valid(summary.title).c_str());
-    gtk_image_set_from_icon_name(GTK_IMAGE(image_), IconName(summary.icon), GTK_ICON_SIZE_DIALOG);
+    const IconLook look = LookOf(summary.icon);
+    gtk_image_set_from_icon_name(GTK_IMAGE(image_), look.name, GTK_ICON_SIZE_DIALOG);
     SetAccessibleName(image_, IconMeaning(summary.icon));
-    UniqueGChar verdict(g_markup_printf_escaped("<span size='large' weight='bold'>%s</span>",
-                                                Valid(summary.verdictText).c_str()));
+    UniqueGChar verdict(
+        g_markup_printf_escaped("<span size='large' weight='bold' foreground='%s'>%s</span>",
+                                look.colour, Valid(summary.verdictText).c_str()));
     gtk_label_set_markup(GTK_LABEL(verdict_), verdict.get());
     gtk_label_set_text(GTK_LABEL(reason_), Valid(summary.reason).c_str());
     gtk_widget_set_visible(reason_, !summary.reason.empty());

@@ -351,7 +351,7 @@ SignatureSummary Summarize(const std::string& fileName, const signature::Signatu
     summary.verdict = VerdictOf(report, validation.conclusion);
     // By Verdict, in its order.
     static constexpr VerdictIcon kIcons[] = {VerdictIcon::Good, VerdictIcon::Bad,
-                                             VerdictIcon::Caution, VerdictIcon::Bad};
+                                             VerdictIcon::Caution, VerdictIcon::Altered};
     summary.icon = kIcons[static_cast<int>(summary.verdict)];
     const VerdictLook look = LookOf(report, validation.conclusion);
     summary.verdictText = asking ? kCheckingText : look.heading;

@@ -22,7 +22,7 @@ enum class Verdict {
 
 // The icon that reads at a glance: the program's own verdict icons on both
 // editions.
-enum class VerdictIcon { Good, Bad, Caution };
+enum class VerdictIcon { Good, Bad, Caution, Altered };
 
 struct SignatureSummary {
     std::string title; // names the report: "İmza bilgisi: a.Tolv"

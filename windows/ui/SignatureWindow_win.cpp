@@ -2,6 +2,7 @@
 
 #include "windows/base/MessageBox.h"
 #include "windows/base/StringConvert.h"
+#include "windows/resources/resource.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -18,12 +19,6 @@ namespace {
 using validation::SignatureSummary;
 using validation::VerdictIcon;
 
-// The task dialog's shield icons with a coloured banner; older SDK headers
-// (MinGW's among them) name only the plain shield.
-const PCWSTR kShieldSuccess = MAKEINTRESOURCEW(-8);
-const PCWSTR kShieldError = MAKEINTRESOURCEW(-7);
-const PCWSTR kShieldWarning = MAKEINTRESOURCEW(-6);
-
 constexpr int kShowCertificateId = 1001;
 constexpr int kOpenReportId = 1002;
 // Kapat is the cancel button: Esc presses it wherever the dialog's own
@@ -32,16 +27,27 @@ constexpr int kCloseId = IDCANCEL;
 constexpr wchar_t kHideDetails[] = L"Ayrıntıları gizle";
 constexpr char kNoCertificateViewer[] = "Sertifika bu sistemde gösterilemiyor.";
 
-PCWSTR IconOf(VerdictIcon icon) {
+// The program's own verdict icons: the system's shields draw nothing under
+// Wine and say "secure" rather than "valid".
+HICON IconOf(VerdictIcon icon) {
+    int id = IDI_VERDICT_UNVERIFIED;
     switch (icon) {
     case VerdictIcon::Good:
-        return kShieldSuccess;
+        id = IDI_VERDICT_VALID;
+        break;
     case VerdictIcon::Bad:
-        return kShieldError;
+        id = IDI_VERDICT_INVALID;
+        break;
+    case VerdictIcon::Altered:
+        id = IDI_VERDICT_ALTERED;
+        break;
     case VerdictIcon::Caution:
         break;
     }
-    return kShieldWarning;
+    // Shared: the system keeps it for the life of the program.
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
+                                         IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                         GetSystemMetrics(SM_CYICON), LR_SHARED));
 }
 
 std::wstring Lines(const std::vector<std::string>& lines) {
@@ -75,11 +81,11 @@ public:
         buttons_.push_back({kCloseId, close_.c_str()});
 
         config_.cbSize = sizeof(config_);
-        config_.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_SIZE_TO_CONTENT;
+        config_.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_SIZE_TO_CONTENT | TDF_USE_HICON_MAIN;
         if (asking)
             config_.dwFlags |= TDF_SHOW_MARQUEE_PROGRESS_BAR | TDF_CALLBACK_TIMER;
         config_.pszWindowTitle = title_.c_str();
-        config_.pszMainIcon = IconOf(summary.icon);
+        config_.hMainIcon = IconOf(summary.icon);
         config_.pszMainInstruction = instruction_.c_str();
         config_.pszContent = content_.c_str();
         config_.pButtons = buttons_.data();

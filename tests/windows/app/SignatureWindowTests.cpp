@@ -45,6 +45,7 @@ struct Shown {
     std::wstring title, verdict, content, details, footer, expando;
     bool detailsVisible = false;
     bool progress = false;
+    bool icon = false; // the verdict's icon drawn
     std::vector<std::pair<int, std::wstring>> buttons;
 };
 
@@ -56,6 +57,8 @@ Shown Read(HWND window) {
         const LONG type = c.style & 0x1F;
         if (c.className == L"Static" && type != SS_ICON)
             texts.push_back(c);
+        else if (c.className == L"Static")
+            shown.icon = shown.icon || SendMessageW(c.hwnd, STM_GETICON, 0, 0) != 0;
         else if (c.className == L"msctls_progress32")
             shown.progress = shown.progress || IsWindowVisible(c.hwnd);
         else if (c.className == L"Button" && type == BS_OWNERDRAW)
@@ -204,6 +207,7 @@ TEST_P(SignatureWindowCases, ShowsTheVerdictTheSignerAndTheDetails) {
 
     EXPECT_EQ(shown.title, L"İmza bilgisi: r r.Tolv");
     EXPECT_EQ(shown.verdict, c.verdict);
+    EXPECT_TRUE(shown.icon);
     EXPECT_TRUE((shown.content + L"\n").starts_with(std::wstring(c.reason) + L"\n"))
         << tolv::WideToUtf8(shown.content);
     const std::wstring content = L"\n" + shown.content + L"\n";
