@@ -144,7 +144,9 @@ std::string Hex(const signature::Bytes& bytes, const char* separator) {
 std::string Fingerprint(const signature::Bytes& der) {
     auto hasher = signature::NewHasher(signature::HashAlgorithm::Sha256);
     hasher->Update(der.data(), der.size());
-    return Hex(hasher->Finish(), ":");
+    // Blanks, as Windows' own certificate window writes it, let the line
+    // wrap: the task dialog cuts a word too long for its width.
+    return Hex(hasher->Finish(), " ");
 }
 
 bool AllDigits(const std::string& text) {
@@ -201,8 +203,9 @@ void AddTime(const signature::SignatureReport& report, const ValidationReport& v
         claimed = report.signingTimeText;
     if (!claimed.empty())
         lines.push_back("İmza zamanı: " + claimed + " (imzalayanın beyanı)");
+    // Why it failed is technical: AddDetails says it.
     if (stamp)
-        lines.push_back("Zaman damgası geçersiz: " + stamp->reason);
+        lines.push_back("Zaman damgası geçersiz: imzanın zamanını kanıtlamıyor");
 }
 
 // "saat 14:30 (UTC+03:00)" today, else the day too: an answer may come from
@@ -294,6 +297,9 @@ void AddDetails(const std::optional<signature::CertificateInfo>& info,
         details.push_back(std::string(kTechnicalLabel) + c.reason);
     if (!technical.empty() && technical != c.reason)
         details.push_back(std::string(kTechnicalLabel) + technical);
+    if (validation.timeStamp && !validation.timeStamp->valid)
+        details.push_back(std::string(kTechnicalLabel) +
+                          "zaman damgası: " + validation.timeStamp->reason);
 }
 
 Verdict VerdictOf(const signature::SignatureReport& report, const Conclusion& conclusion) {

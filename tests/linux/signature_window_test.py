@@ -187,7 +187,7 @@ def check_window(c, shown, report, signer_fingerprint):
         problems.append(f"lines {got_lines}, expected {c['lines']}")
     details = labels[-2].split("\n") if len(labels) >= 2 else []
     for line in c["details"]:
-        if line.format(fingerprint=signer_fingerprint) not in details:
+        if line.format(fingerprint=signer_fingerprint.replace(":", " ")) not in details:
             problems.append(f"details {details} lack {line!r}")
     if not labels or labels[-1] != LEGAL:
         problems.append(f"the last label is {labels[-1:]}, expected the legal note")
