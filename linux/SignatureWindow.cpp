@@ -120,6 +120,8 @@ private:
     std::string fileName_;
     const signature::SignatureReport& report_;
     signature::Bytes certificate_;
+    std::vector<signature::Bytes> path_;
+    std::string signerName_;
     GtkWidget* dialog_ = nullptr;
     GtkWidget* image_ = nullptr;
     GtkWidget* verdict_ = nullptr;
@@ -218,6 +220,8 @@ void SignatureWindow::Show(const SignatureSummary& summary) {
         g_markup_printf_escaped("<small>%s</small>", Valid(summary.legalNote).c_str()));
     gtk_label_set_markup(GTK_LABEL(legalNote_), note.get());
     certificate_ = summary.certificate;
+    path_ = summary.path;
+    signerName_ = summary.signerName;
     gtk_widget_set_sensitive(showCertificate_, !certificate_.empty());
 }
 
@@ -283,7 +287,7 @@ gboolean SignatureWindow::Pulse(gpointer bar) {
 bool SignatureWindow::Run() {
     int response = 0;
     while ((response = gtk_dialog_run(GTK_DIALOG(dialog_))) == kShowCertificateResponse) {
-        const std::string error = ShowCertificate(certificate_);
+        const std::string error = ShowCertificate(certificate_, path_, signerName_);
         if (error.empty())
             continue;
         GtkWidget* box = NewMessageDialog(error, BoxKind::Error, kAppTitle, GTK_WINDOW(dialog_));

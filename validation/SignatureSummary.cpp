@@ -364,9 +364,12 @@ SignatureSummary Summarize(const std::string& fileName, const signature::Signatu
     summary.reason = asking ? "" : look.nextStep;
 
     summary.certificate = report.signerCertificate;
+    if (validation.chain.chain.size() > 1)
+        summary.path.assign(validation.chain.chain.begin() + 1, validation.chain.chain.end());
     const auto info = report.signerCertificate.empty()
                           ? std::nullopt
                           : signature::ReadCertificate(report.signerCertificate);
+    summary.signerName = info ? info->subject : report.signer;
     if (report.status != Status::Unknown || info) {
         const bool vouched = AnchorVouches(validation.chain);
         AddSigner(info, report, vouched, summary.lines);

@@ -34,6 +34,11 @@ struct SignatureSummary {
     std::vector<std::string> details; // "Ayrıntılar": issuer, validity, serial, codes...
     std::string legalNote;
     signature::Bytes certificate; // the signer's (DER), for "Sertifikayı göster"; may be empty
+    // The rest of the path the validation built, the anchor last (DER), and
+    // the signer's name, for the viewer: the issuer's certificates beside the
+    // signer's, under the signer's name.
+    std::vector<signature::Bytes> path;
+    std::string signerName;
 };
 
 inline constexpr char kDetailsLabel[] = "Ayrıntılar";

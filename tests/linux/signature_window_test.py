@@ -236,6 +236,8 @@ def check_certificate(with_viewer, viewer, work, reports, ca, signer_fingerprint
             problems.append(f"gcr-viewer started as {records}, expected once with one file")
         elif (record.get("mode"), record.get("folder_mode")) != (0o600, 0o700):
             problems.append(f"modes {record.get('mode')} {record.get('folder_mode')}, expected 0600 in 0700")
+        if (os.path.basename(record.get("path", "")), record.get("certificates")) != ("Örnek İmzacı.pem", 2):
+            problems.append(f"gcr-viewer got {record}, expected the signer's and the CA's as Örnek İmzacı.pem")
         if record.get("fingerprint") != signer_fingerprint:
             problems.append(f"gcr-viewer read {record.get('fingerprint')!r}, not the signer's certificate")
         # Closed before the viewer, the window's program still removes the copy when it ends.
