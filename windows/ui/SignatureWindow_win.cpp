@@ -7,6 +7,9 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <wincrypt.h>
+#include <wintrust.h> // before cryptuiapi.h, which uses it without including it
+
+#include <cryptuiapi.h>
 
 #include <atomic>
 #include <memory>
@@ -112,30 +115,65 @@ private:
     TASKDIALOGCONFIG config_{};
 };
 
+// What the certificate window is shown: the signer's certificate and the
+// rest of the path the validation built, in a store of their own so that
+// the window finds the issuers the report carried or the institution added.
+struct CertificateToShow {
+    signature::Bytes der;
+    std::vector<signature::Bytes> path;
+    std::wstring signer;
+};
+
 // The system's certificate window, from cryptui, which is loaded only when
 // asked for: file mode never needs it.
-void ShowCertificate(HWND owner, const signature::Bytes& der) {
-    using ViewContext = BOOL(WINAPI*)(DWORD, const void*, HWND, LPCWSTR, DWORD, void*);
+void ShowCertificate(HWND owner, const CertificateToShow& shown) {
+    using View = BOOL(WINAPI*)(PCCRYPTUI_VIEWCERTIFICATE_STRUCTW, BOOL*);
     static const HMODULE cryptui = LoadLibraryW(L"cryptui.dll");
     const auto view = cryptui == nullptr
                           ? nullptr
-                          : reinterpret_cast<ViewContext>(reinterpret_cast<void (*)()>(
-                                GetProcAddress(cryptui, "CryptUIDlgViewContext")));
-    PCCERT_CONTEXT certificate = CertCreateCertificateContext(
-        X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
-    if (view == nullptr || certificate == nullptr)
+                          : reinterpret_cast<View>(reinterpret_cast<void (*)()>(
+                                GetProcAddress(cryptui, "CryptUIDlgViewCertificateW")));
+    constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
+    PCCERT_CONTEXT certificate = nullptr;
+    if (store != nullptr) {
+        CertAddEncodedCertificateToStore(store, kEncoding, shown.der.data(),
+                                         static_cast<DWORD>(shown.der.size()),
+                                         CERT_STORE_ADD_USE_EXISTING, &certificate);
+        for (const signature::Bytes& issuer : shown.path)
+            CertAddEncodedCertificateToStore(store, kEncoding, issuer.data(),
+                                             static_cast<DWORD>(issuer.size()),
+                                             CERT_STORE_ADD_USE_EXISTING, nullptr);
+    }
+    if (view == nullptr || certificate == nullptr) {
         ShowMessage(Utf8ToWide(kNoCertificateViewer), kStyleError, nullptr, owner);
-    else
-        view(CERT_STORE_CERTIFICATE_CONTEXT, certificate, owner, nullptr, 0, nullptr);
+    } else {
+        CRYPTUI_VIEWCERTIFICATE_STRUCTW how{};
+        how.dwSize = sizeof(how);
+        how.hwndParent = owner;
+        how.dwFlags = CRYPTUI_DISABLE_EDITPROPERTIES | CRYPTUI_DISABLE_ADDTOSTORE;
+        how.szTitle = shown.signer.empty() ? nullptr : shown.signer.c_str();
+        how.pCertContext = certificate;
+        how.cStores = 1;
+        how.rghStores = &store;
+        BOOL changed = FALSE;
+        view(&how, &changed);
+    }
     if (certificate != nullptr)
         CertFreeCertificateContext(certificate);
+    if (store != nullptr)
+        CertCloseStore(store, 0);
+}
+
+CertificateToShow ToShow(const SignatureSummary& summary) {
+    return {summary.certificate, summary.path, Utf8ToWide(summary.signerName)};
 }
 
 struct WindowState {
     const SecondLook* secondLook = nullptr;
     std::function<void()> openReport;
     std::shared_ptr<std::atomic<bool>> lookEnded;
-    signature::Bytes certificate;
+    CertificateToShow certificate;
     std::vector<std::unique_ptr<Page>> pages; // every page shown, alive to the end
 };
 
@@ -153,7 +191,7 @@ HRESULT CALLBACK OnNotification(HWND window, UINT notification, WPARAM wParam, L
             if (state.lookEnded && state.lookEnded->load(std::memory_order_acquire)) {
                 state.lookEnded.reset();
                 const SignatureSummary summary = state.secondLook->result();
-                state.certificate = summary.certificate;
+                state.certificate = ToShow(summary);
                 state.pages.push_back(std::make_unique<Page>(summary, false, OnNotification, data));
                 SendMessageW(window, TDM_NAVIGATE_PAGE, 0,
                              reinterpret_cast<LPARAM>(&state.pages.back()->Config()));
@@ -183,7 +221,7 @@ void ShowSignatureWindow(const SignatureSummary& summary, const SecondLook* seco
     WindowState state;
     state.openReport = std::move(openReport);
     state.secondLook = secondLook;
-    state.certificate = summary.certificate;
+    state.certificate = ToShow(summary);
     if (secondLook != nullptr) {
         state.lookEnded = std::make_shared<std::atomic<bool>>(false);
         std::thread([work = secondLook->work, ended = state.lookEnded] {
