@@ -41,8 +41,11 @@ TEST(SignatureSummaryTest, SaysWhatTheWindowsTestsDoNotReach) {
                          "imza değeri doğrulanmıyor"};
     ValidationReport revokedLater = valid;
     revokedLater.revocation.status = Revocation::Revoked;
-    revokedLater.timeStamp = TimeStampFacts{};
-    revokedLater.timeStamp->valid = true;
+    revokedLater.timeStamp = TimeStampFacts{true};
+    signature::SignatureReport expired = intact;
+    expired.signerCertificate = Read("old.der"); // ended in 2021
+    ValidationReport stamped = valid;
+    stamped.timeStamp = TimeStampFacts{true};
     ValidationReport unreachable = valid;
     unreachable.conclusion = {Indication::Indeterminate, SubIndication::TryLater,
                               "raporda iptal bilgisi yok"};
@@ -86,6 +89,12 @@ TEST(SignatureSummaryTest, SaysWhatTheWindowsTestsDoNotReach) {
          "İmza geçerli",
          "",
          {"imza, iptalden önce atıldığı zaman damgasıyla kanıtlanmış"}},
+        {"expired since a time-stamp: why it is still valid",
+         expired,
+         stamped,
+         "İmza geçerli",
+         "",
+         {"imza, sürenin dolmasından önce atıldığı zaman damgasıyla kanıtlanmış"}},
         {"no responder: plain words above, the error below",
          intact,
          unreachable,
