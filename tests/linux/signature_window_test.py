@@ -5,9 +5,11 @@ altered, unsigned; the long-term ones signed under the PKI of
 tests/validation/longterm_cases.py, its CA in the user's trust folder), reads
 it back through AT-SPI once any online question has ended (title, icon, the
 verdict, the reason, the plain lines, the collapsed Ayrıntılar with the
-details, the legal note, the buttons) and closes it with Kapat, Enter or Esc.
+details, the legal note, the buttons) and closes it with Kapat, Enter or Esc,
+or with Raporu aç, when the report must reach the (fake) browser.
 The rows of CERTIFICATE press "Sertifikayı göster": with a fake gcr-viewer
-first on PATH, which records the private file it was given, and without one,
+first on PATH, which records the private file it was given (the signer's
+certificate and its CA's, named after the signer), and without one,
 when an error box must say what to install.
 
 Run by ctest through scripts/linux-bench.sh.
