@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,7 +16,7 @@ namespace tolv::linux_edition {
 
 namespace {
 
-constexpr char kFileName[] = "imzalayan.crt";
+constexpr char kFileName[] = "imzalayan";
 constexpr char kFolderPrefix[] = "tolv-viewer-";
 // A viewer may still be reading a copy of the last hours; not one of days ago.
 constexpr time_t kKeepSeconds = 24 * 60 * 60;
@@ -36,6 +37,17 @@ std::string Pem(const signature::Bytes& der) {
     for (std::size_t i = 0; i < body.size(); i += 64)
         text += body.substr(i, 64) + "\n";
     return text + "-----END CERTIFICATE-----\n";
+}
+
+// The signer's name as a file name: the viewer shows it as the window's title.
+std::string FileName(const std::string& signer) {
+    std::string name;
+    for (const char c : signer)
+        name += c == '/' || static_cast<unsigned char>(c) < 0x20 ? '_' : c;
+    if (name.empty() || name[0] == '.' || name.size() > 200 ||
+        !g_utf8_validate(name.data(), static_cast<gssize>(name.size()), nullptr))
+        name = kFileName;
+    return name + ".pem";
 }
 
 void RemoveFolder(const std::filesystem::path& folder) {
@@ -71,15 +83,18 @@ std::string Failure(const char* what, const GError* error) {
 
 } // namespace
 
-std::string ShowCertificate(const signature::Bytes& der) {
+std::string ShowCertificate(const signature::Bytes& der, const std::vector<signature::Bytes>& path,
+                            const std::string& signer) {
     std::string name = CopiesFolder() + "/" + kFolderPrefix + "XXXXXX";
     if (g_mkdtemp_full(name.data(), 0700) == nullptr)
         return std::string("Sertifika gösterilemedi: geçici klasör açılamadı: ") +
                g_strerror(errno);
     GError* error = nullptr;
     const std::filesystem::path folder(name);
-    const std::filesystem::path file = folder / kFileName;
-    const std::string pem = Pem(der);
+    const std::filesystem::path file = folder / FileName(signer);
+    std::string pem = Pem(der);
+    for (const signature::Bytes& issuer : path)
+        pem += Pem(issuer);
     error = nullptr;
     const bool written =
         g_file_set_contents_full(file.c_str(), pem.data(), static_cast<gssize>(pem.size()),

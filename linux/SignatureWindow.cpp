@@ -1,6 +1,7 @@
 #include "linux/SignatureWindow.h"
 
 #include "linux/CertificateViewer.h"
+#include "linux/FileMode.h"
 #include "linux/GPtr.h"
 #include "linux/MachineAnchors.h"
 #include "linux/MessageBox.h"
@@ -19,19 +20,28 @@ namespace {
 using validation::SignatureSummary;
 using validation::VerdictIcon;
 
-constexpr char kAskingOnline[] = "İptal durumu çevrimiçi soruluyor…";
+using validation::kAskingOnline;
 constexpr int kShowCertificateResponse = 1;
+constexpr int kOpenReportResponse = 2;
 
-const char* IconName(VerdictIcon icon) {
+// The program's own icons, installed into hicolor: the themes' security-*
+// icons mean "secure", and some draw the good one red.
+struct IconLook {
+    const char* name;
+    const char* colour; // of the heading beside it
+};
+IconLook LookOf(VerdictIcon icon) {
     switch (icon) {
     case VerdictIcon::Good:
-        return "security-high";
+        return {"tr.org.tolv.Viewer-valid", "#26a269"};
     case VerdictIcon::Bad:
-        return "security-low";
+        return {"tr.org.tolv.Viewer-invalid", "#c01c28"};
+    case VerdictIcon::Altered:
+        return {"tr.org.tolv.Viewer-altered", "#c01c28"};
     case VerdictIcon::Caution:
         break;
     }
-    return "security-medium";
+    return {"tr.org.tolv.Viewer-unverified", "#986a00"};
 }
 
 // What the icon says, for a screen reader.
@@ -40,6 +50,7 @@ const char* IconMeaning(VerdictIcon icon) {
     case VerdictIcon::Good:
         return "Güvenilir";
     case VerdictIcon::Bad:
+    case VerdictIcon::Altered:
         return "Güvenilmez";
     case VerdictIcon::Caution:
         break;
@@ -94,8 +105,10 @@ public:
     SignatureWindow& operator=(const SignatureWindow&) = delete;
 
     void Show(const SignatureSummary& summary);
-    void AskOnline(validation::Anchors anchors, std::int64_t now);
-    void Run();
+    // offline: what is shown should the question fail.
+    void AskOnline(validation::Anchors anchors, std::int64_t now, SignatureSummary offline);
+    // True when the user asked for the report itself.
+    bool Run();
 
 private:
     void Build();
@@ -107,6 +120,8 @@ private:
     std::string fileName_;
     const signature::SignatureReport& report_;
     signature::Bytes certificate_;
+    std::vector<signature::Bytes> path_;
+    std::string signerName_;
     GtkWidget* dialog_ = nullptr;
     GtkWidget* image_ = nullptr;
     GtkWidget* verdict_ = nullptr;
@@ -121,6 +136,7 @@ private:
     guint pulse_ = 0;
     bool asking_ = false;
     OnlineQuery query_;
+    SignatureSummary offline_;
 };
 
 void SignatureWindow::Build() {
@@ -158,6 +174,10 @@ void SignatureWindow::Build() {
     gtk_style_context_add_class(gtk_widget_get_style_context(legalNote_), "dim-label");
     gtk_box_pack_start(GTK_BOX(content), legalNote_, FALSE, FALSE, 0);
 
+    GtkWidget* openReport = gtk_dialog_add_button(
+        GTK_DIALOG(dialog_), (std::string("_") + validation::kOpenReportLabel).c_str(),
+        kOpenReportResponse);
+    SetAccessibleName(openReport, validation::kOpenReportLabel);
     showCertificate_ = gtk_dialog_add_button(
         GTK_DIALOG(dialog_), (std::string("_") + validation::kShowCertificateLabel).c_str(),
         kShowCertificateResponse);
@@ -184,10 +204,12 @@ void SignatureWindow::BuildProgress(GtkWidget* box) {
 
 void SignatureWindow::Show(const SignatureSummary& summary) {
     gtk_window_set_title(GTK_WINDOW(dialog_), Valid(summary.title).c_str());
-    gtk_image_set_from_icon_name(GTK_IMAGE(image_), IconName(summary.icon), GTK_ICON_SIZE_DIALOG);
+    const IconLook look = LookOf(summary.icon);
+    gtk_image_set_from_icon_name(GTK_IMAGE(image_), look.name, GTK_ICON_SIZE_DIALOG);
     SetAccessibleName(image_, IconMeaning(summary.icon));
-    UniqueGChar verdict(g_markup_printf_escaped("<span size='large' weight='bold'>%s</span>",
-                                                Valid(summary.verdictText).c_str()));
+    UniqueGChar verdict(
+        g_markup_printf_escaped("<span size='large' weight='bold' foreground='%s'>%s</span>",
+                                look.colour, Valid(summary.verdictText).c_str()));
     gtk_label_set_markup(GTK_LABEL(verdict_), verdict.get());
     gtk_label_set_text(GTK_LABEL(reason_), Valid(summary.reason).c_str());
     gtk_widget_set_visible(reason_, !summary.reason.empty());
@@ -198,10 +220,14 @@ void SignatureWindow::Show(const SignatureSummary& summary) {
         g_markup_printf_escaped("<small>%s</small>", Valid(summary.legalNote).c_str()));
     gtk_label_set_markup(GTK_LABEL(legalNote_), note.get());
     certificate_ = summary.certificate;
+    path_ = summary.path;
+    signerName_ = summary.signerName;
     gtk_widget_set_sensitive(showCertificate_, !certificate_.empty());
 }
 
-void SignatureWindow::AskOnline(validation::Anchors anchors, std::int64_t now) {
+void SignatureWindow::AskOnline(validation::Anchors anchors, std::int64_t now,
+                                SignatureSummary offline) {
+    offline_ = std::move(offline);
     query_.report = report_;
     query_.anchors = std::move(anchors);
     query_.now = now;
@@ -246,9 +272,11 @@ void SignatureWindow::Answered(GObject*, GAsyncResult*, gpointer data) {
             error = failure.what();
         }
     }
+    // What was known before stands; why the question failed is technical.
+    window->offline_.details.push_back("Teknik ayrıntı: " + error);
+    window->Show(window->offline_);
     gtk_widget_hide(window->progressBar_);
-    gtk_label_set_text(GTK_LABEL(window->progressText_),
-                       Valid("İptal durumu çevrimiçi sorulamadı: " + error).c_str());
+    gtk_label_set_text(GTK_LABEL(window->progressText_), "İptal durumu çevrimiçi sorulamadı.");
 }
 
 gboolean SignatureWindow::Pulse(gpointer bar) {
@@ -256,9 +284,10 @@ gboolean SignatureWindow::Pulse(gpointer bar) {
     return G_SOURCE_CONTINUE;
 }
 
-void SignatureWindow::Run() {
-    while (gtk_dialog_run(GTK_DIALOG(dialog_)) == kShowCertificateResponse) {
-        const std::string error = ShowCertificate(certificate_);
+bool SignatureWindow::Run() {
+    int response = 0;
+    while ((response = gtk_dialog_run(GTK_DIALOG(dialog_))) == kShowCertificateResponse) {
+        const std::string error = ShowCertificate(certificate_, path_, signerName_);
         if (error.empty())
             continue;
         GtkWidget* box = NewMessageDialog(error, BoxKind::Error, kAppTitle, GTK_WINDOW(dialog_));
@@ -272,6 +301,7 @@ void SignatureWindow::Run() {
         g_main_context_iteration(nullptr, TRUE);
     // Their copies go when they end, which only this process can see.
     WaitForCertificateViewers();
+    return response == kOpenReportResponse;
 }
 
 } // namespace
@@ -307,12 +337,19 @@ int ShowSignatureWindow(const std::string& report, const Settings& settings) {
         return 0;
     }
     RemoveOldCertificateCopies();
-    SignatureWindow window(name.get(), check);
-    window.Show(summary);
-    if (settings.onlineRevocation && validation::WantsOnlineRevocation(validation))
-        window.AskOnline(std::move(anchors), now);
-    window.Run();
-    return 0;
+    bool openReport = false;
+    {
+        SignatureWindow window(name.get(), check);
+        if (settings.onlineRevocation && validation::WantsOnlineRevocation(validation)) {
+            window.Show(validation::Summarize(name.get(), check, validation, true));
+            window.AskOnline(std::move(anchors), now, summary);
+        } else {
+            window.Show(summary);
+        }
+        openReport = window.Run();
+    }
+    // "Raporu aç": the report as a double-click shows it, questions and all.
+    return openReport ? ViewReport(report) : 0;
 }
 
 } // namespace tolv::linux_edition

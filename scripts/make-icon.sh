@@ -2,6 +2,7 @@
 # Renders windows/resources/icon/Tolv.Viewer.svg into windows/resources/icon/Tolv.Viewer.ico with
 # the six images the program carries: 32x32 and 24x24 at 8 bits per pixel, and
 # 256x256 (PNG-compressed), 48x48, 32x32 and 24x24 at 32 bits per pixel.
+# Then the İmza bilgisi window's verdict icons, Tolv.Verdict.*.svg into their .ico.
 # Needs librsvg2-bin, icoutils and python3-pil (Debian packages).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,3 +36,15 @@ icotool -c -o "$ico" \
   -b 8 "$work/32-8.png" -b 8 "$work/24-8.png" \
   -r "$work/256.png" -b 32 "$work/48.png" -b 32 "$work/32.png" -b 32 "$work/24.png"
 icotool -l "$ico"
+
+# The verdict icons of the İmza bilgisi window, from their own SVGs beside the
+# program's: 32 bits per pixel only, since the task dialog that shows them
+# needs common controls 6 and so a desktop with true colour.
+for verdict in Valid Invalid Unverified Altered; do
+  source=$root/windows/resources/icon/Tolv.Verdict.$verdict.svg
+  for size in 256 48 32 24; do
+    rsvg-convert -w "$size" -h "$size" "$source" -o "$work/$verdict-$size.png"
+  done
+  icotool -c -o "${source%.svg}.ico" -r "$work/$verdict-256.png" \
+    -b 32 "$work/$verdict-48.png" -b 32 "$work/$verdict-32.png" -b 32 "$work/$verdict-24.png"
+done

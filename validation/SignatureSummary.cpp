@@ -10,6 +10,111 @@ namespace {
 
 using signature::Status;
 
+constexpr char kTechnicalLabel[] = "Teknik ayrıntı: ";
+
+constexpr char kAskSender[] = "İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.";
+constexpr char kNotProvenOlder[] =
+    "İmzanın iptalden önce atıldığını kanıtlayan bir zaman damgası yok. İçeriğine güvenmeyin; "
+    "raporu gönderenden yeniden isteyin.";
+
+// Each class of conclusion as the reader sees it, both editions alike: the
+// first row that matches wins; a cause narrows a row to reports the
+// signature check could not read for that cause.
+struct LookRow {
+    Indication indication;
+    SubIndication sub;
+    signature::UnknownCause cause;
+    VerdictLook look;
+};
+using enum Indication;
+using enum SubIndication;
+using Cause = signature::UnknownCause;
+constexpr LookRow kLooks[] = {
+    {Valid, None, Cause::None, {"İmza geçerli", ""}},
+    {Invalid, HashFailure, Cause::None, {"Rapor imzalandıktan sonra değiştirilmiş", kAskSender}},
+    {Invalid,
+     SigCryptoFailure,
+     Cause::None,
+     {"Rapor imzalandıktan sonra değiştirilmiş", kAskSender}},
+    {Invalid,
+     Revoked,
+     Cause::None,
+     {"İmza geçersiz", "İmzalayanın sertifikası imzadan önce iptal edilmiş. İçeriğine güvenmeyin; "
+                       "raporu gönderenden yeniden isteyin."}},
+    {Indeterminate,
+     FormatFailure,
+     Cause::NoSignature,
+     {"Bu raporda imza yok", "Raporu kimin hazırladığı ve sonradan değiştirilip değiştirilmediği "
+                             "bilinemez. İmzalı hâlini gönderenden isteyin."}},
+    {Indeterminate,
+     FormatFailure,
+     Cause::ChangedWhileRead,
+     {"Rapor okunurken değişti", "Rapor dosyası denetlenirken değişti. Pencereyi kapatıp yeniden "
+                                 "açın."}},
+    {Indeterminate,
+     FormatFailure,
+     Cause::None,
+     {"İmzanın biçimi bozuk", "İmza, denetlenebilecek biçimde değil. Raporu gönderenden yeniden "
+                              "isteyin."}},
+    {Indeterminate,
+     NoSigningCertificateFound,
+     Cause::None,
+     {"İmzalayanın sertifikası raporda yok", "Kimin imzaladığı bilinemez. Raporu gönderenden "
+                                             "yeniden isteyin."}},
+    {Indeterminate,
+     CryptoConstraintsFailureNoPoe,
+     Cause::Method,
+     {"İmzanın yöntemi tanınmıyor", "Rapor, bu programın denetleyemediği bir yöntemle "
+                                    "imzalanmış. Raporu gönderene sorun."}},
+    {Indeterminate,
+     CryptoConstraintsFailureNoPoe,
+     Cause::None,
+     {"İmza artık güvenli sayılmayan bir yöntemle atılmış",
+      "İmzanın bu yöntem güvenliyken atıldığını kanıtlayan bir zaman damgası yok. Raporun güncel "
+      "bir yöntemle imzalanmış hâlini gönderenden isteyin."}},
+    {Indeterminate,
+     NoCertificateChainFound,
+     Cause::None,
+     {"İmzalayanın kimliği doğrulanamadı",
+      "Sertifikasını bu bilgisayarın güvendiği bir makam vermemiş. Raporu gönderene sorun; "
+      "kurumunuzun kendi makamıysa yöneticiniz onu güvenilenlere ekleyebilir."}},
+    {Indeterminate,
+     ChainConstraintsFailure,
+     Cause::None,
+     {"İmzalayanın sertifikası denetlenemedi",
+      "Sertifikayı veren makamın belgeleri kurallara uymuyor. Raporu gönderene sorun; sürerse "
+      "yöneticinize bildirin."}},
+    {Indeterminate,
+     OutOfBoundsNoPoe,
+     Cause::None,
+     {"İmzalayanın sertifikasının süresi dolmuş",
+      "İmzanın sertifika geçerliyken atıldığını kanıtlayan bir zaman damgası yok. Raporun zaman "
+      "damgalı hâlini gönderenden isteyin."}},
+    {Indeterminate,
+     RevokedNoPoe,
+     Cause::None,
+     {"İmzalayanın sertifikası iptal edilmiş", kNotProvenOlder}},
+    {Indeterminate,
+     RevokedCaNoPoe,
+     Cause::None,
+     {"Sertifikayı veren makamın sertifikası iptal edilmiş", kNotProvenOlder}},
+    {Indeterminate,
+     TryLater,
+     Cause::None,
+     {"Sertifikanın iptal edilip edilmediği öğrenilemedi",
+      "İnternete bağlıyken yeniden deneyin; sonuç değişmezse yöneticinize sorun."}},
+    {Indeterminate,
+     SigConstraintsFailure,
+     Cause::None,
+     {"Sertifika imza atmak için verilmemiş",
+      "İmzalayan, imza için verilmemiş bir sertifika kullanmış. Raporu gönderene sorun."}},
+    {Indeterminate,
+     SignedDataNotFound,
+     Cause::None,
+     {"İmzalanan içerik bulunamadı", "Raporu gönderenden yeniden isteyin."}},
+};
+constexpr VerdictLook kOtherLook = {"İmza doğrulanamadı", "Raporu gönderene sorun."};
+
 constexpr char kLegalNote[] =
     "Bu bilgi imzanın hukuki geçerliliği hakkında bir karar değildir. Nitelik, sertifikanın "
     "kendi beyanıdır; güven listesine bakılmadı.";
@@ -22,27 +127,6 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
     const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-std::string Sentence(std::string text) {
-    if (text.empty())
-        return text;
-    // Upper case the Turkish way: i is İ, ı is I.
-    if (text[0] == 'i')
-        text.replace(0, 1, "İ");
-    else if (text.compare(0, 2, "ı") == 0)
-        text.replace(0, 2, "I");
-    else if (std::islower(static_cast<unsigned char>(text[0])))
-        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
-    else if (text.compare(0, 2, "ş") == 0)
-        text.replace(0, 2, "Ş");
-    else if (text.compare(0, 2, "ç") == 0)
-        text.replace(0, 2, "Ç");
-    else if (text.compare(0, 2, "ö") == 0)
-        text.replace(0, 2, "Ö");
-    else if (text.compare(0, 2, "ü") == 0)
-        text.replace(0, 2, "Ü");
-    return text + ".";
 }
 
 std::string Hex(const signature::Bytes& bytes, const char* separator) {
@@ -60,7 +144,9 @@ std::string Hex(const signature::Bytes& bytes, const char* separator) {
 std::string Fingerprint(const signature::Bytes& der) {
     auto hasher = signature::NewHasher(signature::HashAlgorithm::Sha256);
     hasher->Update(der.data(), der.size());
-    return Hex(hasher->Finish(), ":");
+    // Blanks, as Windows' own certificate window writes it, let the line
+    // wrap: the task dialog cuts a word too long for its width.
+    return Hex(hasher->Finish(), " ");
 }
 
 bool AllDigits(const std::string& text) {
@@ -117,8 +203,9 @@ void AddTime(const signature::SignatureReport& report, const ValidationReport& v
         claimed = report.signingTimeText;
     if (!claimed.empty())
         lines.push_back("İmza zamanı: " + claimed + " (imzalayanın beyanı)");
+    // Why it failed is technical: AddDetails says it.
     if (stamp)
-        lines.push_back("Zaman damgası geçersiz: " + stamp->reason);
+        lines.push_back("Zaman damgası geçersiz: imzanın zamanını kanıtlamıyor");
 }
 
 // "saat 14:30 (UTC+03:00)" today, else the day too: an answer may come from
@@ -147,18 +234,35 @@ void AddRevocation(const ValidationReport& validation, std::vector<std::string>&
                         "iptal edilmiş (" + how + ")");
         return;
     case Revocation::Unknown:
-        lines.push_back("İptal durumu: denetlenemedi (" + r.reason + ")");
-        return;
     case Revocation::None:
         break;
     }
-    lines.push_back("İptal durumu: denetlenemedi (" +
-                    (r.reason.empty() ? std::string("raporda iptal bilgisi yok") : r.reason) + ")");
+    // Why exactly (which answer, which network error) is for the details.
+    if (r.reason.empty())
+        lines.push_back("İptal durumu: öğrenilemedi (raporda iptal bilgisi yok)");
+    else if (r.reason.rfind("çevrimiçi", 0) == 0)
+        lines.push_back("İptal durumu: öğrenilemedi (çevrimiçi sorulamadı)");
+    else
+        lines.push_back("İptal durumu: öğrenilemedi");
+}
+
+// A valid verdict beside a fact that looks bad says why it still holds.
+void AddWhyStillValid(const std::optional<signature::CertificateInfo>& info,
+                      const ValidationReport& validation, std::vector<std::string>& lines) {
+    if (validation.conclusion.indication != Indication::Valid || !validation.timeStamp ||
+        !validation.timeStamp->valid)
+        return;
+    if (validation.revocation.status == Revocation::Revoked)
+        lines.push_back("Sertifika sonradan iptal edilmiş; imza, iptalden önce atıldığı zaman "
+                        "damgasıyla kanıtlanmış");
+    else if (info && info->notAfter < static_cast<std::int64_t>(std::time(nullptr)))
+        lines.push_back("Sertifikanın süresi dolmuş; imza, sürenin dolmasından önce atıldığı zaman "
+                        "damgasıyla kanıtlanmış");
 }
 
 void AddDetails(const std::optional<signature::CertificateInfo>& info,
                 const signature::SignatureReport& report, const ValidationReport& validation,
-                SignatureSummary& summary) {
+                bool asking, SignatureSummary& summary) {
     auto& details = summary.details;
     if (info) {
         details.push_back("Sertifikayı veren: " + info->issuer);
@@ -174,19 +278,28 @@ void AddDetails(const std::optional<signature::CertificateInfo>& info,
         details.push_back("Anahtar: " + info->keyType + ", " + std::to_string(info->keyBits) +
                           " bit");
     const Conclusion& c = validation.conclusion;
+    if (asking)
+        return; // no conclusion yet
     details.push_back(
-        std::string("Sonuç: ") + IndicationName(c.indication) +
+        std::string("Sonuç kodu: ") + IndicationName(c.indication) +
         (c.sub == SubIndication::None ? "" : std::string(" / ") + SubIndicationName(c.sub)));
-    // The technical reason: whichever building block failed says most.
+    // The technical reasons: the conclusion's, then whichever building block
+    // failed, which says most.
     std::string technical;
     if (report.status != Status::Intact)
         technical = report.reason;
     else if (validation.chain.outcome != ChainFacts::Outcome::Found)
         technical = validation.chain.reason;
-    else if (validation.revocation.status == Revocation::Unknown)
+    else if (validation.revocation.status == Revocation::Unknown ||
+             validation.revocation.status == Revocation::None)
         technical = validation.revocation.reason;
-    if (!technical.empty())
-        details.push_back("Teknik neden: " + technical);
+    if (!c.reason.empty())
+        details.push_back(std::string(kTechnicalLabel) + c.reason);
+    if (!technical.empty() && technical != c.reason)
+        details.push_back(std::string(kTechnicalLabel) + technical);
+    if (validation.timeStamp && !validation.timeStamp->valid)
+        details.push_back(std::string(kTechnicalLabel) +
+                          "zaman damgası: " + validation.timeStamp->reason);
 }
 
 Verdict VerdictOf(const signature::SignatureReport& report, const Conclusion& conclusion) {
@@ -229,30 +342,34 @@ std::string LocalTimeWithZone(std::int64_t secondsSince1970) {
     return std::string(text) + " (" + zone + ")";
 }
 
+VerdictLook LookOf(const signature::SignatureReport& report, const Conclusion& conclusion) {
+    for (const LookRow& row : kLooks)
+        if (row.indication == conclusion.indication && row.sub == conclusion.sub &&
+            (row.cause == Cause::None || row.cause == report.cause))
+            return row.look;
+    return kOtherLook;
+}
+
 SignatureSummary Summarize(const std::string& fileName, const signature::SignatureReport& report,
-                           const ValidationReport& validation) {
+                           const ValidationReport& validation, bool asking) {
     SignatureSummary summary;
     summary.title = "İmza bilgisi: " + fileName;
     summary.verdict = VerdictOf(report, validation.conclusion);
     // By Verdict, in its order.
-    static constexpr struct {
-        const char* text;
-        VerdictIcon icon;
-    } kLooks[] = {{"İmza geçerli", VerdictIcon::Good},
-                  {"İmza geçersiz", VerdictIcon::Bad},
-                  {"İmza doğrulanamadı", VerdictIcon::Caution},
-                  {"Rapor imzalandıktan sonra değiştirilmiş", VerdictIcon::Bad}};
-    summary.verdictText = kLooks[static_cast<int>(summary.verdict)].text;
-    summary.icon = kLooks[static_cast<int>(summary.verdict)].icon;
-    if (summary.verdict == Verdict::Altered)
-        summary.reason = "İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.";
-    else
-        summary.reason = Sentence(validation.conclusion.reason);
+    static constexpr VerdictIcon kIcons[] = {VerdictIcon::Good, VerdictIcon::Bad,
+                                             VerdictIcon::Caution, VerdictIcon::Altered};
+    summary.icon = kIcons[static_cast<int>(summary.verdict)];
+    const VerdictLook look = LookOf(report, validation.conclusion);
+    summary.verdictText = asking ? kCheckingText : look.heading;
+    summary.reason = asking ? "" : look.nextStep;
 
     summary.certificate = report.signerCertificate;
+    if (validation.chain.chain.size() > 1)
+        summary.path.assign(validation.chain.chain.begin() + 1, validation.chain.chain.end());
     const auto info = report.signerCertificate.empty()
                           ? std::nullopt
                           : signature::ReadCertificate(report.signerCertificate);
+    summary.signerName = info ? info->subject : report.signer;
     if (report.status != Status::Unknown || info) {
         const bool vouched = AnchorVouches(validation.chain);
         AddSigner(info, report, vouched, summary.lines);
@@ -262,15 +379,16 @@ SignatureSummary Summarize(const std::string& fileName, const signature::Signatu
                     ? "Nitelikli elektronik sertifika (sertifikanın beyanına göre)"
                     : "Nitelikli elektronik sertifika değil (sertifikanın beyanına göre)");
         AddTime(report, validation, summary.lines);
-        if (report.status == Status::Intact)
+        if (report.status == Status::Intact && !asking)
             AddRevocation(validation, summary.lines);
+        AddWhyStillValid(info, validation, summary.lines);
         if (vouched)
-            summary.lines.push_back("Güvenilen kök: " + validation.chain.anchor);
+            summary.lines.push_back("Kimliği doğrulayan makam: " + validation.chain.anchor);
         else if (validation.conclusion.sub != SubIndication::NoCertificateChainFound)
-            summary.lines.push_back(
-                "Sertifika zinciri güvenilen bir köke ulaşmıyor"); // else the reason says so
+            summary.lines.push_back( // else the heading says so
+                "İmzalayanın kimliğini bu bilgisayarın güvendiği bir makam doğrulamıyor");
     }
-    AddDetails(info, report, validation, summary);
+    AddDetails(info, report, validation, asking, summary);
     summary.legalNote = kLegalNote;
     return summary;
 }

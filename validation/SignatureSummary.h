@@ -20,30 +20,47 @@ enum class Verdict {
     Altered,       // the report was changed after signing
 };
 
-// The icon that reads at a glance: Windows' shield icons of the task dialog,
-// the theme's security-high/-low/-medium on Linux.
-enum class VerdictIcon { Good, Bad, Caution };
+// The icon that reads at a glance: the program's own verdict icons on both
+// editions.
+enum class VerdictIcon { Good, Bad, Caution, Altered };
 
 struct SignatureSummary {
     std::string title; // names the report: "İmza bilgisi: a.Tolv"
     Verdict verdict = Verdict::Indeterminate;
     VerdictIcon icon = VerdictIcon::Caution;
-    std::string verdictText;          // "İmza geçerli"...
-    std::string reason;               // one plain sentence under the verdict; empty when valid
+    std::string verdictText;          // "İmza geçerli", "Bu raporda imza yok"...
+    std::string reason;               // what to do next, one plain line; empty when valid
     std::vector<std::string> lines;   // who, qualified, when, revocation, anchor
-    std::vector<std::string> details; // "Ayrıntılar": issuer, validity, serial...
+    std::vector<std::string> details; // "Ayrıntılar": issuer, validity, serial, codes...
     std::string legalNote;
     signature::Bytes certificate; // the signer's (DER), for "Sertifikayı göster"; may be empty
+    // The rest of the path the validation built, the anchor last (DER), and
+    // the signer's name, for the viewer: the issuer's certificates beside the
+    // signer's, under the signer's name.
+    std::vector<signature::Bytes> path;
+    std::string signerName;
 };
 
 inline constexpr char kDetailsLabel[] = "Ayrıntılar";
 inline constexpr char kShowCertificateLabel[] = "Sertifikayı göster";
 inline constexpr char kCloseLabel[] = "Kapat";
+inline constexpr char kOpenReportLabel[] = "Raporu aç";
+// The heading while revocation is asked online: nothing is final yet.
+inline constexpr char kCheckingText[] = "İmza denetleniyor…";
+inline constexpr char kAskingOnline[] = "İptal durumu çevrimiçi soruluyor…";
+
+// What a class of conclusions is called and what the reader can do about it.
+struct VerdictLook {
+    const char* heading;
+    const char* nextStep; // "" when there is nothing to do
+};
+VerdictLook LookOf(const signature::SignatureReport& report, const Conclusion& conclusion);
 
 // fileName: the report's file name, for display (UTF-8). The times are shown
-// in the user's local time zone, with its offset.
+// in the user's local time zone, with its offset. asking: revocation is being
+// asked online, so the verdict is not given yet.
 SignatureSummary Summarize(const std::string& fileName, const signature::SignatureReport& report,
-                           const ValidationReport& validation);
+                           const ValidationReport& validation, bool asking = false);
 
 // "08.12.2026 14:30 (UTC+03:00)"; empty when the system cannot express the time.
 std::string LocalTimeWithZone(std::int64_t secondsSince1970);

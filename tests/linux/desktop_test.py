@@ -6,7 +6,8 @@ Turkish name holding blanks, '#' and '%' is opened with `gio open`, as a
 double-click does: the viewer must start the fake browser on a PDF identical
 to the report's payload, and end. `gio info` must call .tolv, .Tolv and .TOLV
 files application/x-tolv. "Tolv İmza Bilgisi" must be among the applications
-for it ("Open with") without being the default, and `gio launch` of its entry
+for it ("Open with") without being the default, even once a file manager put
+it first among the user's associations, and `gio launch` of its entry
 with the report must open the "İmza bilgisi" window on it.
 
 Run by ctest through scripts/linux-bench.sh, after the package test.
@@ -101,6 +102,14 @@ def main():
 
     check("gio mime: Tolv İmza Bilgisi is offered for application/x-tolv",
           "tr.org.tolv.Viewer.imza.desktop" in out.split("Registered applications:")[-1], out)
+    # What Thunar keeps of one "Open With → Tolv İmza Bilgisi": the entry first
+    # among the user's associations. The package's default still wins.
+    with open(os.path.join(desk.config, "mimeapps.list"), "w", encoding="utf-8") as f:
+        f.write("[Added Associations]\napplication/x-tolv=tr.org.tolv.Viewer.imza.desktop;\n")
+    out = subprocess.run(["/usr/bin/gio", "mime", "application/x-tolv"], env=env,
+                         capture_output=True, text=True).stdout
+    check("gio mime: the viewer stays the default after Open With → Tolv İmza Bilgisi",
+          out.splitlines()[0].endswith(": tr.org.tolv.Viewer.desktop") if out else False, out.strip())
     program = os.path.join(root, "usr/bin/tolv-viewer")
     launched = subprocess.run(["/usr/bin/gio", "launch", os.path.join(
         share, "applications/tr.org.tolv.Viewer.imza.desktop"), report], env=env,

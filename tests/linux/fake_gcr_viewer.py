@@ -19,6 +19,8 @@ except OSError as error:
     record["error"] = str(error)
 read = subprocess.run(["/usr/bin/openssl", "x509", "-in", path, "-noout", "-fingerprint", "-sha256"],
                       capture_output=True, text=True)
+record["certificates"] = (open(path, encoding="utf-8").read().count("BEGIN CERTIFICATE")
+                          if os.path.isfile(path) else 0)
 record["fingerprint"] = read.stdout.strip().split("=", 1)[-1] if read.returncode == 0 else ""
 with open(os.environ["FAKE_BROWSER_LOG"], "a", encoding="utf-8") as log:
     log.write(json.dumps(record, ensure_ascii=False) + "\n")

@@ -45,7 +45,9 @@ for path in \
   /usr/share/applications/tr.org.tolv.Viewer.desktop \
   /usr/share/applications/tr.org.tolv.Viewer.Preferences.desktop \
   /usr/share/applications/tr.org.tolv.Viewer.imza.desktop \
+  /usr/share/applications/mimeapps.list \
   /usr/share/icons/hicolor/scalable/apps/tr.org.tolv.Viewer.svg \
+  /usr/share/icons/hicolor/scalable/status/tr.org.tolv.Viewer-valid.svg \
   /usr/share/icons/hicolor/16x16/apps/tr.org.tolv.Viewer.png \
   /usr/share/icons/hicolor/48x48/apps/tr.org.tolv.Viewer.png \
   /usr/share/icons/hicolor/256x256/apps/tr.org.tolv.Viewer.png \

@@ -5,9 +5,11 @@ altered, unsigned; the long-term ones signed under the PKI of
 tests/validation/longterm_cases.py, its CA in the user's trust folder), reads
 it back through AT-SPI once any online question has ended (title, icon, the
 verdict, the reason, the plain lines, the collapsed Ayrıntılar with the
-details, the legal note, the buttons) and closes it with Kapat, Enter or Esc.
+details, the legal note, the buttons) and closes it with Kapat, Enter or Esc,
+or with Raporu aç, when the report must reach the (fake) browser.
 The rows of CERTIFICATE press "Sertifikayı göster": with a fake gcr-viewer
-first on PATH, which records the private file it was given, and without one,
+first on PATH, which records the private file it was given (the signer's
+certificate and its CA's, named after the signer), and without one,
 when an error box must say what to install.
 
 Run by ctest through scripts/linux-bench.sh.
@@ -31,10 +33,14 @@ from desk import Desk, press, read_box, read_window, run_checks, run_viewer  # n
 TZ = "TRT-3"  # Istanbul's offset, without its rules
 LEGAL = ("Bu bilgi imzanın hukuki geçerliliği hakkında bir karar değildir. Nitelik, sertifikanın "
          "kendi beyanıdır; güven listesine bakılmadı.")
-BUTTONS = ["Sertifikayı göster", "Kapat"]
+BUTTONS = ["Sertifikayı göster", "Raporu aç", "Kapat"]
 SIGNER = ["İmzalayan: Örnek İmzacı", "Nitelikli elektronik sertifika değil (sertifikanın beyanına göre)",
           "İmza zamanı: 01.01.2025 15:00 (UTC+03:00), zaman damgası: Tolv Zaman Damgası"]
-ANCHOR = "Güvenilen kök: Tolv Uzun Süreli Kök"
+ANCHOR = "Kimliği doğrulayan makam: Tolv Uzun Süreli Kök"
+ASK_SENDER = "İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin."
+UNKNOWN_SIGNER = ("Sertifikasını bu bilgisayarın güvendiği bir makam vermemiş. Raporu gönderene sorun; "
+                  "kurumunuzun kendi makamıysa yöneticiniz onu güvenilenlere ekleyebilir.")
+NO_REVOCATION = "İptal durumu: öğrenilemedi (raporda iptal bilgisi yok)"
 ANY = re.compile(".+")
 NO_VIEWER = ("Sertifika gösterilemedi: sertifika gösterici (gcr-viewer) bulunamadı. Göstermek için "
              "gcr paketini kurun.")
@@ -53,43 +59,48 @@ WINDOWS = [
     window("valid: time-stamped, the report's own OCSP answer good", "lt-good", "İmza geçerli",
            "Güvenilir", SIGNER + ["İptal durumu: denetlendi, sertifika iptal edilmemiş (raporun kendi "
                                   "OCSP yanıtı)", ANCHOR],
-           details=["Sonuç: valid", "SHA-256 parmak izi: {fingerprint}"]),
+           details=["Sonuç kodu: valid", "SHA-256 parmak izi: {fingerprint}"]),
+    window("Raporu aç: the report in the browser, as a double-click shows it", "lt-good",
+           "İmza geçerli", "Güvenilir", [ANY] * 5, answer="Raporu aç", browsers=["google-chrome"]),
     window("invalid: revoked before the time-stamp, closed with Enter", "lt-revoked-before-ts",
            "İmza geçersiz", "Güvenilmez",
            SIGNER + ["İptal durumu: sertifika 01.06.2024 03:00 (UTC+03:00) tarihinde iptal edilmiş "
                      "(raporun kendi OCSP yanıtı)", ANCHOR],
-           reason=ANY, details=["Sonuç: invalid / REVOKED"], answer="Return"),
+           reason="İmzalayanın sertifikası imzadan önce iptal edilmiş. " + ASK_SENDER,
+           details=["Sonuç kodu: invalid / REVOKED"], answer="Return"),
     window("indeterminate: no revocation data, the administrator's OnlineRevocation=0 over the "
-           "user's 1", "t-only", "İmza doğrulanamadı", "Dikkat",
-           SIGNER + ["İptal durumu: denetlenemedi (raporda iptal bilgisi yok)", ANCHOR],
-           reason="Raporda iptal bilgisi yok.", details=["Sonuç: indeterminate / TRY_LATER"],
+           "user's 1", "t-only", "Sertifikanın iptal edilip edilmediği öğrenilemedi", "Dikkat",
+           SIGNER + [NO_REVOCATION, ANCHOR],
+           reason="İnternete bağlıyken yeniden deneyin; sonuç değişmezse yöneticinize sorun.",
+           details=["Sonuç kodu: indeterminate / TRY_LATER", "Teknik ayrıntı: raporda iptal bilgisi yok"],
            admin="[Viewer]\nOnlineRevocation=0\n", user="[Viewer]\nOnlineRevocation=1\n"),
     window("indeterminate: no revocation data, asked online while the window shows", "t-only",
-           "İmza doğrulanamadı", "Dikkat",
-           SIGNER + [re.compile(r"İptal durumu: denetlenemedi \(çevrimiçi sorulamadı: .+\)"), ANCHOR],
+           "Sertifikanın iptal edilip edilmediği öğrenilemedi", "Dikkat",
+           SIGNER + ["İptal durumu: öğrenilemedi (çevrimiçi sorulamadı)", ANCHOR],
            reason=ANY, asked=None),
     window("valid once asked online: the signer's OCSP responder answers while the window shows",
            "ocsp-good", "İmza geçerli", "Güvenilir",
            ["İmzalayan: Çevrimiçi ocsp-good", SIGNER[1],
             re.compile(r"İptal durumu: denetlendi, sertifika iptal edilmemiş \(çevrimiçi soruldu, "
                        r"saat \d\d:\d\d \(UTC\+03:00\)\)"), ANCHOR],
-           details=["Sonuç: valid"], asked=True),
-    window("indeterminate: self-signed, closed with Esc", "self-signed", "İmza doğrulanamadı",
+           details=["Sonuç kodu: valid"], asked=True),
+    window("indeterminate: self-signed, closed with Esc", "self-signed", "İmzalayanın kimliği doğrulanamadı",
            "Dikkat", ["İmzalayan: Örnek İmzacı (sertifikada yazan ad, doğrulanmadı)", ANY, ANY],
-           reason="Sertifika zinciri güvenilen bir köke ulaşmıyor.",
+           reason=UNKNOWN_SIGNER,
            answer="Escape"),
     # Someone's own certificate claiming a real signer, T.C. number and qualification: the name alone.
-    window("indeterminate: self-made in a real signer's name", "self-made-qualified", "İmza doğrulanamadı",
-           "Dikkat", ["İmzalayan: Ayşe Yılmaz (sertifikada yazan ad, doğrulanmadı)",
-                      "İptal durumu: denetlenemedi (raporda iptal bilgisi yok)"],
-           reason="Sertifika zinciri güvenilen bir köke ulaşmıyor."),
+    window("indeterminate: self-made in a real signer's name", "self-made-qualified",
+           "İmzalayanın kimliği doğrulanamadı", "Dikkat",
+           ["İmzalayan: Ayşe Yılmaz (sertifikada yazan ad, doğrulanmadı)", NO_REVOCATION],
+           reason=UNKNOWN_SIGNER),
     window("altered, with the administrator's CheckSignature=0", "altered",
            "Rapor imzalandıktan sonra değiştirilmiş", "Güvenilmez",
-           [ANY, ANY, "Sertifika zinciri güvenilen bir köke ulaşmıyor"],
-           reason="İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.",
+           [ANY, ANY, "İmzalayanın kimliğini bu bilgisayarın güvendiği bir makam doğrulamıyor"],
+           reason=ASK_SENDER,
            admin="[Viewer]\nCheckSignature=0\n"),
-    window("unsigned: no certificate to show", "unsigned", "İmza doğrulanamadı", "Dikkat", [],
-           reason=ANY, certificate=False),
+    window("unsigned: no certificate to show", "unsigned", "Bu raporda imza yok", "Dikkat", [],
+           reason="Raporu kimin hazırladığı ve sonradan değiştirilip değiştirilmediği bilinemez. "
+                  "İmzalı hâlini gönderenden isteyin.", certificate=False),
 ]
 
 # name: whether a fake gcr-viewer is on PATH.
@@ -178,7 +189,7 @@ def check_window(c, shown, report, signer_fingerprint):
         problems.append(f"lines {got_lines}, expected {c['lines']}")
     details = labels[-2].split("\n") if len(labels) >= 2 else []
     for line in c["details"]:
-        if line.format(fingerprint=signer_fingerprint) not in details:
+        if line.format(fingerprint=signer_fingerprint.replace(":", " ")) not in details:
             problems.append(f"details {details} lack {line!r}")
     if not labels or labels[-1] != LEGAL:
         problems.append(f"the last label is {labels[-1:]}, expected the legal note")
@@ -186,9 +197,11 @@ def check_window(c, shown, report, signer_fingerprint):
 
 
 def check_case(c, viewer, work, reports, ca, signer_fingerprint):
-    code, shown, output, _ = open_window(viewer, work, ca, reports[c["report"]], c["answer"],
-                                         **c["desk"])
+    code, shown, output, desk = open_window(viewer, work, ca, reports[c["report"]], c["answer"],
+                                            **c["desk"])
     problems = check_window(c, shown, reports[c["report"]], signer_fingerprint)
+    if c["answer"] == "Raporu aç" and [r["program"] for r in desk.records()] != ["google-chrome"]:
+        problems.append(f"the report was not shown: {desk.records()}")
     if code != 0:
         problems.append(f"exit code {code}")
     return problems + (["viewer said: " + output.strip()] if problems and output else [])
@@ -225,6 +238,8 @@ def check_certificate(with_viewer, viewer, work, reports, ca, signer_fingerprint
             problems.append(f"gcr-viewer started as {records}, expected once with one file")
         elif (record.get("mode"), record.get("folder_mode")) != (0o600, 0o700):
             problems.append(f"modes {record.get('mode')} {record.get('folder_mode')}, expected 0600 in 0700")
+        if (os.path.basename(record.get("path", "")), record.get("certificates")) != ("Örnek İmzacı.pem", 2):
+            problems.append(f"gcr-viewer got {record}, expected the signer's and the CA's as Örnek İmzacı.pem")
         if record.get("fingerprint") != signer_fingerprint:
             problems.append(f"gcr-viewer read {record.get('fingerprint')!r}, not the signer's certificate")
         # Closed before the viewer, the window's program still removes the copy when it ends.

@@ -10,11 +10,14 @@
 #include "windows/app/Browser.h"
 #include "windows/app/MachineAnchors.h"
 #include "windows/base/General_win.h"
+#include "windows/base/MessageBox.h"
+#include "windows/base/Process_win.h"
 #include "windows/base/SettingPaths.h"
 #include "windows/ui/SignatureWindow.h"
 
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -45,6 +48,27 @@ SecondLook AskOnline(const std::shared_ptr<OnlineLook>& look, const std::string&
             }};
 }
 
+// "Raporu aç": the report as a double-click shows it, with file mode's
+// questions, in a process of its own as the shell's verb starts it.
+std::function<void()> OpenReport(const std::wstring& reportPath) {
+    return [reportPath] {
+        std::wstring module(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD length =
+                GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
+            if (length == 0)
+                return;
+            if (length < module.size()) {
+                module.resize(length);
+                break;
+            }
+            module.resize(module.size() * 2);
+        }
+        if (!StartProcess(L"\"" + module + L"\" \"" + reportPath + L"\"", SW_SHOWNORMAL))
+            ShowMessage(L"Rapor açılamadı.", kStyleError);
+    };
+}
+
 } // namespace
 
 void RunSignatureInfo(const std::wstring& reportPath) {
@@ -62,15 +86,15 @@ void RunSignatureInfo(const std::wstring& reportPath) {
     look->offline = validation::Validate(look->report, look->anchors, look->now);
 
     const std::string reportName = ReportNameUtf8(reportPath);
-    const validation::SignatureSummary summary =
-        validation::Summarize(reportName, look->report, look->offline);
     if (!validation::WantsOnlineRevocation(look->offline) ||
         !SwitchIsOn(kOnlineRevocationSettingPath)) {
-        ShowSignatureWindow(summary, nullptr);
+        ShowSignatureWindow(validation::Summarize(reportName, look->report, look->offline), nullptr,
+                            OpenReport(reportPath));
         return;
     }
     const SecondLook online = AskOnline(look, reportName);
-    ShowSignatureWindow(summary, &online);
+    ShowSignatureWindow(validation::Summarize(reportName, look->report, look->offline, true),
+                        &online, OpenReport(reportPath));
     // The look's thread may still wait for a responder: it ends with the program.
     ExitProcess(0);
 }

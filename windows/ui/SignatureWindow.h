@@ -19,9 +19,8 @@ struct SecondLook {
 
 // Shows the window and returns when the user has closed it. With a second
 // look, its thread may still run then: the caller ends the program.
-void ShowSignatureWindow(const validation::SignatureSummary& summary, const SecondLook* secondLook);
-
-// What the window's content says while the second look runs.
-inline constexpr char kAskingOnline[] = "İptal durumu çevrimiçi soruluyor…";
+// openReport: what "Raporu aç" does before the window closes.
+void ShowSignatureWindow(const validation::SignatureSummary& summary, const SecondLook* secondLook,
+                         std::function<void()> openReport);
 
 } // namespace tolv

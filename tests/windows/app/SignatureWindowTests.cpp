@@ -5,6 +5,7 @@
 // the icon, the verdict, the content, the details (hidden while collapsed),
 // the footer, in that order.
 
+#include "tests/windows/support/FakeBrowsers.h"
 #include "tests/windows/support/ProgramDriver.h"
 #include "tests/windows/support/SampleReport.h"
 #include "tests/windows/support/TestEnvironment.h"
@@ -23,7 +24,11 @@ using namespace tolv::test;
 namespace {
 
 constexpr int kShowCertificate = 1001;
+constexpr int kOpenReport = 1002;
 constexpr wchar_t kAsking[] = L"İptal durumu çevrimiçi soruluyor…";
+constexpr wchar_t kAskSender[] = L"İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.";
+constexpr wchar_t kNoRevocation[] = L"İptal durumu: öğrenilemedi (raporda iptal bilgisi yok)";
+constexpr wchar_t kAnchor[] = L"Kimliği doğrulayan makam: Tolv Uzun Süreli Kök";
 constexpr wchar_t kLegalNote[] = L"Bu bilgi imzanın hukuki geçerliliği hakkında bir karar "
                                  L"değildir. Nitelik, sertifikanın kendi beyanıdır; güven "
                                  L"listesine bakılmadı.";
@@ -40,6 +45,7 @@ struct Shown {
     std::wstring title, verdict, content, details, footer, expando;
     bool detailsVisible = false;
     bool progress = false;
+    bool icon = false; // the verdict's icon drawn
     std::vector<std::pair<int, std::wstring>> buttons;
 };
 
@@ -51,6 +57,8 @@ Shown Read(HWND window) {
         const LONG type = c.style & 0x1F;
         if (c.className == L"Static" && type != SS_ICON)
             texts.push_back(c);
+        else if (c.className == L"Static")
+            shown.icon = shown.icon || SendMessageW(c.hwnd, STM_GETICON, 0, 0) != 0;
         else if (c.className == L"msctls_progress32")
             shown.progress = shown.progress || IsWindowVisible(c.hwnd);
         else if (c.className == L"Button" && type == BS_OWNERDRAW)
@@ -199,6 +207,7 @@ TEST_P(SignatureWindowCases, ShowsTheVerdictTheSignerAndTheDetails) {
 
     EXPECT_EQ(shown.title, L"İmza bilgisi: r r.Tolv");
     EXPECT_EQ(shown.verdict, c.verdict);
+    EXPECT_TRUE(shown.icon);
     EXPECT_TRUE((shown.content + L"\n").starts_with(std::wstring(c.reason) + L"\n"))
         << tolv::WideToUtf8(shown.content);
     const std::wstring content = L"\n" + shown.content + L"\n";
@@ -206,19 +215,21 @@ TEST_P(SignatureWindowCases, ShowsTheVerdictTheSignerAndTheDetails) {
         EXPECT_NE(content.find(L"\n" + line + L"\n"), std::wstring::npos)
             << tolv::WideToUtf8(line) << " not in:\n"
             << tolv::WideToUtf8(shown.content);
-    const std::wstring result = std::wstring(L"\nSonuç: ") + c.result;
+    const std::wstring result = std::wstring(L"\nSonuç kodu: ") + c.result;
     EXPECT_NE((L"\n" + shown.details + L"\n").find(result + L"\n"), std::wstring::npos)
         << tolv::WideToUtf8(shown.details);
     EXPECT_FALSE(shown.detailsVisible) << "the details are collapsed at first";
     EXPECT_EQ(shown.expando, L"Ayrıntılar");
     EXPECT_EQ(shown.footer, kLegalNote);
-    std::vector<std::pair<int, std::wstring>> buttons{{IDCANCEL, L"Kapat"}};
+    std::vector<std::pair<int, std::wstring>> buttons{{kOpenReport, L"&Raporu aç"},
+                                                      {IDCANCEL, L"Kapat"}};
     if (c.report != GoodReport) // whose made-up certificate cannot be shown
-        buttons.insert(buttons.begin(), {kShowCertificate, L"Sertifikayı göster"});
+        buttons.insert(buttons.begin() + 1, {kShowCertificate, L"Sertifikayı göster"});
     EXPECT_EQ(shown.buttons, buttons);
 
     // Asking online shows itself, and what it found takes its place.
     EXPECT_EQ(first.progress, c.asks);
+    EXPECT_EQ(first.verdict == L"İmza denetleniyor…", c.asks) << tolv::WideToUtf8(first.verdict);
     EXPECT_EQ(first.content.ends_with(kAsking), c.asks) << tolv::WideToUtf8(first.content);
     EXPECT_FALSE(shown.progress);
     EXPECT_EQ(shown.content.find(kAsking), std::wstring::npos);
@@ -255,48 +266,49 @@ INSTANTIATE_TEST_SUITE_P(
                    {L"Nitelikli elektronik sertifika değil (sertifikanın beyanına göre)",
                     L"İptal durumu: denetlendi, sertifika iptal edilmemiş (raporun kendi iptal "
                     L"listesi)",
-                    L"Güvenilen kök: Tolv Uzun Süreli Kök"},
+                    kAnchor},
                    L"valid",
                    false},
         WindowCase{"RevokedBeforeItsTimeStamp",
                    Revoked,
                    false,
                    L"İmza geçersiz",
-                   L"Sertifika imzadan önce iptal edilmiş.",
-                   {L"İmzalayan: İptal Edilmiş İmzacı", L"Güvenilen kök: Tolv Uzun Süreli Kök"},
+                   L"İmzalayanın sertifikası imzadan önce iptal edilmiş. İçeriğine güvenmeyin; "
+                   L"raporu gönderenden yeniden isteyin.",
+                   {L"İmzalayan: İptal Edilmiş İmzacı", kAnchor},
                    L"invalid / REVOKED",
                    false},
         WindowCase{"SelfSigned",
                    SelfSigned,
                    false,
-                   L"İmza doğrulanamadı",
-                   L"Sertifika zinciri güvenilen bir köke ulaşmıyor.",
-                   {L"İmzalayan: Örnek İmzacı (sertifikada yazan ad, doğrulanmadı)",
-                    L"İptal durumu: denetlenemedi (raporda iptal bilgisi yok)"},
+                   L"İmzalayanın kimliği doğrulanamadı",
+                   L"Sertifikasını bu bilgisayarın güvendiği bir makam vermemiş. Raporu gönderene "
+                   L"sorun; kurumunuzun kendi makamıysa yöneticiniz onu güvenilenlere "
+                   L"ekleyebilir.",
+                   {L"İmzalayan: Örnek İmzacı (sertifikada yazan ad, doğrulanmadı)", kNoRevocation},
                    L"indeterminate / NO_CERTIFICATE_CHAIN_FOUND",
                    false},
         WindowCase{"Altered",
                    Altered,
                    false,
                    L"Rapor imzalandıktan sonra değiştirilmiş",
-                   L"İçeriğine güvenmeyin; raporu gönderenden yeniden isteyin.",
+                   kAskSender,
                    {L"İmzalayan: Örnek İmzacı (sertifikada yazan ad, doğrulanmadı)"},
                    L"invalid / HASH_FAILURE",
                    false},
         WindowCase{"NoRevocationDataOnlineOff",
                    Unasked,
                    true,
-                   L"İmza doğrulanamadı",
-                   L"Raporda iptal bilgisi yok.",
-                   {L"İmzalayan: Çevrimiçi İmzacı",
-                    L"İptal durumu: denetlenemedi (raporda iptal bilgisi yok)"},
+                   L"Sertifikanın iptal edilip edilmediği öğrenilemedi",
+                   L"İnternete bağlıyken yeniden deneyin; sonuç değişmezse yöneticinize sorun.",
+                   {L"İmzalayan: Çevrimiçi İmzacı", kNoRevocation},
                    L"indeterminate / TRY_LATER",
                    false},
         WindowCase{"CannotBeChecked",
                    GoodReport,
                    false,
-                   L"İmza doğrulanamadı",
-                   L"İmzanın biçimi denetime uygun değil.",
+                   L"İmzanın biçimi bozuk",
+                   L"İmza, denetlenebilecek biçimde değil. Raporu gönderenden yeniden isteyin.",
                    {},
                    L"indeterminate / FORMAT_FAILURE",
                    false},
@@ -306,7 +318,7 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    L"İmza geçerli",
                    L"İmzalayan: Çevrimiçi İmzacı",
-                   {L"Güvenilen kök: Tolv Uzun Süreli Kök"},
+                   {kAnchor},
                    L"valid",
                    true}),
     [](const ::testing::TestParamInfo<WindowCase>& info) { return info.param.name; });
@@ -357,6 +369,24 @@ TEST_F(SignatureWindowTest, TheCertificateButtonOpensTheSystemsViewerAndEnterClo
     EXPECT_EQ(run_->WaitForExit(500), std::nullopt);
     PressKey(window_, VK_RETURN);
     EXPECT_EQ(run_->WaitForExit(), 0u);
+}
+
+// "Raporu aç" closes the window and shows the report as a double-click does:
+// file mode, here with the fake Chrome.
+TEST_F(SignatureWindowTest, OpenReportShowsTheReportInTheBrowser) {
+    StoreDword(L"OnlineRevocation", 0);
+    StoreDword(L"Browser", 0);
+    InstalledBrowsers browsers;
+    ScopedEnv temp{L"TEMP", reports_.path().wstring()};
+    Open(Valid(), L"a.Tolv");
+    ASSERT_NE(window_, nullptr);
+    Click(kOpenReport);
+    EXPECT_EQ(run_->WaitForExit(), 0u);
+    std::vector<BrowserRun> runs;
+    for (int i = 0; i < 300 && (runs.empty() || !runs[0].ended); ++i, Sleep(100))
+        runs = browsers.chrome.Runs();
+    ASSERT_EQ(runs.size(), 1u) << "the report was not shown";
+    EXPECT_TRUE(runs[0].exists) << tolv::WideToUtf8(runs[0].file);
 }
 
 TEST_F(SignatureWindowTest, EscCloses) {
