@@ -227,10 +227,11 @@ BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR names) {
 } // namespace
 
 TEST_F(ProgramResources, IconGroupHasTheSixImagesAndEachLoads) {
-    // One icon group, id 1: the first group is what "path,0" shows for report files.
+    // The program's icon is group 1, the first, what "path,0" shows for report
+    // files; the four verdict icons of the signature window follow it.
     std::vector<ULONG_PTR> groups;
     EnumResourceNamesW(module_, RT_GROUP_ICON, CollectName, reinterpret_cast<LONG_PTR>(&groups));
-    EXPECT_EQ(groups, std::vector<ULONG_PTR>{1});
+    EXPECT_EQ(groups, (std::vector<ULONG_PTR>{1, 2, 3, 4, 5}));
 
     const std::string_view group = Resource(RT_GROUP_ICON, MAKEINTRESOURCEW(1));
     ASSERT_GE(group.size(), sizeof(GroupIconHeader));
