@@ -49,7 +49,7 @@ std::string VerifyTally::SummaryText(double seconds) const {
            n(Count(Verdict::Altered)) + " değiştirilmiş, " + n(Count(Verdict::Unknown)) +
            " denetlenemeyen, " + n(Count(Verdict::Unreadable)) + " okunamayan; " +
            n(Count(Judgement::Valid)) + " geçerli, " + n(Count(Judgement::Invalid)) +
-           " geçersiz, " + n(Count(Judgement::Indeterminate)) + " belirsiz" +
+           " geçersiz, " + n(Count(Judgement::Indeterminate)) + " doğrulanamayan" +
            (require_ == Requirement::Valid ? "; " + n(NotValid()) + " geçerli olmayan" : "");
 }
 

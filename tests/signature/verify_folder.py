@@ -45,10 +45,10 @@ RUNS = [
     (["."], None, 4),
     (["İzmir", "arşiv/bozuk.Tolv", "Zeynep.tolv"], ["İzmir/", "arşiv/bozuk.Tolv", "Zeynep.tolv"], 2),
 ]
-CONCLUSION = {"intact": "belirsiz", "unknown": "belirsiz", "altered": "geçersiz"}
+CONCLUSION = {"intact": "doğrulanamayan", "unknown": "doğrulanamayan", "altered": "geçersiz"}
 SUMMARY = re.compile(r"tolv-extract: (\d+) rapor \d+,\d\d saniyede denetlendi: (\d+) sağlam, "
                      r"(\d+) değiştirilmiş, (\d+) denetlenemeyen, (\d+) okunamayan; "
-                     r"(\d+) geçerli, (\d+) geçersiz, (\d+) belirsiz")
+                     r"(\d+) geçerli, (\d+) geçersiz, (\d+) doğrulanamayan")
 
 
 def make_tree(root, cases_dir, cases):
@@ -83,7 +83,7 @@ def summary_of(lines):
     count = lambda what: [s for s in statuses if CONCLUSION.get(s) == what]
     return (len(lines), statuses.count("intact"), statuses.count("altered"),
             statuses.count("unknown"), statuses.count("unreadable"), 0,
-            len(count("geçersiz")), len(count("belirsiz")))
+            len(count("geçersiz")), len(count("doğrulanamayan")))
 
 
 def check_progress(command, report, folder, env):
