@@ -35,17 +35,24 @@ RevocationFacts Combine(const std::vector<RevocationAnswer>& ocsp,
         const char* label; // in the reason
     };
     const Source sources[] = {{ocsp, "ocsp", "OCSP yanıtı "}, {crl, "crl", "iptal listesi "}};
-    // A revocation anywhere outweighs any good answer, so it is looked for first.
-    for (const Says wanted : {Says::Revoked, Says::Good})
-        for (const Source& source : sources)
-            for (const RevocationAnswer& answer : source.answers)
-                if (answer.says == wanted && facts.status == Revocation::Unknown) {
-                    facts.status = wanted == Says::Revoked ? Revocation::Revoked : Revocation::Good;
-                    if (wanted == Says::Revoked)
-                        facts.revokedAt = answer.revokedAt;
-                    facts.source = source.name;
-                    facts.nextUpdate = answer.nextUpdate;
-                }
+    // A revocation anywhere outweighs any good answer, and of several the
+    // earliest counts: so revocations are looked at first, all of them.
+    for (const Source& source : sources)
+        for (const RevocationAnswer& answer : source.answers)
+            if (answer.says == Says::Revoked &&
+                (!facts.revokedAt || answer.revokedAt < *facts.revokedAt)) {
+                facts.status = Revocation::Revoked;
+                facts.revokedAt = answer.revokedAt;
+                facts.source = source.name;
+                facts.nextUpdate = answer.nextUpdate;
+            }
+    for (const Source& source : sources)
+        for (const RevocationAnswer& answer : source.answers)
+            if (answer.says == Says::Good && facts.status == Revocation::Unknown) {
+                facts.status = Revocation::Good;
+                facts.source = source.name;
+                facts.nextUpdate = answer.nextUpdate;
+            }
     if (facts.status != Revocation::Unknown)
         return facts;
     for (const Source& source : sources)

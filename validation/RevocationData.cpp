@@ -317,20 +317,21 @@ private:
             return NotCounted("sertifikayı düzenleyenin listesi değil");
         if (!SignedBy(list, issuer_))
             return NotCounted("imzası sertifikayı düzenleyenin anahtarıyla doğrulanmıyor");
-        // Only a complete list speaks for every certificate of its issuer: a
-        // delta list or a partition (issuing distribution point), each marked
-        // critical, or any other critical extension, may leave the
-        // certificate out.
-        for (int i = 0; i < X509_CRL_get_ext_count(crl); ++i)
-            if (X509_EXTENSION_get_critical(X509_CRL_get_ext(crl, i)))
-                return NotCounted("tam bir iptal listesi değil (kritik uzantısı var)");
         const ASN1_TIME* nextUpdate = X509_CRL_get0_nextUpdate(crl);
         const std::int64_t next = nextUpdate != nullptr ? Seconds(nextUpdate) : 0;
+        // The issuer signed it: whatever list it is, an entry is a revocation.
         if (const X509_REVOKED* entry = EntryFor(crl, X509_get0_serialNumber(certificate_)))
             return {RevocationAnswer::Says::Revoked,
                     Seconds(X509_REVOKED_get0_revocationDate(entry)),
                     {},
                     next};
+        // But only a complete list speaks for every certificate of its issuer:
+        // a delta list or a partition (issuing distribution point), each
+        // marked critical, or any other critical extension, may leave the
+        // certificate out.
+        for (int i = 0; i < X509_CRL_get_ext_count(crl); ++i)
+            if (X509_EXTENSION_get_critical(X509_CRL_get_ext(crl, i)))
+                return NotCounted("tam bir iptal listesi değil (kritik uzantısı var)");
         const std::int64_t issued = Seconds(X509_CRL_get0_lastUpdate(crl));
         if (issued < at_.time)
             return TooEarly(at_, "yayımlanmış");
