@@ -115,6 +115,12 @@ std::optional<FileModeQuestion> QuestionFor(const signature::SignatureReport& re
     if (validation.conclusion.indication == Indication::Invalid)
         return FileModeQuestion{
             signature::InvalidWarning(report.signer, validation.conclusion.reason), true};
+    // Revoked, the signer's certificate or a CA's of its chain, and nothing
+    // proves the signature older: where the issuer is a system root the report
+    // does not carry, only the chain finds it.
+    if (validation.conclusion.sub == SubIndication::RevokedNoPoe ||
+        validation.conclusion.sub == SubIndication::RevokedCaNoPoe)
+        return FileModeQuestion{signature::kRevokedUnprovenWarning, true};
     // A forger re-signs a changed report with a certificate of his own that
     // names the real signer: intact, and only the chain tells.
     if (warnUntrusted && !AnchorVouches(validation.chain))
