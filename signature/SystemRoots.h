@@ -2,7 +2,11 @@
 // The system's trust anchors for an OpenSSL store: the only part of the
 // certificate checks that differs between the editions.
 
+#include "signature/Crypto.h"
+
 #include <openssl/x509_vfy.h>
+
+#include <vector>
 
 namespace tolv::signature {
 
@@ -17,5 +21,11 @@ namespace tolv::signature {
 // Disallowed ones, read at each call: a store is made once per run, and sees
 // a root trusted or distrusted a moment ago.
 bool AddSystemRoots(X509_STORE* store);
+
+// The certificates the system distrusts outright, whatever chain they stand
+// in (Windows: the Disallowed stores, where an administrator or Windows Update
+// puts a compromised CA); none on Linux, where a distrusted root is simply
+// absent.
+std::vector<Bytes> DistrustedCertificates();
 
 } // namespace tolv::signature

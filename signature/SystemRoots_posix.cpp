@@ -52,6 +52,10 @@ bool AddBundle(X509_STORE* store, const char* file) {
 
 } // namespace
 
+std::vector<Bytes> DistrustedCertificates() {
+    return {};
+}
+
 bool AddSystemRoots(X509_STORE* store) {
     bool added = false;
     if (const char* file = std::getenv(X509_get_default_cert_file_env()))

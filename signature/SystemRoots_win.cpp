@@ -26,7 +26,7 @@ constexpr DWORD kLocations[] = {
     CERT_SYSTEM_STORE_LOCAL_MACHINE_ENTERPRISE,
 };
 
-// The DER of every certificate in the named store at every location.
+// The DER of every certificate in the named store at every location, sorted.
 std::vector<Bytes> StoreCertificates(const wchar_t* name) {
     std::vector<Bytes> found;
     for (const DWORD location : kLocations) {
@@ -48,7 +48,7 @@ std::vector<Bytes> StoreCertificates(const wchar_t* name) {
 
 // The trusted roots less those the administrator put among the disallowed.
 std::vector<Bytes> TrustedRoots() {
-    const std::vector<Bytes> disallowed = StoreCertificates(L"Disallowed");
+    const std::vector<Bytes> disallowed = DistrustedCertificates();
     std::vector<Bytes> roots = StoreCertificates(L"ROOT");
     std::erase_if(roots, [&](const Bytes& der) {
         return std::binary_search(disallowed.begin(), disallowed.end(), der);
@@ -57,6 +57,10 @@ std::vector<Bytes> TrustedRoots() {
 }
 
 } // namespace
+
+std::vector<Bytes> DistrustedCertificates() {
+    return StoreCertificates(L"Disallowed"); // sorted
+}
 
 bool AddSystemRoots(X509_STORE* store) {
     const std::vector<Bytes> roots = TrustedRoots();

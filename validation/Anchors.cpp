@@ -81,6 +81,7 @@ Anchors::Platform& Anchors::PlatformState() const {
     Platform& platform = *platform_;
     if (withSystem_ && !platform.systemLoaded) {
         signature::AddSystemRoots(platform.store.get());
+        platform.distrusted = signature::DistrustedCertificates();
         platform.systemLoaded = true;
     }
     // Anchors added since the last chain.

@@ -6,6 +6,7 @@
 #include "validation/ChainOutcome.h"
 #include "validation/OpenSsl.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -127,6 +128,10 @@ ChainFacts ValidateChain(const Bytes& signer, const std::vector<Bytes>& intermed
     for (const Problem& problem : problems)
         if (!OutOfTime(problem.error))
             return DefectAt(problem, std::move(chain));
+    for (std::size_t i = 0; i < chain.size(); ++i)
+        if (std::binary_search(platform.distrusted.begin(), platform.distrusted.end(), chain[i]))
+            return detail::DefectAt(std::move(chain), i,
+                                    "bu bilgisayarda güvenilmeyenler arasında");
     std::optional<int> outOfTime; // the one nearest the signer
     for (const Problem& problem : problems)
         if (!outOfTime || problem.depth < *outOfTime)

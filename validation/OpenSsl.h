@@ -6,6 +6,7 @@
 #include "validation/Anchors.h"
 
 #include <cstddef>
+#include <vector>
 
 namespace tolv::validation {
 namespace detail {
@@ -30,6 +31,8 @@ struct Anchors::Platform {
     std::size_t addedInStore = 0; // how many of Added() the store holds
     // An added anchor that is not self-signed ends a chain only as a partial one.
     bool partialChain = false;
+    // What the system distrusts outright, sorted: no chain may pass through it.
+    std::vector<Bytes> distrusted;
 };
 
 } // namespace tolv::validation

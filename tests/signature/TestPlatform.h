@@ -16,7 +16,10 @@ bool UnderWine();
 class TrustedRoot {
 public:
     // pem and der are the same root certificate in the two encodings.
-    TrustedRoot(const std::filesystem::path& pem, const std::filesystem::path& der);
+    // distrusted: on Windows, put it among the Disallowed instead, which no
+    // chain may pass through (Linux has no such store: failure() says so).
+    TrustedRoot(const std::filesystem::path& pem, const std::filesystem::path& der,
+                bool distrusted = false);
     ~TrustedRoot();
     TrustedRoot(const TrustedRoot&) = delete;
     TrustedRoot& operator=(const TrustedRoot&) = delete;
@@ -28,6 +31,7 @@ private:
     std::string failure_;
     std::filesystem::path der_;
     std::optional<std::string> saved_; // SSL_CERT_FILE before
+    bool distrusted_ = false;
 };
 
 } // namespace tolv::signature::testing

@@ -9,7 +9,13 @@ bool UnderWine() {
 }
 
 // OpenSSL reads the variable each time a store loads its default paths.
-TrustedRoot::TrustedRoot(const std::filesystem::path& pem, const std::filesystem::path&) {
+TrustedRoot::TrustedRoot(const std::filesystem::path& pem, const std::filesystem::path&,
+                         bool distrusted)
+    : distrusted_(distrusted) {
+    if (distrusted) {
+        failure_ = "no store of distrusted certificates here";
+        return;
+    }
     if (const char* old = std::getenv("SSL_CERT_FILE"))
         saved_ = old;
     if (setenv("SSL_CERT_FILE", pem.c_str(), 1) != 0)
@@ -17,6 +23,8 @@ TrustedRoot::TrustedRoot(const std::filesystem::path& pem, const std::filesystem
 }
 
 TrustedRoot::~TrustedRoot() {
+    if (distrusted_)
+        return;
     if (saved_)
         setenv("SSL_CERT_FILE", saved_->c_str(), 1);
     else

@@ -16,8 +16,9 @@ std::vector<BYTE> ReadAll(const std::filesystem::path& path) {
     return std::vector<BYTE>(std::istreambuf_iterator<char>(in), {});
 }
 
-HCERTSTORE OpenUserRoots() {
-    return CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"ROOT");
+HCERTSTORE OpenUserStore(bool distrusted) {
+    return CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER,
+                         distrusted ? L"Disallowed" : L"ROOT");
 }
 
 } // namespace
@@ -29,10 +30,11 @@ bool UnderWine() {
 
 // On Windows itself adding to the user's roots asks the user first; Wine does
 // not ask.
-TrustedRoot::TrustedRoot(const std::filesystem::path&, const std::filesystem::path& der)
-    : der_(der) {
+TrustedRoot::TrustedRoot(const std::filesystem::path&, const std::filesystem::path& der,
+                         bool distrusted)
+    : der_(der), distrusted_(distrusted) {
     const std::vector<BYTE> bytes = ReadAll(der);
-    HCERTSTORE store = OpenUserRoots();
+    HCERTSTORE store = OpenUserStore(distrusted);
     if (!store) {
         failure_ = "the user's ROOT store does not open: " + std::to_string(GetLastError());
         return;
@@ -49,7 +51,7 @@ TrustedRoot::~TrustedRoot() {
     const std::vector<BYTE> bytes = ReadAll(der_);
     PCCERT_CONTEXT root = CertCreateCertificateContext(X509_ASN_ENCODING, bytes.data(),
                                                        static_cast<DWORD>(bytes.size()));
-    HCERTSTORE store = OpenUserRoots();
+    HCERTSTORE store = OpenUserStore(distrusted_);
     if (root && store) {
         if (PCCERT_CONTEXT found = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0,
                                                               CERT_FIND_EXISTING, root, nullptr))

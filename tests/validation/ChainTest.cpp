@@ -42,7 +42,8 @@ TEST(ChainTest, ValidateChainAtPinnedTimes) {
         std::vector<const char*> intermediates;
         std::vector<const char*> added;
         bool system = false;
-        bool systemTrustsRoot = false; // root.pem made a root of this computer for the row
+        bool systemTrustsRoot = false;    // root.pem made a root of this computer for the row
+        const char* distrusted = nullptr; // a certificate the system distrusts (Windows)
         std::int64_t time = testing::kJune2025;
         Outcome outcome = Outcome::Found;
         const char* anchor = nullptr; // its file, for Found and OutOfBounds
@@ -79,6 +80,14 @@ TEST(ChainTest, ValidateChainAtPinnedTimes) {
          .systemTrustsRoot = true,
          .anchor = "root.der",
          .length = 3},
+        {.what = "an intermediate the system distrusts, under the added root",
+         .signer = "qualified.der",
+         .intermediates = {"inter.der"},
+         .added = {"root.der"},
+         .system = true,
+         .distrusted = "inter.der",
+         .outcome = Outcome::Broken,
+         .reason = "bu bilgisayarda güvenilmeyenler arasında"},
         {.what = "the system's and the added root",
          .signer = "plain.der",
          .intermediates = {"inter.der"},
@@ -167,6 +176,13 @@ TEST(ChainTest, ValidateChainAtPinnedTimes) {
             trusted = std::make_unique<signature::testing::TrustedRoot>(Fixture("root.pem"),
                                                                         Fixture("root.der"));
             ASSERT_EQ(trusted->failure(), "");
+        }
+        std::unique_ptr<signature::testing::TrustedRoot> distrusted;
+        if (row.distrusted) {
+            distrusted = std::make_unique<signature::testing::TrustedRoot>(
+                Fixture(row.distrusted), Fixture(row.distrusted), true);
+            if (!distrusted->failure().empty())
+                continue; // Linux has no such store
         }
         Anchors anchors(row.system);
         for (const char* added : row.added)
