@@ -20,11 +20,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace tolv::validation::detail {
@@ -114,22 +116,40 @@ struct Lookup {
     UniqueAddresses addresses;
 };
 
+constexpr int kMaxPendingLookups = 32;
+
 UniqueAddresses Resolve(std::string host, const std::string& port, Clock::time_point deadline,
                         std::string& error) {
     if (host.size() > 2 && host.front() == '[' && host.back() == ']')
         host = host.substr(1, host.size() - 2);
     auto lookup = std::make_shared<Lookup>();
-    std::thread([lookup, host, port] {
-        addrinfo hints{};
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* found = nullptr;
-        const int status = getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
-        const std::lock_guard lock(lookup->mutex);
-        lookup->status = status;
-        lookup->addresses.reset(found);
-        lookup->finished = true;
-        lookup->done.notify_all();
-    }).detach();
+    // Lookups left behind at their deadline still hold a thread each: past
+    // a few dozen (a resolver that never answers, many reports at once) no
+    // more are started.
+    static std::atomic<int> pending{0};
+    if (pending.load() >= kMaxPendingLookups) {
+        error = "sunucunun adı çözümlenemedi (çok sayıda ad sorgusu bekliyor)";
+        return {};
+    }
+    ++pending;
+    try {
+        std::thread([lookup, host, port] {
+            addrinfo hints{};
+            hints.ai_socktype = SOCK_STREAM;
+            addrinfo* found = nullptr;
+            const int status = getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
+            const std::lock_guard lock(lookup->mutex);
+            lookup->status = status;
+            lookup->addresses.reset(found);
+            lookup->finished = true;
+            lookup->done.notify_all();
+            --pending;
+        }).detach();
+    } catch (const std::system_error&) {
+        --pending;
+        error = "sunucunun adı çözümlenemedi (iş parçacığı başlatılamadı)";
+        return {};
+    }
     std::unique_lock lock(lookup->mutex);
     if (!lookup->done.wait_until(lock, deadline, [&] { return lookup->finished; }))
         error = kLate;
