@@ -28,7 +28,6 @@ using UniqueMdCtx = Owner<EVP_MD_CTX, EVP_MD_CTX_free>;
 using UniquePkeyCtx = Owner<EVP_PKEY_CTX, EVP_PKEY_CTX_free>;
 using UniqueEcdsaSig = Owner<ECDSA_SIG, ECDSA_SIG_free>;
 using UniqueBignum = Owner<BIGNUM, BN_free>;
-using UniqueOpenSslText = UniqueText;
 
 // Fetched once: OpenSSL 3 otherwise looks a digest up again, under its lock,
 // each time one starts, which threads checking reports side by side queue on.
@@ -72,7 +71,7 @@ std::string NameText(const X509_NAME* name) {
         unsigned char* text = nullptr;
         const int length =
             ASN1_STRING_to_UTF8(&text, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, index)));
-        UniqueOpenSslText owner(text);
+        UniqueText owner(text);
         if (length >= 0)
             return std::string(reinterpret_cast<const char*>(text), length);
     }
@@ -94,7 +93,7 @@ std::string Attribute(const X509_NAME* name, int nid) {
     unsigned char* text = nullptr;
     const int length =
         ASN1_STRING_to_UTF8(&text, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, index)));
-    UniqueOpenSslText owner(text);
+    UniqueText owner(text);
     return length > 0 ? std::string(reinterpret_cast<const char*>(text), length) : std::string();
 }
 
@@ -102,14 +101,14 @@ std::string SerialText(const X509* certificate) {
     BIGNUM* number = ASN1_INTEGER_to_BN(X509_get0_serialNumber(certificate), nullptr);
     char* hex = number != nullptr ? BN_bn2hex(number) : nullptr;
     BN_free(number);
-    UniqueOpenSslText owner(reinterpret_cast<unsigned char*>(hex));
+    UniqueText owner(reinterpret_cast<unsigned char*>(hex));
     return hex != nullptr ? std::string(hex) : std::string();
 }
 
 Bytes NameDer(const X509_NAME* name) {
     unsigned char* der = nullptr;
     const int length = i2d_X509_NAME(name, &der);
-    UniqueOpenSslText owner(der);
+    UniqueText owner(der);
     return length > 0 ? Bytes(der, der + length) : Bytes{};
 }
 
@@ -185,7 +184,7 @@ Bytes EcdsaDer(EVP_PKEY* key, std::span<const std::uint8_t> value) {
     s.release();
     unsigned char* der = nullptr;
     const int length = i2d_ECDSA_SIG(signature.get(), &der);
-    UniqueOpenSslText owner(der);
+    UniqueText owner(der);
     return length > 0 ? Bytes(der, der + length) : Bytes{};
 }
 

@@ -7,9 +7,6 @@
 
 namespace tolv::signature::testing {
 
-// Whether this is Windows as Wine makes it, whose CNG lacks some algorithms.
-bool UnderWine();
-
 // Makes a test root trusted by this computer for as long as the object lives:
 // through SSL_CERT_FILE with OpenSSL, in the current user's ROOT store on
 // Windows.

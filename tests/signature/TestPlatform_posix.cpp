@@ -4,10 +4,6 @@
 
 namespace tolv::signature::testing {
 
-bool UnderWine() {
-    return false;
-}
-
 // OpenSSL reads the variable each time a store loads its default paths.
 TrustedRoot::TrustedRoot(const std::filesystem::path& pem, const std::filesystem::path&,
                          bool distrusted)

@@ -23,11 +23,6 @@ HCERTSTORE OpenUserStore(bool distrusted) {
 
 } // namespace
 
-bool UnderWine() {
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
-
 // On Windows itself adding to the user's roots asks the user first; Wine does
 // not ask.
 TrustedRoot::TrustedRoot(const std::filesystem::path&, const std::filesystem::path& der,
