@@ -26,36 +26,18 @@ constexpr int kOpenReportResponse = 2;
 
 // The program's own icons, installed into hicolor: the themes' security-*
 // icons mean "secure", and some draw the good one red.
-struct IconLook {
-    const char* name;
-    const char* colour; // of the heading beside it
-};
-IconLook LookOf(VerdictIcon icon) {
+const char* IconName(VerdictIcon icon) {
     switch (icon) {
     case VerdictIcon::Good:
-        return {"tr.org.tolv.Viewer-valid", "#26a269"};
+        return "tr.org.tolv.Viewer-valid";
     case VerdictIcon::Bad:
-        return {"tr.org.tolv.Viewer-invalid", "#c01c28"};
+        return "tr.org.tolv.Viewer-invalid";
     case VerdictIcon::Altered:
-        return {"tr.org.tolv.Viewer-altered", "#c01c28"};
+        return "tr.org.tolv.Viewer-altered";
     case VerdictIcon::Caution:
         break;
     }
-    return {"tr.org.tolv.Viewer-unverified", "#986a00"};
-}
-
-// What the icon says, for a screen reader.
-const char* IconMeaning(VerdictIcon icon) {
-    switch (icon) {
-    case VerdictIcon::Good:
-        return "Güvenilir";
-    case VerdictIcon::Bad:
-    case VerdictIcon::Altered:
-        return "Güvenilmez";
-    case VerdictIcon::Caution:
-        break;
-    }
-    return "Dikkat";
+    return "tr.org.tolv.Viewer-unverified";
 }
 
 // Names from certificates and file names may hold anything; GTK shows UTF-8.
@@ -204,12 +186,13 @@ void SignatureWindow::BuildProgress(GtkWidget* box) {
 
 void SignatureWindow::Show(const SignatureSummary& summary) {
     gtk_window_set_title(GTK_WINDOW(dialog_), Valid(summary.title).c_str());
-    const IconLook look = LookOf(summary.icon);
-    gtk_image_set_from_icon_name(GTK_IMAGE(image_), look.name, GTK_ICON_SIZE_DIALOG);
-    SetAccessibleName(image_, IconMeaning(summary.icon));
+    const validation::IconLook look = validation::LookOf(summary.icon);
+    gtk_image_set_from_icon_name(GTK_IMAGE(image_), IconName(summary.icon), GTK_ICON_SIZE_DIALOG);
+    SetAccessibleName(image_, look.meaning);
+    UniqueGChar colour(g_strdup_printf("#%06x", static_cast<unsigned>(look.colour)));
     UniqueGChar verdict(
         g_markup_printf_escaped("<span size='large' weight='bold' foreground='%s'>%s</span>",
-                                look.colour, Valid(summary.verdictText).c_str()));
+                                colour.get(), Valid(summary.verdictText).c_str()));
     gtk_label_set_markup(GTK_LABEL(verdict_), verdict.get());
     gtk_label_set_text(GTK_LABEL(reason_), Valid(summary.reason).c_str());
     gtk_widget_set_visible(reason_, !summary.reason.empty());

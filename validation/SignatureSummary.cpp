@@ -350,6 +350,19 @@ VerdictLook LookOf(const signature::SignatureReport& report, const Conclusion& c
     return kOtherLook;
 }
 
+IconLook LookOf(VerdictIcon icon) {
+    switch (icon) {
+    case VerdictIcon::Good:
+        return {"Güvenilir", 0x26a269};
+    case VerdictIcon::Bad:
+    case VerdictIcon::Altered:
+        return {"Güvenilmez", 0xc01c28};
+    case VerdictIcon::Caution:
+        break;
+    }
+    return {"Dikkat", 0x986a00};
+}
+
 SignatureSummary Summarize(const std::string& fileName, const signature::SignatureReport& report,
                            const ValidationReport& validation, bool asking) {
     SignatureSummary summary;

@@ -56,6 +56,15 @@ struct VerdictLook {
 };
 VerdictLook LookOf(const signature::SignatureReport& report, const Conclusion& conclusion);
 
+// What a verdict icon says to those who cannot see it (its accessible name),
+// and the colour of the heading beside it (0xRRGGBB): dark enough to read as
+// text on a light background, the same on both editions.
+struct IconLook {
+    const char* meaning;
+    std::uint32_t colour;
+};
+IconLook LookOf(VerdictIcon icon);
+
 // fileName: the report's file name, for display (UTF-8). The times are shown
 // in the user's local time zone, with its offset. asking: revocation is being
 // asked online, so the verdict is not given yet.

@@ -3,22 +3,11 @@
 // It returns nothing to anyone: Save, Cancel and closing the window each end
 // the process.
 
-#include "windows/base/Handles.h"
+#include "windows/ui/DialogSupport.h"
 
 #include <windows.h>
 
 namespace tolv::ui {
-
-namespace detail {
-inline void DeleteFont(HFONT font) noexcept {
-    DeleteObject(font);
-}
-inline void DestroyIconHandle(HICON icon) noexcept {
-    DestroyIcon(icon);
-}
-} // namespace detail
-using UniqueFont = UniqueAny<HFONT, detail::DeleteFont>;
-using UniqueIcon = UniqueAny<HICON, detail::DestroyIconHandle>;
 
 class Container {
 public:
@@ -43,7 +32,6 @@ private:
     void ApplyDpi(UINT dpi);
     void PlaceControls();
     void SizeWindow(const RECT* suggested);
-    void CentreOnScreen();
     void KeepTabStopOnSelectedOption();
 
     void Load();

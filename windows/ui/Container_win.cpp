@@ -66,60 +66,6 @@ constexpr wchar_t kFontFace[] = L"Tahoma";
 constexpr int kFontHundredthsOfPoint = 825;
 constexpr BYTE kTurkishCharset = 162;
 
-// Functions of newer Windows versions, looked up at run time so that the
-// program still starts where they are missing.
-template <class Function> Function UserFunction(const char* name) {
-    FARPROC address = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
-}
-
-UINT WindowDpi(HWND hwnd) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = UserFunction<GetDpiForWindowFn>("GetDpiForWindow");
-    if (getDpiForWindow != nullptr) {
-        if (UINT dpi = getDpiForWindow(hwnd); dpi != 0)
-            return dpi;
-    }
-    HDC dc = GetDC(hwnd);
-    int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSX) : 0;
-    if (dc != nullptr)
-        ReleaseDC(hwnd, dc);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
-void AdjustForDpi(RECT& rect, UINT dpi) {
-    using AdjustFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-    static const auto adjustForDpi = UserFunction<AdjustFn>("AdjustWindowRectExForDpi");
-    if (adjustForDpi == nullptr || !adjustForDpi(&rect, kWindowStyle, FALSE, kWindowExStyle, dpi))
-        AdjustWindowRectEx(&rect, kWindowStyle, FALSE, kWindowExStyle);
-}
-
-int IconSize(int metric, int atDefaultDpi, UINT dpi) {
-    using MetricsFn = int(WINAPI*)(int, UINT);
-    static const auto metricsForDpi = UserFunction<MetricsFn>("GetSystemMetricsForDpi");
-    int size = metricsForDpi != nullptr ? metricsForDpi(metric, dpi) : 0;
-    return size > 0 ? size : MulDiv(atDefaultDpi, static_cast<int>(dpi), 96);
-}
-
-// The window lays itself out again on a DPI change; the dialog manager's own
-// rescaling (Windows 10 1703 and later) would fight it.
-void TakeOverDpiScaling(HWND dialog) {
-    using DialogFn = BOOL(WINAPI*)(HWND, DIALOG_DPI_CHANGE_BEHAVIORS, DIALOG_DPI_CHANGE_BEHAVIORS);
-    static const auto setBehaviour = UserFunction<DialogFn>("SetDialogDpiChangeBehavior");
-    if (setBehaviour != nullptr)
-        setBehaviour(dialog, DDC_DISABLE_ALL, DDC_DISABLE_ALL);
-}
-
-void KeepOwnFontAndPlace(HWND control) {
-    using ControlFn = BOOL(WINAPI*)(HWND, DIALOG_CONTROL_DPI_CHANGE_BEHAVIORS,
-                                    DIALOG_CONTROL_DPI_CHANGE_BEHAVIORS);
-    static const auto setBehaviour = UserFunction<ControlFn>("SetDialogControlDpiChangeBehavior");
-    constexpr auto both = static_cast<DIALOG_CONTROL_DPI_CHANGE_BEHAVIORS>(
-        DCDC_DISABLE_FONT_UPDATE | DCDC_DISABLE_RELAYOUT);
-    if (setBehaviour != nullptr)
-        setBehaviour(control, both, both);
-}
-
 UniqueFont MakeFont(UINT dpi, LONG weight) {
     LOGFONTW font{};
     font.lfHeight = -MulDiv(kFontHundredthsOfPoint, static_cast<int>(dpi), 72 * 100);
@@ -131,22 +77,6 @@ UniqueFont MakeFont(UINT dpi, LONG weight) {
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
     lstrcpynW(font.lfFaceName, kFontFace, LF_FACESIZE);
     return UniqueFont(CreateFontIndirectW(&font));
-}
-
-// An in-memory dialog template without controls: the controls are made in
-// code from their twips. The dialog manager gives the window Tab, Enter and
-// Esc handling and the default push button.
-std::vector<WORD> EmptyDialogTemplate() {
-    std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD), 0);
-    auto* header = reinterpret_cast<DLGTEMPLATE*>(words.data());
-    header->style = kWindowStyle;
-    header->dwExtendedStyle = kWindowExStyle;
-    words.push_back(0); // no menu
-    words.push_back(0); // the standard dialog class
-    for (const wchar_t* c = kTitle; *c != L'\0'; ++c)
-        words.push_back(static_cast<WORD>(*c));
-    words.push_back(0);
-    return words;
 }
 
 HWND MakeControl(HWND parent, const wchar_t* className, const wchar_t* caption, DWORD style,
@@ -207,7 +137,7 @@ Container::~Container() {
 }
 
 bool Container::Show() {
-    std::vector<WORD> dialogTemplate = EmptyDialogTemplate();
+    std::vector<WORD> dialogTemplate = EmptyDialogTemplate(kWindowStyle, kWindowExStyle, kTitle);
     HWND hwnd = CreateDialogIndirectParamW(
         GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(dialogTemplate.data()),
         nullptr, DialogProc, reinterpret_cast<LPARAM>(this));
@@ -252,7 +182,7 @@ INT_PTR Container::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         SizeWindow(nullptr);
         Load();
         KeepTabStopOnSelectedOption();
-        CentreOnScreen();
+        CentreOnScreen(hwnd_);
         return FALSE; // Show() puts the focus on ChSavePDF
     case WM_COMMAND:
         if (HIWORD(wParam) != BN_CLICKED)
@@ -331,8 +261,8 @@ void Container::ApplyDpi(UINT dpi) {
     boldFont_ = std::move(boldFont);
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    const int big = IconSize(SM_CXICON, 32, dpi);
-    const int small = IconSize(SM_CXSMICON, 16, dpi);
+    const int big = MetricForDpi(SM_CXICON, 32, dpi);
+    const int small = MetricForDpi(SM_CXSMICON, 16, dpi);
     UniqueIcon bigIcon(static_cast<HICON>(
         LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, big, big, LR_DEFAULTCOLOR)));
     UniqueIcon smallIcon(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP),
@@ -369,7 +299,7 @@ void Container::PlaceControls() {
 // suggests.
 void Container::SizeWindow(const RECT* suggested) {
     RECT frame{0, 0, TwipsToPixels(kClientWidth, dpi_), TwipsToPixels(kClientHeight, dpi_)};
-    AdjustForDpi(frame, dpi_);
+    AdjustForDpi(frame, kWindowStyle, kWindowExStyle, dpi_);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     if (suggested != nullptr)
@@ -378,21 +308,6 @@ void Container::SizeWindow(const RECT* suggested) {
     else
         SetWindowPos(hwnd_, nullptr, 0, 0, width, height,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void Container::CentreOnScreen() {
-    RECT window{};
-    GetWindowRect(hwnd_, &window);
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    if (!GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor))
-        return;
-    const RECT& screen = monitor.rcMonitor;
-    const int width = window.right - window.left;
-    const int height = window.bottom - window.top;
-    const int x = screen.left + (screen.right - screen.left - width) / 2;
-    const int y = screen.top + (screen.bottom - screen.top - height) / 2;
-    SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Tab into the option group lands on the selected option, as in any group

@@ -1,13 +1,12 @@
-// "İmza bilgisi" end to end: the real program shows its task dialog for
-// reports signed with a throwaway PKI (make-window-reports.py) and the
-// samples, and the test reads the dialog's controls back as another program
-// would. Wine's task dialog is made of ordinary static controls and buttons:
-// the icon, the verdict, the content, the details (hidden while collapsed),
-// the footer, in that order.
+// "İmza bilgisi" end to end: the real program shows its window for reports
+// signed with a throwaway PKI (make-window-reports.py) and the samples, and
+// the test reads the window back as another program would: its parts by
+// their ids, and the icon and the heading's colour off the screen.
 
 #include "tests/windows/support/FakeBrowsers.h"
 #include "tests/windows/support/ProgramDriver.h"
 #include "tests/windows/support/SampleReport.h"
+#include "tests/windows/support/ScreenCapture.h"
 #include "tests/windows/support/TestEnvironment.h"
 #include "windows/base/StringConvert.h"
 
@@ -40,42 +39,56 @@ fs::path Sample(const wchar_t* name) {
     return fs::path(L"Z:" TOLV_SOURCE_DIR_W) / L"samples" / name;
 }
 
-// What the task dialog shows.
+enum Part : int { kIcon = 100, kHeading, kContent, kProgress, kDetailsToggle, kDetails, kFooter };
+
+// What the window shows.
 struct Shown {
     std::wstring title, verdict, content, details, footer, expando;
+    std::wstring icon; // what the icon says to a screen reader
     bool detailsVisible = false;
     bool progress = false;
-    bool icon = false; // the verdict's icon drawn
     std::vector<std::pair<int, std::wstring>> buttons;
 };
 
 Shown Read(HWND window) {
-    Shown shown;
-    shown.title = WindowText(window);
-    std::vector<Control> texts;
-    for (const Control& c : Controls(window)) {
-        const LONG type = c.style & 0x1F;
-        if (c.className == L"Static" && type != SS_ICON)
-            texts.push_back(c);
-        else if (c.className == L"Static")
-            shown.icon = shown.icon || SendMessageW(c.hwnd, STM_GETICON, 0, 0) != 0;
-        else if (c.className == L"msctls_progress32")
-            shown.progress = shown.progress || IsWindowVisible(c.hwnd);
-        else if (c.className == L"Button" && type == BS_OWNERDRAW)
-            shown.expando = c.text;
-        else if (c.className == L"Button")
+    const auto text = [window](int id) {
+        std::wstring read = WindowText(GetDlgItem(window, id));
+        std::erase(read, L'\r');
+        return read;
+    };
+    Shown shown{WindowText(window), text(kHeading),       text(kContent), text(kDetails),
+                text(kFooter),      text(kDetailsToggle), text(kIcon)};
+    shown.detailsVisible = IsWindowVisible(GetDlgItem(window, kDetails));
+    shown.progress = IsWindowVisible(GetDlgItem(window, kProgress));
+    for (const Control& c : Controls(window))
+        if (c.className == L"Button" && GetDlgCtrlID(c.hwnd) != kDetailsToggle &&
+            IsWindowVisible(c.hwnd))
             shown.buttons.push_back({GetDlgCtrlID(c.hwnd), c.text});
-    }
-    if (texts.size() >= 3) {
-        shown.verdict = texts[0].text;
-        shown.content = texts[1].text;
-        shown.footer = texts.back().text;
-    }
-    if (texts.size() == 4) {
-        shown.details = texts[2].text;
-        shown.detailsVisible = IsWindowVisible(texts[2].hwnd);
-    }
     return shown;
+}
+
+bool Near(std::uint32_t a, std::uint32_t b) {
+    for (int shift : {0, 8, 16}) {
+        const int difference =
+            static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        if (difference > 40 || difference < -40)
+            return false;
+    }
+    return true;
+}
+
+// How many pixels of a part of the window, as the screen shows it, `which` accepts.
+template <class Which> int CountPixels(HWND window, int id, Which which) {
+    const ScreenPixels picture = CaptureWindow(window, 2000);
+    RECT frame{}, part{};
+    GetWindowRect(window, &frame);
+    GetWindowRect(GetDlgItem(window, id), &part);
+    int count = 0;
+    for (LONG y = part.top - frame.top; y < part.bottom - frame.top && y < picture.height; ++y)
+        for (LONG x = part.left - frame.left; x < part.right - frame.left && x < picture.width; ++x)
+            count += x >= 0 && y >= 0 &&
+                     which(picture.pixels[static_cast<size_t>(y) * picture.width + x]);
+    return count;
 }
 
 // The CRL the asking report names, served on 127.0.0.1 with a delay, so that
@@ -157,7 +170,10 @@ protected:
             *first = shown;
         // The online look ends within the program's ten seconds; while the
         // page is replaced the window may show nothing for a moment.
-        for (int i = 0; i < 300 && (shown.progress || shown.verdict.empty()); ++i) {
+        const auto settled = [](const Shown& s) {
+            return !s.progress && !s.verdict.empty() && s.verdict != L"İmza denetleniyor…";
+        };
+        for (int i = 0; i < 300 && !settled(shown); ++i) {
             Sleep(50);
             shown = Read(window_);
         }
@@ -184,6 +200,8 @@ struct WindowCase {
     std::string (*report)();
     bool onlineOff;
     const wchar_t* verdict;
+    const wchar_t* icon;             // its accessible name
+    std::uint32_t colour;            // the heading's, 0xRRGGBB
     const wchar_t* reason;           // the content's first line
     std::vector<std::wstring> lines; // further in the content, each whole
     const wchar_t* result;           // the details' "Sonuç:" line
@@ -207,7 +225,15 @@ TEST_P(SignatureWindowCases, ShowsTheVerdictTheSignerAndTheDetails) {
 
     EXPECT_EQ(shown.title, L"İmza bilgisi: r r.Tolv");
     EXPECT_EQ(shown.verdict, c.verdict);
-    EXPECT_TRUE(shown.icon);
+    EXPECT_EQ(shown.icon, c.icon);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const std::uint32_t background = GetRValue(face) << 16 | GetGValue(face) << 8 | GetBValue(face);
+    EXPECT_GT(CountPixels(window_, kIcon, [&](std::uint32_t p) { return !Near(p, background); }),
+              400)
+        << "no icon drawn";
+    EXPECT_GT(CountPixels(window_, kHeading, [&](std::uint32_t p) { return Near(p, c.colour); }),
+              20)
+        << "the heading is not in its verdict's colour";
     EXPECT_TRUE((shown.content + L"\n").starts_with(std::wstring(c.reason) + L"\n"))
         << tolv::WideToUtf8(shown.content);
     const std::wstring content = L"\n" + shown.content + L"\n";
@@ -219,12 +245,12 @@ TEST_P(SignatureWindowCases, ShowsTheVerdictTheSignerAndTheDetails) {
     EXPECT_NE((L"\n" + shown.details + L"\n").find(result + L"\n"), std::wstring::npos)
         << tolv::WideToUtf8(shown.details);
     EXPECT_FALSE(shown.detailsVisible) << "the details are collapsed at first";
-    EXPECT_EQ(shown.expando, L"Ayrıntılar");
+    EXPECT_EQ(shown.expando, L"&Ayrıntılar");
     EXPECT_EQ(shown.footer, kLegalNote);
     std::vector<std::pair<int, std::wstring>> buttons{{kOpenReport, L"&Raporu aç"},
-                                                      {IDCANCEL, L"Kapat"}};
+                                                      {IDCANCEL, L"&Kapat"}};
     if (c.report != GoodReport) // whose made-up certificate cannot be shown
-        buttons.insert(buttons.begin() + 1, {kShowCertificate, L"Sertifikayı göster"});
+        buttons.insert(buttons.begin() + 1, {kShowCertificate, L"&Sertifikayı göster"});
     EXPECT_EQ(shown.buttons, buttons);
 
     // Asking online shows itself, and what it found takes its place.
@@ -262,6 +288,8 @@ INSTANTIATE_TEST_SUITE_P(
                    Valid,
                    false,
                    L"İmza geçerli",
+                   L"Güvenilir",
+                   0x26a269,
                    L"İmzalayan: Örnek İmzacı",
                    {L"Nitelikli elektronik sertifika değil (sertifikanın beyanına göre)",
                     L"İptal durumu: denetlendi, sertifika iptal edilmemiş (raporun kendi iptal "
@@ -273,6 +301,8 @@ INSTANTIATE_TEST_SUITE_P(
                    Revoked,
                    false,
                    L"İmza geçersiz",
+                   L"Güvenilmez",
+                   0xc01c28,
                    L"İmzalayanın sertifikası imzadan önce iptal edilmiş. İçeriğine güvenmeyin; "
                    L"raporu gönderenden yeniden isteyin.",
                    {L"İmzalayan: İptal Edilmiş İmzacı", kAnchor},
@@ -282,6 +312,8 @@ INSTANTIATE_TEST_SUITE_P(
                    SelfSigned,
                    false,
                    L"İmzalayanın kimliği doğrulanamadı",
+                   L"Dikkat",
+                   0x986a00,
                    L"Sertifikasını bu bilgisayarın güvendiği bir makam vermemiş. Raporu gönderene "
                    L"sorun; kurumunuzun kendi makamıysa yöneticiniz onu güvenilenlere "
                    L"ekleyebilir.",
@@ -292,6 +324,8 @@ INSTANTIATE_TEST_SUITE_P(
                    Altered,
                    false,
                    L"Rapor imzalandıktan sonra değiştirilmiş",
+                   L"Güvenilmez",
+                   0xc01c28,
                    kAskSender,
                    {L"İmzalayan: Örnek İmzacı (sertifikada yazan ad, doğrulanmadı)"},
                    L"invalid / HASH_FAILURE",
@@ -300,6 +334,8 @@ INSTANTIATE_TEST_SUITE_P(
                    Unasked,
                    true,
                    L"Sertifikanın iptal edilip edilmediği öğrenilemedi",
+                   L"Dikkat",
+                   0x986a00,
                    L"İnternete bağlıyken yeniden deneyin; sonuç değişmezse yöneticinize sorun.",
                    {L"İmzalayan: Çevrimiçi İmzacı", kNoRevocation},
                    L"indeterminate / TRY_LATER",
@@ -308,6 +344,8 @@ INSTANTIATE_TEST_SUITE_P(
                    GoodReport,
                    false,
                    L"İmzanın biçimi bozuk",
+                   L"Dikkat",
+                   0x986a00,
                    L"İmza, denetlenebilecek biçimde değil. Raporu gönderenden yeniden isteyin.",
                    {},
                    L"indeterminate / FORMAT_FAILURE",
@@ -317,6 +355,8 @@ INSTANTIATE_TEST_SUITE_P(
                    Unasked,
                    false,
                    L"İmza geçerli",
+                   L"Güvenilir",
+                   0x26a269,
                    L"İmzalayan: Çevrimiçi İmzacı",
                    {kAnchor},
                    L"valid",
@@ -343,8 +383,8 @@ std::vector<HWND> OtherWindows(DWORD processId, HWND except) {
     return search.found;
 }
 
-// The certificate button opens the system's certificate window over the task
-// dialog, which stays; Enter presses Kapat, the default button.
+// The certificate button opens the system's certificate window over the
+// window, which stays; Enter presses Kapat, the default button.
 TEST_F(SignatureWindowTest, TheCertificateButtonOpensTheSystemsViewerAndEnterCloses) {
     StoreDword(L"OnlineRevocation", 0);
     Open(Valid(), L"a.Tolv");
@@ -364,7 +404,7 @@ TEST_F(SignatureWindowTest, TheCertificateButtonOpensTheSystemsViewerAndEnterClo
     for (int i = 0; i < 100 && IsWindowVisible(opened[0]); ++i)
         Sleep(50);
     EXPECT_FALSE(IsWindowVisible(opened[0]));
-    EXPECT_TRUE(IsWindowVisible(window_)) << "the task dialog closed with it";
+    EXPECT_TRUE(IsWindowVisible(window_)) << "the window closed with it";
 
     EXPECT_EQ(run_->WaitForExit(500), std::nullopt);
     PressKey(window_, VK_RETURN);
@@ -389,10 +429,21 @@ TEST_F(SignatureWindowTest, OpenReportShowsTheReportInTheBrowser) {
     EXPECT_TRUE(runs[0].exists) << tolv::WideToUtf8(runs[0].file);
 }
 
-TEST_F(SignatureWindowTest, EscCloses) {
+// The details open under their button, which then hides them; Esc closes.
+TEST_F(SignatureWindowTest, TheDetailsOpenAndEscCloses) {
     StoreDword(L"OnlineRevocation", 0);
     Open(Altered(), L"a.Tolv");
     ASSERT_NE(window_, nullptr);
+    RECT before{}, after{};
+    GetWindowRect(window_, &before);
+    Click(kDetailsToggle);
+    Shown shown = Read(window_);
+    for (int i = 0; i < 40 && !shown.detailsVisible; ++i, Sleep(50))
+        shown = Read(window_);
+    GetWindowRect(window_, &after);
+    EXPECT_TRUE(shown.detailsVisible);
+    EXPECT_EQ(shown.expando, L"Ayrıntıları &gizle");
+    EXPECT_GT(after.bottom - after.top, before.bottom - before.top) << "the window did not grow";
     PressKey(window_, VK_ESCAPE);
     EXPECT_EQ(run_->WaitForExit(), 0u);
 }
