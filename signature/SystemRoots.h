@@ -18,7 +18,8 @@ namespace tolv::signature {
 // change, and SSL_CERT_DIR names the folder.
 // Windows: the certificates of the system's ROOT stores (the user's, the
 // machine's, and those Group Policy and the enterprise add) less the
-// Disallowed ones, read at each call: a store is made once per run, and sees
+// Disallowed ones and those whose properties narrow them to purposes other
+// than signatures, time-stamps and revocation answers, read at each call: a store is made once per run, and sees
 // a root trusted or distrusted a moment ago.
 bool AddSystemRoots(X509_STORE* store);
 

@@ -10,6 +10,7 @@
 #include <wincrypt.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace tolv::signature {
@@ -26,8 +27,44 @@ constexpr DWORD kLocations[] = {
     CERT_SYSTEM_STORE_LOCAL_MACHINE_ENTERPRISE,
 };
 
-// The DER of every certificate in the named store at every location, sorted.
-std::vector<Bytes> StoreCertificates(const wchar_t* name) {
+// What a root may vouch for here: a signer, a time-stamping authority, a
+// revocation responder. An administrator can narrow a root's purposes in its
+// properties ("Enable only the following purposes", or "Disable all
+// purposes"); a root narrowed to none of these vouches for no report.
+constexpr const char* kSigningPurposes[] = {
+    "2.5.29.37.0",             // any purpose
+    "1.3.6.1.5.5.7.3.4",       // secure e-mail: signed messages
+    "1.3.6.1.5.5.7.3.8",       // time stamping
+    "1.3.6.1.5.5.7.3.9",       // OCSP signing
+    "1.3.6.1.4.1.311.10.3.12", // document signing
+    "1.2.840.113583.1.1.5",    // authentic documents (PDF signatures)
+};
+
+// Whether the certificate's properties leave it a purpose of the above; a
+// certificate without that property keeps every purpose.
+bool KeepsASigningPurpose(PCCERT_CONTEXT certificate) {
+    DWORD size = 0;
+    if (!CertGetCertificateContextProperty(certificate, CERT_ENHKEY_USAGE_PROP_ID, nullptr, &size))
+        return true;
+    std::vector<BYTE> encoded(size);
+    CERT_ENHKEY_USAGE* usage = nullptr;
+    DWORD usageSize = 0;
+    if (!CertGetCertificateContextProperty(certificate, CERT_ENHKEY_USAGE_PROP_ID, encoded.data(),
+                                           &size) ||
+        !CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ENHANCED_KEY_USAGE, encoded.data(), size,
+                             CRYPT_DECODE_ALLOC_FLAG, nullptr, &usage, &usageSize))
+        return false;
+    bool keeps = false;
+    for (DWORD i = 0; i < usage->cUsageIdentifier; ++i)
+        for (const char* purpose : kSigningPurposes)
+            keeps = keeps || std::strcmp(usage->rgpszUsageIdentifier[i], purpose) == 0;
+    LocalFree(usage);
+    return keeps;
+}
+
+// The DER of every certificate in the named store at every location, sorted;
+// those narrowed to other purposes go to narrowed instead, where given.
+std::vector<Bytes> StoreCertificates(const wchar_t* name, std::vector<Bytes>* narrowed = nullptr) {
     std::vector<Bytes> found;
     for (const DWORD location : kLocations) {
         HCERTSTORE store = CertOpenStore(
@@ -37,8 +74,9 @@ std::vector<Bytes> StoreCertificates(const wchar_t* name) {
             continue;
         for (PCCERT_CONTEXT certificate = CertEnumCertificatesInStore(store, nullptr);
              certificate != nullptr; certificate = CertEnumCertificatesInStore(store, certificate))
-            found.emplace_back(certificate->pbCertEncoded,
-                               certificate->pbCertEncoded + certificate->cbCertEncoded);
+            (narrowed != nullptr && !KeepsASigningPurpose(certificate) ? *narrowed : found)
+                .emplace_back(certificate->pbCertEncoded,
+                              certificate->pbCertEncoded + certificate->cbCertEncoded);
         CertCloseStore(store, 0);
     }
     std::sort(found.begin(), found.end());
@@ -46,12 +84,14 @@ std::vector<Bytes> StoreCertificates(const wchar_t* name) {
     return found;
 }
 
-// The trusted roots less those the administrator put among the disallowed.
+// The trusted roots less those the administrator put among the disallowed
+// or narrowed to other purposes, in any of the stores.
 std::vector<Bytes> TrustedRoots() {
-    const std::vector<Bytes> disallowed = DistrustedCertificates();
-    std::vector<Bytes> roots = StoreCertificates(L"ROOT");
+    std::vector<Bytes> excluded = DistrustedCertificates();
+    std::vector<Bytes> roots = StoreCertificates(L"ROOT", &excluded);
+    std::sort(excluded.begin(), excluded.end());
     std::erase_if(roots, [&](const Bytes& der) {
-        return std::binary_search(disallowed.begin(), disallowed.end(), der);
+        return std::binary_search(excluded.begin(), excluded.end(), der);
     });
     return roots;
 }

@@ -16,7 +16,7 @@ struct FolderId {
 };
 
 // The folder's device and inode number, or on Windows its volume serial number
-// and file ID; empty when they cannot be read.
+// and file ID; empty when they cannot be read or say nothing (an index of 0).
 [[nodiscard]] std::optional<FolderId> IdentifyFolder(const std::filesystem::path& folder);
 
 // Whether the folder entry at path is a link: a symbolic link, or on Windows

@@ -25,8 +25,12 @@ std::optional<FolderId> IdentifyFolder(const std::filesystem::path& folder) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(handle.get(), &info))
         return std::nullopt;
-    return FolderId{info.dwVolumeSerialNumber,
-                    (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    const std::uint64_t file = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    // Some network file systems give every folder the index 0: taken as an
+    // identity, it would leave all but the first folder unwalked.
+    if (file == 0)
+        return std::nullopt;
+    return FolderId{info.dwVolumeSerialNumber, file};
 }
 
 bool IsFolderLink(const std::filesystem::path& path) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tolv::signature::testing {
 
@@ -15,8 +16,11 @@ public:
     // pem and der are the same root certificate in the two encodings.
     // distrusted: on Windows, put it among the Disallowed instead, which no
     // chain may pass through (Linux has no such store: failure() says so).
+    // purposes: on Windows, the only purposes its properties leave it (none:
+    // all disabled); Linux has no such properties.
     TrustedRoot(const std::filesystem::path& pem, const std::filesystem::path& der,
-                bool distrusted = false);
+                bool distrusted = false,
+                std::optional<std::vector<const char*>> purposes = std::nullopt);
     ~TrustedRoot();
     TrustedRoot(const TrustedRoot&) = delete;
     TrustedRoot& operator=(const TrustedRoot&) = delete;

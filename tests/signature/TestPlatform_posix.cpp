@@ -6,10 +6,10 @@ namespace tolv::signature::testing {
 
 // OpenSSL reads the variable each time a store loads its default paths.
 TrustedRoot::TrustedRoot(const std::filesystem::path& pem, const std::filesystem::path&,
-                         bool distrusted)
-    : distrusted_(distrusted) {
-    if (distrusted) {
-        failure_ = "no store of distrusted certificates here";
+                         bool distrusted, std::optional<std::vector<const char*>> purposes)
+    : distrusted_(distrusted || purposes) {
+    if (distrusted_) {
+        failure_ = "no store of distrusted certificates, nor purposes of roots, here";
         return;
     }
     if (const char* old = std::getenv("SSL_CERT_FILE"))

@@ -42,7 +42,9 @@ TEST(ChainTest, ValidateChainAtPinnedTimes) {
         std::vector<const char*> intermediates;
         std::vector<const char*> added;
         bool system = false;
-        bool systemTrustsRoot = false;    // root.pem made a root of this computer for the row
+        bool systemTrustsRoot = false; // root.pem made a root of this computer for the row
+        // Its purposes narrowed to these in its properties (Windows).
+        std::optional<std::vector<const char*>> rootPurposes = std::nullopt;
         const char* distrusted = nullptr; // a certificate the system distrusts (Windows)
         std::int64_t time = testing::kJune2025;
         Outcome outcome = Outcome::Found;
@@ -78,6 +80,30 @@ TEST(ChainTest, ValidateChainAtPinnedTimes) {
          .added = {},
          .system = true,
          .systemTrustsRoot = true,
+         .anchor = "root.der",
+         .length = 3},
+        {.what = "the system's root narrowed to server authentication",
+         .signer = "qualified.der",
+         .intermediates = {"inter.der"},
+         .system = true,
+         .systemTrustsRoot = true,
+         .rootPurposes = std::vector{"1.3.6.1.5.5.7.3.1"},
+         .outcome = Outcome::NoChain,
+         .reason = "“Tolv Sınama Nitelikli ESHS” sertifikasını düzenleyen"},
+        {.what = "the system's root with every purpose disabled",
+         .signer = "qualified.der",
+         .intermediates = {"inter.der"},
+         .system = true,
+         .systemTrustsRoot = true,
+         .rootPurposes = std::vector<const char*>{},
+         .outcome = Outcome::NoChain,
+         .reason = "“Tolv Sınama Nitelikli ESHS” sertifikasını düzenleyen"},
+        {.what = "the system's root narrowed to server authentication and document signing",
+         .signer = "qualified.der",
+         .intermediates = {"inter.der"},
+         .system = true,
+         .systemTrustsRoot = true,
+         .rootPurposes = std::vector{"1.3.6.1.5.5.7.3.1", "1.3.6.1.4.1.311.10.3.12"},
          .anchor = "root.der",
          .length = 3},
         {.what = "an intermediate the system distrusts, under the added root",
@@ -173,8 +199,10 @@ TEST(ChainTest, ValidateChainAtPinnedTimes) {
         SCOPED_TRACE(row.what);
         std::unique_ptr<signature::testing::TrustedRoot> trusted;
         if (row.systemTrustsRoot) {
-            trusted = std::make_unique<signature::testing::TrustedRoot>(Fixture("root.pem"),
-                                                                        Fixture("root.der"));
+            trusted = std::make_unique<signature::testing::TrustedRoot>(
+                Fixture("root.pem"), Fixture("root.der"), false, row.rootPurposes);
+            if (row.rootPurposes && !trusted->failure().empty())
+                continue; // Linux has no such properties
             ASSERT_EQ(trusted->failure(), "");
         }
         std::unique_ptr<signature::testing::TrustedRoot> distrusted;
