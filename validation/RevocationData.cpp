@@ -69,10 +69,11 @@ OCSP_SINGLERESP* SingleFor(OCSP_BASICRESP* basic, X509* certificate, X509* issue
     return nullptr;
 }
 
-// The certificate whose key the response's signature verifies with, among
-// those its responder id names: inside the response, the issuer, the others.
-// Each is tried, since another certificate may bear the same name.
-X509* FindSigner(OCSP_BASICRESP* basic, X509* issuer, const std::vector<UniqueX509>& others) {
+// The certificates whose key the response's signature verifies with, among
+// those it may name: inside the response, the issuer, the others. Each is
+// tried: another certificate may bear the same name, or the same key.
+std::vector<X509*> Signers(OCSP_BASICRESP* basic, X509* issuer,
+                           const std::vector<UniqueX509>& others) {
     std::vector<X509*> candidates;
     const STACK_OF(X509)* inside = OCSP_resp_get0_certs(basic);
     for (int i = 0; inside && i < sk_X509_num(inside); ++i)
@@ -80,15 +81,16 @@ X509* FindSigner(OCSP_BASICRESP* basic, X509* issuer, const std::vector<UniqueX5
     candidates.push_back(issuer);
     for (const UniqueX509& other : others)
         candidates.push_back(other.get());
+    std::vector<X509*> signers;
     for (X509* candidate : candidates) {
         UniqueStack only(sk_X509_new_null());
         sk_X509_push(only.get(), candidate);
-        // Only the signature: who may sign is judged by Unauthorized.
+        // Only the signature: who may sign is judged by the caller.
         if (OCSP_basic_verify(basic, only.get(), nullptr, OCSP_NOINTERN | OCSP_NOVERIFY) == 1)
-            return candidate;
+            signers.push_back(candidate);
     }
     ERR_clear_error();
-    return nullptr;
+    return signers;
 }
 
 // What a "good" answer issued before the time judged is, in the words of
@@ -228,8 +230,9 @@ private:
         if (!basic)
             return NotCounted("temel OCSP yanıtı okunamadı");
 
-        X509* signer = FindSigner(basic.get(), issuer_, others_);
-        if (!signer) {
+        const std::vector<X509*> signers = Signers(basic.get(), issuer_, others_);
+        if (signers.empty()) {
+            X509* signer = nullptr;
             UniqueStack named(sk_X509_new_null());
             sk_X509_push(named.get(), issuer_);
             for (const UniqueX509& other : others_)
@@ -238,15 +241,15 @@ private:
                                   ? "imzası doğrulanmıyor"
                                   : "yanıtı imzalayanın sertifikası bulunamadı");
         }
-        if (std::string why = Unauthorized(signer, issuer_); !why.empty())
-            return NotCounted(std::move(why));
+        // Of the certificates bearing the signing key, the first that may
+        // answer counts; a stranger's put first does not silence it.
         const std::int64_t producedAt = Seconds(OCSP_resp_get0_produced_at(basic.get()));
-        if (X509_cmp(signer, issuer_) != 0) {
-            if (!delegatedAllowed)
-                return NotCounted("yanıtı sertifikayı düzenleyen değil, bir yanıtlayıcı imzalamış");
-            if (std::string why = ResponderUnfit(signer, producedAt); !why.empty())
-                return NotCounted(std::move(why));
-        }
+        std::string why;
+        for (X509* signer : signers)
+            if ((why = MayNotAnswer(signer, producedAt, delegatedAllowed)).empty())
+                break;
+        if (!why.empty())
+            return NotCounted(MayNotAnswer(signers.front(), producedAt, delegatedAllowed));
 
         OCSP_SINGLERESP* single = SingleFor(basic.get(), certificate_, issuer_);
         if (!single)
@@ -276,6 +279,17 @@ private:
                           certificate_))
             return NotCounted(kAfterExpiry);
         return {RevocationAnswer::Says::Good, 0, {}, next};
+    }
+
+    // Why signer may not answer for the certificate; empty when it may.
+    std::string MayNotAnswer(X509* signer, std::int64_t producedAt, bool delegatedAllowed) const {
+        if (std::string why = Unauthorized(signer, issuer_); !why.empty())
+            return why;
+        if (X509_cmp(signer, issuer_) == 0)
+            return {};
+        if (!delegatedAllowed)
+            return "yanıtı sertifikayı düzenleyen değil, bir yanıtlayıcı imzalamış";
+        return ResponderUnfit(signer, producedAt);
     }
 
     // Why a delegated responder may not speak (RFC 6960, 4.2.2.2); empty when

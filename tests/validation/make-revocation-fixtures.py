@@ -152,6 +152,12 @@ def main(folder):
     issue("rogue", "Tolv Yetkisiz OCSP", "rogue")
     issue("checked", "Tolv Denetlenen OCSP", "checked")
     issue("foreign", "Tolv Yabancı OCSP", "responder", issuer="impostor")
+    # The responder's key in a certificate another CA made.
+    openssl("req", "-new", "-key", "responder.key", "-subj", "/C=TR/CN=Tolv Sınama OCSP", "-utf8",
+            "-config", "ca.cnf", "-out", "twin.csr")
+    openssl("x509", "-req", "-in", "twin.csr", "-CA", "impostor.pem", "-CAkey", "impostor.key",
+            "-set_serial", "7", "-days", "9000", "-out", "twin.pem", at=CA_DATE)
+    der("twin")
     openssl("ca", "-config", "ca.cnf", "-cert", "ca.pem", "-keyfile", "ca.key",
             "-revoke", "revoked.pem", "-crl_reason", "keyCompromise", at=REVOKED_DATE)
     openssl("ca", "-config", "ca.cnf", "-cert", "ca.pem", "-keyfile", "ca.key",
