@@ -26,7 +26,8 @@ struct SignatureUri {
 };
 
 constexpr SignatureUri kSignatures[] = {
-    {"http://www.w3.org/2000/09/xmldsig#rsa-sha1", {SignatureScheme::RsaPkcs1, HashAlgorithm::Sha1}},
+    {"http://www.w3.org/2000/09/xmldsig#rsa-sha1",
+     {SignatureScheme::RsaPkcs1, HashAlgorithm::Sha1}},
     {"http://www.w3.org/2001/04/xmldsig-more#rsa-sha224",
      {SignatureScheme::RsaPkcs1, HashAlgorithm::Sha224}},
     {"http://www.w3.org/2001/04/xmldsig-more#rsa-sha256",
@@ -45,7 +46,8 @@ constexpr SignatureUri kSignatures[] = {
      {SignatureScheme::RsaPss, HashAlgorithm::Sha384}},
     {"http://www.w3.org/2007/05/xmldsig-more#sha512-rsa-MGF1",
      {SignatureScheme::RsaPss, HashAlgorithm::Sha512}},
-    {"http://www.w3.org/2001/04/xmldsig-more#ecdsa-sha1", {SignatureScheme::Ecdsa, HashAlgorithm::Sha1}},
+    {"http://www.w3.org/2001/04/xmldsig-more#ecdsa-sha1",
+     {SignatureScheme::Ecdsa, HashAlgorithm::Sha1}},
     {"http://www.w3.org/2001/04/xmldsig-more#ecdsa-sha224",
      {SignatureScheme::Ecdsa, HashAlgorithm::Sha224}},
     {"http://www.w3.org/2001/04/xmldsig-more#ecdsa-sha256",
@@ -241,9 +243,13 @@ bool IsRsaKey(const CertificateInfo& info) {
     return info.keyType == "RSA";
 }
 
-std::string KeyName(const CertificateInfo& info) {
+bool IsEcKey(const CertificateInfo& info) {
     // An EC key on a curve without a name of ours keeps the algorithm's OID.
-    const bool ec = info.keyType.rfind("EC ", 0) == 0 || info.keyType == "1.2.840.10045.2.1";
+    return info.keyType.rfind("EC ", 0) == 0 || info.keyType == "1.2.840.10045.2.1";
+}
+
+std::string KeyName(const CertificateInfo& info) {
+    const bool ec = IsEcKey(info);
     if (info.keyBits == 0 || (!ec && !IsRsaKey(info)))
         return {};
     return (ec ? "ec-" : "rsa-") + std::to_string(info.keyBits);

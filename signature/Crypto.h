@@ -53,6 +53,7 @@ struct CertificateInfo {
 // it; empty for another kind of key or a size that could not be read.
 std::string KeyName(const CertificateInfo& info);
 bool IsRsaKey(const CertificateInfo& info);
+bool IsEcKey(const CertificateInfo& info);
 
 // nullopt when der is not an X.509 certificate the platform can read.
 std::optional<CertificateInfo> ReadCertificate(std::span<const std::uint8_t> der);

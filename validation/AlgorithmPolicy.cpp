@@ -53,6 +53,11 @@ std::optional<AlgorithmLimit> ChainAlgorithmLimit(const std::vector<signature::B
         if (signature::IsRsaKey(*info) && info->keyBits > 0 && info->keyBits < 2048)
             earliest = Earliest(
                 earliest, AlgorithmLimit{whose + "2048 bitten kısa RSA anahtarı", kEndOf2013});
+        // The same table's 112 bits for elliptic curves: 224 bits at least.
+        if (signature::IsEcKey(*info) && info->keyBits > 0 && info->keyBits < 224)
+            earliest =
+                Earliest(earliest, AlgorithmLimit{whose + "224 bitten kısa eliptik eğri anahtarı",
+                                                  kEndOf2013});
     }
     return earliest;
 }

@@ -39,6 +39,8 @@ PKI = [
     ("inter-signer", "Ara İmzacı", "inter", LEAF, "2024-01-01", 3650),
     ("weak", "Tolv Zayıf Ara Makam", "ca", CA, "2019-06-01", 5000, "rsa:1024", "sha1"),
     ("weak-signer", "Zayıf Zincirli İmzacı", "weak", LEAF, "2024-01-01", 3650, "rsa:2048", "sha1"),
+    ("small-curve", "Tolv Küçük Eğrili Ara Makam", "ca", CA, "2019-06-01", 5000, "ec:P-192", "sha256"),
+    ("small-curve-signer", "Küçük Eğrili Zincirli İmzacı", "small-curve", LEAF, "2024-01-01", 3650),
     ("nocs", "Tolv Yetkisiz Ara Makam", "ca", "basicConstraints=critical,CA:TRUE\nkeyUsage=critical,cRLSign",
      "2019-06-01", 5000),
     ("nocs-signer", "Yetkisiz Zincirli İmzacı", "nocs", LEAF, "2024-01-01", 3650),
@@ -131,6 +133,8 @@ CASES = {
                          "REVOKED_CA_NO_POE", "valid", "good"),
     "weak-inter": ("weak-signer", ["tsa"], [O("weak-signer"), C("ca")], "indeterminate",
                    "CRYPTO_CONSTRAINTS_FAILURE_NO_POE", "valid", "good"),
+    "small-curve-inter": ("small-curve-signer", ["tsa"], [O("small-curve-signer"), C("ca")], "indeterminate",
+                          "CRYPTO_CONSTRAINTS_FAILURE_NO_POE", "valid", "good"),
     "inter-without-keycertsign": ("nocs-signer", ["tsa"], [O("nocs-signer"), C("ca")], "indeterminate",
                                   "CHAIN_CONSTRAINTS_FAILURE", "valid", "good"),
     # someone's own certificate in a real signer's name: its claims vouched for by nobody
@@ -160,7 +164,9 @@ def make_pki(keys):
     for name, cn, issuer, ext, start, days, *how in PKI:
         key, digest = how or ("rsa:2048", "sha256")
         (keys / f"{name}.ext").write_text(ext + "\n")
-        run("openssl", "req", "-new", "-newkey", key, "-nodes", "-keyout", k(f"{name}.key"),
+        kind, _, size = key.partition(":")
+        new_key = ["-newkey", "ec", "-pkeyopt", f"ec_paramgen_curve:{size}"] if kind == "ec" else ["-newkey", key]
+        run("openssl", "req", "-new", *new_key, "-nodes", "-keyout", k(f"{name}.key"),
             "-out", k(f"{name}.csr"), "-subj", f"/C=TR/CN={cn}", "-utf8")
         run("openssl", "x509", "-req", "-in", k(f"{name}.csr"), "-CA", k(f"{issuer}.pem"),
             "-CAkey", k(f"{issuer}.key"), "-CAcreateserial", "-extfile", k(f"{name}.ext"), f"-{digest}",
