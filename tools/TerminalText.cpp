@@ -22,14 +22,38 @@ std::size_t CharacterLength(std::string_view text, std::size_t at) {
     return length;
 }
 
+// C0, DEL and C1, and the marks that change the direction of what follows
+// (U+061C, U+200E-U+200F, U+202A-U+202E, U+2066-U+2069): a terminal that
+// lays out right-to-left text would show a name reversed, or a field of the
+// line where another stands.
 bool IsControl(std::string_view character) {
-    const unsigned char first = static_cast<unsigned char>(character[0]);
-    if (character.size() == 1)
-        return first < 0x20 || first == 0x7F || (first >= 0x80 && first <= 0x9F);
-    return first == 0xC2 && static_cast<unsigned char>(character[1]) <= 0x9F; // U+0080-U+009F
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(character[i]); };
+    switch (character.size()) {
+    case 1:
+        return byte(0) < 0x20 || byte(0) == 0x7F || (byte(0) >= 0x80 && byte(0) <= 0x9F);
+    case 2:
+        return (byte(0) == 0xC2 && byte(1) <= 0x9F) || (byte(0) == 0xD8 && byte(1) == 0x9C);
+    case 3:
+        return byte(0) == 0xE2 && ((byte(1) == 0x80 && (byte(2) == 0x8E || byte(2) == 0x8F ||
+                                                        (byte(2) >= 0xAA && byte(2) <= 0xAE))) ||
+                                   (byte(1) == 0x81 && byte(2) >= 0xA6 && byte(2) <= 0xA9));
+    default:
+        return false;
+    }
 }
 
 } // namespace
+
+std::optional<ControlCharacter> ControlAt(std::string_view text, std::size_t at) {
+    const std::size_t length = CharacterLength(text, at);
+    if (length == 0 || !IsControl(text.substr(at, length)))
+        return std::nullopt;
+    static constexpr unsigned char kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t point = static_cast<unsigned char>(text[at]) & kLeadBits[length];
+    for (std::size_t i = at + 1; i < at + length; ++i)
+        point = point << 6 | (static_cast<unsigned char>(text[i]) & 0x3F);
+    return ControlCharacter{point, length};
+}
 
 std::string EscapeControls(std::string_view text) {
     static constexpr char kDigits[] = "0123456789abcdef";

@@ -59,24 +59,22 @@ std::string Field(const std::string& text) {
     return tolv::tools::EscapeControls(text);
 }
 
-// Control characters as \u escapes, C1 (U+0080-U+009F, C2 80-9F in UTF-8) and
-// DEL too: a terminal that shows the line must not act on them.
+// Control characters and direction marks as \u escapes, C1 and DEL too: a
+// terminal that shows the line must not act on them.
 std::string Json(const std::string& text) {
     std::string out = "\"";
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
-        const unsigned char c = byte(i);
-        const bool c1 =
-            c == 0xC2 && i + 1 < text.size() && byte(i + 1) >= 0x80 && byte(i + 1) <= 0x9F;
+        const char c = text[i];
         if (c == '"' || c == '\\') {
             out += '\\';
-            out += char(c);
-        } else if (c < 0x20 || c == 0x7F || c1) {
+            out += c;
+        } else if (const auto control = tolv::tools::ControlAt(text, i)) {
             char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(c1 ? byte(++i) : c));
+            std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(control->codePoint));
             out += escape;
+            i += control->length - 1;
         } else {
-            out += char(c);
+            out += c;
         }
     }
     return out + '"';

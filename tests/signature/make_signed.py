@@ -78,7 +78,7 @@ KEYS = {
     "p192": (["-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-192"], SIGNER),
     # A name that would make a terminal erase its line and hide what follows.
     "rsa-controls": (["-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048"],
-                     "\x1b[2K\x1b[1Gintact\x1b[8m Örnek\x7f\u009b İmzacı"),
+                     "\x1b[2K\x1b[1Gintact\x1b[8m Örnek\x7f\u009b İmzacı\u2067"),
 }
 CA_NAME = "/C=TR/O=Tolv Deneme/CN=Tolv Deneme Kök Sertifikası"
 

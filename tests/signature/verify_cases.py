@@ -29,8 +29,9 @@ import tempfile
 JSON_KEYS = ("status", "path", "trusted")
 # Few enough paths per run for a Windows command line (32767 characters).
 BATCH = 40
-# What a terminal acts on (C0, DEL, C1), but the tabs between a text line's fields.
-CONTROL = re.compile("[\x00-\x08\x0a-\x1f\x7f-\x9f]")
+# What a terminal acts on (C0, DEL, C1, marks of text direction), but the tabs
+# between a text line's fields.
+CONTROL = re.compile("[\x00-\x08\x0a-\x1f\x7f-\x9f\u061c\u200e\u200f\u202a-\u202e\u2066-\u2069]")
 
 
 def escaped(text):

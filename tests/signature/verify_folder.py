@@ -38,7 +38,8 @@ TREE = [
     ("arşiv/bozuk.Tolv", "broken", "unreadable"),
     ("arşiv/eski.tolv.bak", "intact", None),
     ("arşiv/notlar.txt", "text", None),
-    ("arşiv/\u009b2K\x7fbozuk.tolv", "broken", "unreadable"),  # a terminal's CSI and DEL in its name
+    # a terminal's CSI, DEL and a right-to-left override in its name
+    ("arşiv/\u009b2K\x7f\u202ebozuk.tolv", "broken", "unreadable"),
     ("kısayol.tolv", "link", None),
     ("İzmir/kilitli.tolv", "locked", "intact" if os.geteuid() == 0 else "unreadable"),
     ("İzmir/çağrı.tolv", "intact", "intact"),
