@@ -259,7 +259,7 @@ void SignatureWindow::Answered(GObject*, GAsyncResult*, gpointer data) {
     window->offline_.details.push_back("Teknik ayrıntı: " + error);
     window->Show(window->offline_);
     gtk_widget_hide(window->progressBar_);
-    gtk_label_set_text(GTK_LABEL(window->progressText_), "İptal durumu çevrimiçi sorulamadı.");
+    gtk_label_set_text(GTK_LABEL(window->progressText_), validation::kAskingFailed);
 }
 
 gboolean SignatureWindow::Pulse(gpointer bar) {

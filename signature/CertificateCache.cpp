@@ -52,7 +52,7 @@ X509* ParseSharedCertificate(std::span<const std::uint8_t> der) {
             return known;
     }
     // Parsed outside the lock, so that the threads of an archive run parse
-    // side by side; one that lost the race keeps its own copy.
+    // side by side; one that lost the race takes the winner's.
     const unsigned char* at = der.data();
     X509* parsed = d2i_X509(nullptr, &at, static_cast<long>(der.size()));
     if (parsed == nullptr)
@@ -61,12 +61,17 @@ X509* ParseSharedCertificate(std::span<const std::uint8_t> der) {
     X509* replaced = nullptr;
     {
         std::lock_guard<std::mutex> hold(cache.lock);
-        Kept& slot = cache.entries[cache.next];
-        cache.next = (cache.next + 1) % kKept;
-        replaced = slot.certificate;
-        slot.der.swap(copy);
-        slot.certificate = parsed;
-        X509_up_ref(parsed);
+        if (X509* known = Find(cache, der)) {
+            replaced = parsed;
+            parsed = known;
+        } else {
+            Kept& slot = cache.entries[cache.next];
+            cache.next = (cache.next + 1) % kKept;
+            replaced = slot.certificate;
+            slot.der.swap(copy);
+            slot.certificate = parsed;
+            X509_up_ref(parsed);
+        }
     }
     X509_free(replaced);
     return parsed;

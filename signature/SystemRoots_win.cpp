@@ -10,7 +10,9 @@
 #include <wincrypt.h>
 
 #include <algorithm>
-#include <cstring>
+#include <iterator>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace tolv::signature {
@@ -31,8 +33,9 @@ constexpr DWORD kLocations[] = {
 // revocation responder. An administrator can narrow a root's purposes in its
 // properties ("Enable only the following purposes", or "Disable all
 // purposes"); a root narrowed to none of these vouches for no report.
+constexpr const char* kAnyPurpose = "2.5.29.37.0";
 constexpr const char* kSigningPurposes[] = {
-    "2.5.29.37.0",             // any purpose
+    kAnyPurpose,
     "1.3.6.1.5.5.7.3.4",       // secure e-mail: signed messages
     "1.3.6.1.5.5.7.3.8",       // time stamping
     "1.3.6.1.5.5.7.3.9",       // OCSP signing
@@ -40,26 +43,43 @@ constexpr const char* kSigningPurposes[] = {
     "1.2.840.113583.1.1.5",    // authentic documents (PDF signatures)
 };
 
-// Whether the certificate's properties leave it a purpose of the above; a
-// certificate without that property keeps every purpose.
-bool KeepsASigningPurpose(PCCERT_CONTEXT certificate) {
+// The purposes a property of the certificate lists: nullopt where it has no
+// such property, none where it cannot be read.
+std::optional<std::vector<std::string>> PurposesIn(PCCERT_CONTEXT certificate, DWORD property) {
     DWORD size = 0;
-    if (!CertGetCertificateContextProperty(certificate, CERT_ENHKEY_USAGE_PROP_ID, nullptr, &size))
-        return true;
+    if (!CertGetCertificateContextProperty(certificate, property, nullptr, &size))
+        return GetLastError() == static_cast<DWORD>(CRYPT_E_NOT_FOUND)
+                   ? std::nullopt
+                   : std::optional<std::vector<std::string>>(std::in_place);
     std::vector<BYTE> encoded(size);
     CERT_ENHKEY_USAGE* usage = nullptr;
     DWORD usageSize = 0;
-    if (!CertGetCertificateContextProperty(certificate, CERT_ENHKEY_USAGE_PROP_ID, encoded.data(),
-                                           &size) ||
-        !CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ENHANCED_KEY_USAGE, encoded.data(), size,
-                             CRYPT_DECODE_ALLOC_FLAG, nullptr, &usage, &usageSize))
-        return false;
-    bool keeps = false;
-    for (DWORD i = 0; i < usage->cUsageIdentifier; ++i)
-        for (const char* purpose : kSigningPurposes)
-            keeps = keeps || std::strcmp(usage->rgpszUsageIdentifier[i], purpose) == 0;
-    LocalFree(usage);
-    return keeps;
+    std::vector<std::string> purposes;
+    if (CertGetCertificateContextProperty(certificate, property, encoded.data(), &size) &&
+        CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ENHANCED_KEY_USAGE, encoded.data(), size,
+                            CRYPT_DECODE_ALLOC_FLAG, nullptr, &usage, &usageSize)) {
+        purposes.assign(usage->rgpszUsageIdentifier,
+                        usage->rgpszUsageIdentifier + usage->cUsageIdentifier);
+        LocalFree(usage);
+    }
+    return purposes;
+}
+
+// Whether the certificate's properties leave it one of the purposes above:
+// those it is enabled for (all, without that property), less those it is
+// disallowed for.
+bool KeepsASigningPurpose(PCCERT_CONTEXT certificate) {
+    const auto enabled = PurposesIn(certificate, CERT_ENHKEY_USAGE_PROP_ID);
+    const auto disallowed = PurposesIn(certificate, CERT_DISALLOWED_ENHKEY_USAGE_PROP_ID)
+                                .value_or(std::vector<std::string>{});
+    const auto lists = [](const std::vector<std::string>& purposes, const char* purpose) {
+        return std::find(purposes.begin(), purposes.end(), purpose) != purposes.end();
+    };
+    return std::any_of(
+        std::begin(kSigningPurposes), std::end(kSigningPurposes), [&](const char* purpose) {
+            return (!enabled || lists(*enabled, purpose) || lists(*enabled, kAnyPurpose)) &&
+                   !lists(disallowed, purpose);
+        });
 }
 
 // The DER of every certificate in the named store at every location, sorted;

@@ -244,12 +244,19 @@ private:
         // Of the certificates bearing the signing key, the first that may
         // answer counts; a stranger's put first does not silence it.
         const std::int64_t producedAt = Seconds(OCSP_resp_get0_produced_at(basic.get()));
-        std::string why;
-        for (X509* signer : signers)
-            if ((why = MayNotAnswer(signer, producedAt, delegatedAllowed)).empty())
+        std::vector<std::string> reasons;
+        for (X509* signer : signers) {
+            reasons.push_back(MayNotAnswer(signer, producedAt, delegatedAllowed));
+            if (reasons.back().empty())
                 break;
-        if (!why.empty())
-            return NotCounted(MayNotAnswer(signers.front(), producedAt, delegatedAllowed));
+        }
+        if (!reasons.back().empty()) {
+            // Why one the issuer did appoint may not tells more than a stranger's.
+            for (std::size_t i = 0; i < signers.size(); ++i)
+                if (Unauthorized(signers[i], issuer_).empty())
+                    return NotCounted(std::move(reasons[i]));
+            return NotCounted(std::move(reasons.front()));
+        }
 
         OCSP_SINGLERESP* single = SingleFor(basic.get(), certificate_, issuer_);
         if (!single)

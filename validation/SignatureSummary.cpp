@@ -353,14 +353,14 @@ VerdictLook LookOf(const signature::SignatureReport& report, const Conclusion& c
 IconLook LookOf(VerdictIcon icon) {
     switch (icon) {
     case VerdictIcon::Good:
-        return {"Güvenilir", 0x26a269};
+        return {"Güvenilir", 0x1b7a3e};
     case VerdictIcon::Bad:
     case VerdictIcon::Altered:
         return {"Güvenilmez", 0xc01c28};
     case VerdictIcon::Caution:
         break;
     }
-    return {"Dikkat", 0x986a00};
+    return {"Dikkat", 0x8a5a00};
 }
 
 SignatureSummary Summarize(const std::string& fileName, const signature::SignatureReport& report,

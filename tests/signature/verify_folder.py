@@ -92,7 +92,8 @@ def summary_of(lines):
 
 def check_progress(command, report, folder, env, windows):
     """Over a thousand reports, standard error a terminal: the progress line
-    changes at most four times a second, is never erased, and the summary
+    changes at most four times a second, is never erased (by blanks, or by a
+    console's erase sequence under Wine), and the summary
     writes over the last one. Under Wine the terminal is its console, which
     wine-run.sh's files are not: the program is started by wine itself, and
     the console's cursor sequences are dropped before reading."""
@@ -120,7 +121,8 @@ def check_progress(command, report, folder, env, windows):
     shown = re.findall(r"(?:^|\r)tolv-extract: \d+ rapor denetlendi \(\d+ rapor/sn\)", err)
     seconds = re.search(r"(\d+),(\d\d) saniyede", err)
     most = 2 + 4 * float(".".join(seconds.groups())) if seconds else 0
-    if not 1 <= len(shown) <= most or re.search(r"\r +\r", err) or \
+    before_summary = err[:err.find("\rtolv-extract: 1000 rapor")]
+    if not 1 <= len(shown) <= most or re.search(r"\r +\r|\x1b\[\d*K", before_summary) or \
             not re.search(r"rapor/sn\)\rtolv-extract: 1000 rapor", err):
         return [f"progress: {len(shown)} lines (at most {most:.0f}), {err[-300:]!r}"]
     return []

@@ -16,6 +16,7 @@
 #include "windows/ui/SignatureWindow.h"
 
 #include <ctime>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -33,18 +34,31 @@ struct OnlineLook {
     std::int64_t now = 0;
     validation::ValidationReport offline;
     std::optional<validation::ValidationReport> online;
+    std::string error; // why there is no online one
 };
 
 SecondLook AskOnline(const std::shared_ptr<OnlineLook>& look, const std::string& reportName) {
     return {[look] {
-                validation::OnlineOptions options;
-                options.cacheFolder = validation::DefaultRevocationCache();
-                look->online =
-                    validation::ValidateOnline(look->report, look->anchors, look->now, options);
+                try {
+                    validation::OnlineOptions options;
+                    options.cacheFolder = validation::DefaultRevocationCache();
+                    look->online =
+                        validation::ValidateOnline(look->report, look->anchors, look->now, options);
+                } catch (const std::exception& failure) {
+                    look->error = failure.what();
+                } catch (...) {
+                    look->error = "bilinmeyen hata";
+                }
             },
             [look, reportName] {
-                return validation::Summarize(reportName, look->report,
-                                             look->online.value_or(look->offline));
+                validation::SignatureSummary summary = validation::Summarize(
+                    reportName, look->report, look->online.value_or(look->offline));
+                if (!look->online) {
+                    // What was known before stands; why the question failed is technical.
+                    summary.lines.push_back(validation::kAskingFailed);
+                    summary.details.push_back("Teknik ayrıntı: " + look->error);
+                }
+                return summary;
             }};
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The "İmza bilgisi" window: a task dialog that shows the summary of a
-// report's signature, and that can show a second look (revocation asked
+// The "İmza bilgisi" window: a dialog that shows the summary of a report's
+// signature, and that can show a second look (revocation asked
 // online) in its place while it stays open.
 
 #include "validation/SignatureSummary.h"
@@ -19,7 +19,7 @@ struct SecondLook {
 
 // Shows the window and returns when the user has closed it. With a second
 // look, its thread may still run then: the caller ends the program.
-// openReport: what "Raporu aç" does before the window closes.
+// openReport: what "Raporu aç" does once the window has closed.
 void ShowSignatureWindow(const validation::SignatureSummary& summary, const SecondLook* secondLook,
                          std::function<void()> openReport);
 

@@ -244,7 +244,7 @@ INT_PTR SignatureDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         ui::CentreOnScreen(hwnd_);
         StartSecondLook();
         // Enter closes, as in every box of the program: the focus starts there.
-        SetFocus(close_);
+        SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(close_), TRUE);
         return FALSE;
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED)
@@ -253,7 +253,13 @@ INT_PTR SignatureDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case kLookEnded:
         if (asking_) {
             asking_ = false;
-            summary_ = secondLook_->result();
+            try {
+                // The worker let go of this lock after its last write.
+                std::lock_guard<std::mutex> hold(handOver_->lock);
+                summary_ = secondLook_->result();
+            } catch (...) {
+                // What was known before stays, without the question.
+            }
             Fill();
             Layout(nullptr);
         }
@@ -292,8 +298,8 @@ INT_PTR SignatureDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
 void SignatureDialog::CreateControls() {
     INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&classes);
-    const auto make = [this](const wchar_t* className, DWORD style, int id) {
-        HWND control = CreateWindowExW(0, className, L"", WS_CHILD | style, 0, 0, 0, 0, hwnd_,
+    const auto make = [this](const wchar_t* className, DWORD style, int id, DWORD exStyle = 0) {
+        HWND control = CreateWindowExW(exStyle, className, L"", WS_CHILD | style, 0, 0, 0, 0, hwnd_,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                        GetModuleHandleW(nullptr), nullptr);
         if (control == nullptr)
@@ -309,8 +315,9 @@ void SignatureDialog::CreateControls() {
     // Created in tab order. The details are an edit field so that the
     // fingerprint and the codes can be selected and copied.
     detailsToggle_ = make(L"Button", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, kDetailsToggleId);
-    details_ = make(L"Edit", ES_MULTILINE | ES_READONLY | WS_TABSTOP, kDetailsId);
-    footer_ = make(L"Static", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kFooterId);
+    details_ = make(L"Edit", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP,
+                    kDetailsId, WS_EX_CLIENTEDGE);
+    footer_ = make(L"Static", WS_VISIBLE | SS_LEFT | SS_NOPREFIX | WS_GROUP, kFooterId);
     openReport_ =
         make(L"Button", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, kOpenReportId);
     showCertificate_ = make(L"Button", BS_PUSHBUTTON | WS_TABSTOP, kShowCertificateId);
@@ -402,10 +409,9 @@ void SignatureDialog::Fill() {
     ShowWindow(detailsToggle_, summary_.details.empty() ? SW_HIDE : SW_SHOWNA);
     ShowWindow(details_, expanded_ && !summary_.details.empty() ? SW_SHOWNA : SW_HIDE);
     // A made-up certificate cannot be shown: the button is not offered.
-    const bool certificate = !summary_.certificate.empty();
-    if (!certificate && GetFocus() == showCertificate_)
-        SetFocus(close_);
-    ShowWindow(showCertificate_, certificate ? SW_SHOWNA : SW_HIDE);
+    ShowWindow(showCertificate_, summary_.certificate.empty() ? SW_HIDE : SW_SHOWNA);
+    if (HWND focus = GetFocus(); focus != nullptr && IsChild(hwnd_, focus) && !Shown(focus))
+        SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(close_), TRUE);
 }
 
 int SignatureDialog::TextHeight(HWND control, HFONT font, int width) const {
@@ -425,10 +431,14 @@ int SignatureDialog::TextHeight(HWND control, HFONT font, int width) const {
 }
 
 // The edit field's own wrapping decides its lines: it is given its width
-// first and asked how many it made.
+// first and asked how many it made; its frame comes on top.
 int SignatureDialog::DetailsHeight(int width) const {
     SetWindowPos(details_, nullptr, 0, 0, width, Px(kDetailsMaxHeight),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT outer{}, inner{};
+    GetWindowRect(details_, &outer);
+    GetClientRect(details_, &inner);
+    const int frame = (outer.bottom - outer.top) - (inner.bottom - inner.top);
     const auto lines = static_cast<int>(SendMessageW(details_, EM_GETLINECOUNT, 0, 0));
     HDC dc = GetDC(hwnd_);
     const HGDIOBJ old = SelectObject(dc, font_.get());
@@ -436,7 +446,7 @@ int SignatureDialog::DetailsHeight(int width) const {
     GetTextMetricsW(dc, &metrics);
     SelectObject(dc, old);
     ReleaseDC(hwnd_, dc);
-    return lines * metrics.tmHeight + Px(2);
+    return lines * metrics.tmHeight + frame + Px(2);
 }
 
 int SignatureDialog::ButtonWidth(HWND button) const {
@@ -478,9 +488,7 @@ void SignatureDialog::Layout(const RECT* suggested) {
         y += Px(kButtonHeight + kGap);
     }
     if (Shown(details_)) {
-        ShowScrollBar(details_, SB_VERT, FALSE);
         const int height = std::min(DetailsHeight(width), Px(kDetailsMaxHeight));
-        ShowScrollBar(details_, SB_VERT, height == Px(kDetailsMaxHeight));
         place(details_, left, y, width, height);
         y += height + Px(kGap);
     }

@@ -15,6 +15,7 @@
 #include <winsock2.h>
 
 #include <atomic>
+#include <map>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -226,11 +227,13 @@ TEST_P(SignatureWindowCases, ShowsTheVerdictTheSignerAndTheDetails) {
     EXPECT_EQ(shown.title, L"İmza bilgisi: r r.Tolv");
     EXPECT_EQ(shown.verdict, c.verdict);
     EXPECT_EQ(shown.icon, c.icon);
-    const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    const std::uint32_t background = GetRValue(face) << 16 | GetGValue(face) << 8 | GetBValue(face);
-    EXPECT_GT(CountPixels(window_, kIcon, [&](std::uint32_t p) { return !Near(p, background); }),
-              400)
-        << "no icon drawn";
+    // The fill of each of the program's verdict icons.
+    const std::map<std::wstring, std::uint32_t> fills{
+        {L"Güvenilir", 0x2e7d32}, {L"Güvenilmez", 0xc62828}, {L"Dikkat", 0xf2b705}};
+    EXPECT_GT(
+        CountPixels(window_, kIcon, [&](std::uint32_t p) { return Near(p, fills.at(c.icon)); }),
+        400)
+        << "not the verdict's icon";
     EXPECT_GT(CountPixels(window_, kHeading, [&](std::uint32_t p) { return Near(p, c.colour); }),
               20)
         << "the heading is not in its verdict's colour";
@@ -289,7 +292,7 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    L"İmza geçerli",
                    L"Güvenilir",
-                   0x26a269,
+                   0x1b7a3e,
                    L"İmzalayan: Örnek İmzacı",
                    {L"Nitelikli elektronik sertifika değil (sertifikanın beyanına göre)",
                     L"İptal durumu: denetlendi, sertifika iptal edilmemiş (raporun kendi iptal "
@@ -313,7 +316,7 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    L"İmzalayanın kimliği doğrulanamadı",
                    L"Dikkat",
-                   0x986a00,
+                   0x8a5a00,
                    L"Sertifikasını bu bilgisayarın güvendiği bir makam vermemiş. Raporu gönderene "
                    L"sorun; kurumunuzun kendi makamıysa yöneticiniz onu güvenilenlere "
                    L"ekleyebilir.",
@@ -335,7 +338,7 @@ INSTANTIATE_TEST_SUITE_P(
                    true,
                    L"Sertifikanın iptal edilip edilmediği öğrenilemedi",
                    L"Dikkat",
-                   0x986a00,
+                   0x8a5a00,
                    L"İnternete bağlıyken yeniden deneyin; sonuç değişmezse yöneticinize sorun.",
                    {L"İmzalayan: Çevrimiçi İmzacı", kNoRevocation},
                    L"indeterminate / TRY_LATER",
@@ -345,7 +348,7 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    L"İmzanın biçimi bozuk",
                    L"Dikkat",
-                   0x986a00,
+                   0x8a5a00,
                    L"İmza, denetlenebilecek biçimde değil. Raporu gönderenden yeniden isteyin.",
                    {},
                    L"indeterminate / FORMAT_FAILURE",
@@ -356,7 +359,7 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    L"İmza geçerli",
                    L"Güvenilir",
-                   0x26a269,
+                   0x1b7a3e,
                    L"İmzalayan: Çevrimiçi İmzacı",
                    {kAnchor},
                    L"valid",
