@@ -225,16 +225,9 @@ void SignatureWindow::AskOnline(validation::Anchors anchors, std::int64_t now,
 
 void SignatureWindow::Ask(GTask* task, gpointer, gpointer data, GCancellable*) {
     auto* query = static_cast<OnlineQuery*>(data);
-    try {
-        validation::OnlineOptions options;
-        options.cacheFolder = validation::DefaultRevocationCache();
-        query->answer =
-            validation::ValidateOnline(query->report, query->anchors, query->now, options);
-    } catch (const std::exception& error) {
-        query->error = error.what();
-    } catch (...) {
-        query->error = "bilinmeyen hata";
-    }
+    validation::OnlineLook look = validation::LookOnline(query->report, query->anchors, query->now);
+    query->answer = std::move(look.validation);
+    query->error = std::move(look.error);
     g_task_return_boolean(task, TRUE);
 }
 

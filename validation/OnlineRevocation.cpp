@@ -4,6 +4,7 @@
 #include "validation/OnlineFetch.h"
 
 #include <algorithm>
+#include <exception>
 
 #include <fstream>
 #include <optional>
@@ -266,6 +267,21 @@ std::filesystem::path DefaultRevocationCache() {
     // A relative folder would put the cache wherever the program was started.
     const std::filesystem::path base = detail::UserCacheFolder();
     return base.is_absolute() ? base / "tolv-viewer" / "revocation" : std::filesystem::path();
+}
+
+OnlineLook LookOnline(const signature::SignatureReport& report, const Anchors& anchors,
+                      std::int64_t now) {
+    OnlineLook look;
+    try {
+        OnlineOptions options;
+        options.cacheFolder = DefaultRevocationCache();
+        look.validation = ValidateOnline(report, anchors, now, options);
+    } catch (const std::exception& failure) {
+        look.error = failure.what();
+    } catch (...) {
+        look.error = "bilinmeyen hata";
+    }
+    return look;
 }
 
 } // namespace tolv::validation

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,5 +37,14 @@ ValidationReport ValidateOnline(const signature::SignatureReport& report, const 
 // The per-user folder where answers are cached (XDG cache on Linux, the
 // local application data folder on Windows); empty when there is none.
 std::filesystem::path DefaultRevocationCache();
+
+// What the signature windows ask: the validation with revocation asked
+// online, the user's cache used, or why there is none.
+struct OnlineLook {
+    std::optional<ValidationReport> validation;
+    std::string error;
+};
+OnlineLook LookOnline(const signature::SignatureReport& report, const Anchors& anchors,
+                      std::int64_t now);
 
 } // namespace tolv::validation

@@ -16,7 +16,6 @@
 #include "windows/ui/SignatureWindow.h"
 
 #include <ctime>
-#include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -28,38 +27,28 @@ namespace {
 
 // What the online look needs and what it found, shared with its thread, which
 // may outlive the window.
-struct OnlineLook {
+struct LookState {
     signature::SignatureReport report;
     validation::Anchors anchors;
     std::int64_t now = 0;
     validation::ValidationReport offline;
-    std::optional<validation::ValidationReport> online;
-    std::string error; // why there is no online one
+    validation::OnlineLook online;
 };
 
-SecondLook AskOnline(const std::shared_ptr<OnlineLook>& look, const std::string& reportName) {
-    return {[look] {
-                try {
-                    validation::OnlineOptions options;
-                    options.cacheFolder = validation::DefaultRevocationCache();
-                    look->online =
-                        validation::ValidateOnline(look->report, look->anchors, look->now, options);
-                } catch (const std::exception& failure) {
-                    look->error = failure.what();
-                } catch (...) {
-                    look->error = "bilinmeyen hata";
-                }
-            },
-            [look, reportName] {
-                validation::SignatureSummary summary = validation::Summarize(
-                    reportName, look->report, look->online.value_or(look->offline));
-                if (!look->online) {
-                    // What was known before stands; why the question failed is technical.
-                    summary.lines.push_back(validation::kAskingFailed);
-                    summary.details.push_back("Teknik ayrıntı: " + look->error);
-                }
-                return summary;
-            }};
+SecondLook AskOnline(const std::shared_ptr<LookState>& look, const std::string& reportName) {
+    return {
+        [look] { look->online = validation::LookOnline(look->report, look->anchors, look->now); },
+        [look, reportName] {
+            const auto& online = look->online.validation;
+            validation::SignatureSummary summary =
+                validation::Summarize(reportName, look->report, online.value_or(look->offline));
+            if (!online) {
+                // What was known before stands; why the question failed is technical.
+                summary.lines.push_back(validation::kAskingFailed);
+                summary.details.push_back("Teknik ayrıntı: " + look->online.error);
+            }
+            return summary;
+        }};
 }
 
 // "Raporu aç": the report as a double-click shows it, with file mode's
@@ -86,7 +75,7 @@ std::function<void()> OpenReport(const std::wstring& reportPath) {
 } // namespace
 
 void RunSignatureInfo(const std::wstring& reportPath) {
-    auto look = std::make_shared<OnlineLook>();
+    auto look = std::make_shared<LookState>();
     try {
         look->report = signature::CheckReport(std::filesystem::path(reportPath));
     } catch (...) {
