@@ -57,10 +57,16 @@ Shown Read(HWND window) {
         std::erase(read, L'\r');
         return read;
     };
-    Shown shown{WindowText(window), text(kHeading),       text(kContent), text(kDetails),
-                text(kFooter),      text(kDetailsToggle), text(kIcon)};
-    shown.detailsVisible = IsWindowVisible(GetDlgItem(window, kDetails));
-    shown.progress = IsWindowVisible(GetDlgItem(window, kProgress));
+    Shown shown{WindowText(window),
+                text(kHeading),
+                text(kContent),
+                text(kDetails),
+                text(kFooter),
+                text(kDetailsToggle),
+                text(kIcon),
+                IsWindowVisible(GetDlgItem(window, kDetails)) != FALSE,
+                IsWindowVisible(GetDlgItem(window, kProgress)) != FALSE,
+                {}};
     for (const Control& c : Controls(window))
         if (c.className == L"Button" && GetDlgCtrlID(c.hwnd) != kDetailsToggle &&
             IsWindowVisible(c.hwnd))
