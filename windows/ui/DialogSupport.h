@@ -49,5 +49,8 @@ void KeepOwnFontAndPlace(HWND control);
 std::vector<WORD> EmptyDialogTemplate(DWORD style, DWORD exStyle, const wchar_t* title);
 
 void CentreOnScreen(HWND window);
+// Moves the window up as far as it takes for its bottom to stay within the
+// work area of its monitor (a window that grew), its top never above it.
+void KeepOnScreen(HWND window);
 
 } // namespace tolv::ui

@@ -1,5 +1,7 @@
 #include "windows/ui/DialogSupport.h"
 
+#include <algorithm>
+
 namespace tolv::ui {
 
 UINT WindowDpi(HWND hwnd) {
@@ -98,6 +100,21 @@ void CentreOnScreen(HWND window) {
     const int x = screen.left + (screen.right - screen.left - width) / 2;
     const int y = screen.top + (screen.bottom - screen.top - height) / 2;
     SetWindowPos(window, nullptr, x, y > screen.top ? y : screen.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void KeepOnScreen(HWND window) {
+    RECT frame{};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetWindowRect(window, &frame) ||
+        !GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+        return;
+    const RECT& work = monitor.rcWork;
+    if (frame.bottom <= work.bottom || frame.top <= work.top)
+        return;
+    const LONG top = std::max(work.top, frame.top - (frame.bottom - work.bottom));
+    SetWindowPos(window, nullptr, frame.left, top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

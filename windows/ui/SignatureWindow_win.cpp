@@ -511,6 +511,8 @@ void SignatureDialog::Layout(const RECT* suggested) {
     SetWindowPos(hwnd_, nullptr, suggested != nullptr ? suggested->left : 0,
                  suggested != nullptr ? suggested->top : 0, frame.right - frame.left,
                  frame.bottom - frame.top, flags);
+    if (suggested == nullptr)
+        ui::KeepOnScreen(hwnd_);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
