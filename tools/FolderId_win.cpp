@@ -1,5 +1,6 @@
 #include "tools/FolderId.h"
 
+#include <cstring>
 #include <memory>
 #include <windows.h>
 
@@ -22,12 +23,22 @@ std::optional<FolderId> IdentifyFolder(const std::filesystem::path& folder) {
     if (opened == INVALID_HANDLE_VALUE)
         return std::nullopt;
     const UniqueHandle handle(opened);
+    // Some network file systems give every folder the ID 0: taken as an
+    // identity, it would leave all but the first folder unwalked.
+    FILE_ID_INFO id{};
+    if (GetFileInformationByHandleEx(handle.get(), FileIdInfo, &id, sizeof(id))) {
+        std::uint64_t halves[2] = {};
+        static_assert(sizeof(halves) == sizeof(id.FileId.Identifier));
+        std::memcpy(halves, id.FileId.Identifier, sizeof(halves));
+        if (halves[0] == 0 && halves[1] == 0)
+            return std::nullopt;
+        return FolderId{id.VolumeSerialNumber, halves[0], halves[1]};
+    }
+    // Before Windows 8, and on file systems without 128-bit IDs.
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(handle.get(), &info))
         return std::nullopt;
     const std::uint64_t file = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    // Some network file systems give every folder the index 0: taken as an
-    // identity, it would leave all but the first folder unwalked.
     if (file == 0)
         return std::nullopt;
     return FolderId{info.dwVolumeSerialNumber, file};
